@@ -1,0 +1,112 @@
+// kxpack build: stub + payload archive + stamp = installation image.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/stamp.h"
+#include "arj/crc32.h"
+#include "tools/kxpack/commands.h"
+#include "tools/kxpack/file_io.h"
+#include "tools/kxpack/pe_image.h"
+
+namespace {
+
+int Refuse(const std::string &why) {
+  std::fprintf(stderr, "kxpack build: %s\n", why.c_str());
+  return 1;
+}
+
+bool ParseNumber(const char *text, unsigned long long max, unsigned long long *out) {
+  if (!text || !*text || *text == '-' || *text == '+') return false;
+  errno = 0;
+  char *end = nullptr;
+  unsigned long long v = std::strtoull(text, &end, 0);
+  if (errno || *end || v > max) return false;
+  *out = v;
+  return true;
+}
+
+// The payload must begin with a complete ARJ main header: id, size, basic header CRC.
+bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
+  if (p.size() < 4 || std::uint8_t(p[0]) != 0x60 || std::uint8_t(p[1]) != 0xEA) {
+    *why = "payload does not begin with an ARJ header id";
+    return false;
+  }
+  std::size_t size = std::uint8_t(p[2]) | std::size_t(std::uint8_t(p[3])) << 8;
+  if (size == 0 || size > 2600) {
+    *why = "payload's first ARJ header has a bad size";
+    return false;
+  }
+  if (p.size() < 4 + size + 4) {
+    *why = "payload's first ARJ header is truncated";
+    return false;
+  }
+  std::uint32_t stored = std::uint32_t(std::uint8_t(p[4 + size])) |
+                         std::uint32_t(std::uint8_t(p[5 + size])) << 8 |
+                         std::uint32_t(std::uint8_t(p[6 + size])) << 16 |
+                         std::uint32_t(std::uint8_t(p[7 + size])) << 24;
+  if (arj::Crc32(p.data() + 4, size) != stored) {
+    *why = "payload's first ARJ header fails its CRC";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int CmdBuild(int argc, char **argv) {
+  const char *stubPath = nullptr, *payloadPath = nullptr, *outputPath = nullptr;
+  unsigned long long silent = 0, requiredMB = 0;
+  for (int i = 0; i < argc; ++i) {
+    const char *arg = argv[i];
+    const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (!value) return Refuse(std::string("missing value after ") + arg);
+    if (!std::strcmp(arg, "--stub"))
+      stubPath = value;
+    else if (!std::strcmp(arg, "--payload"))
+      payloadPath = value;
+    else if (!std::strcmp(arg, "--output"))
+      outputPath = value;
+    else if (!std::strcmp(arg, "--silent")) {
+      if (!ParseNumber(value, 255, &silent)) return Refuse("--silent takes a number from 0 to 255");
+    } else if (!std::strcmp(arg, "--required-mb")) {
+      if (!ParseNumber(value, 0xFFFFFFFFull, &requiredMB))
+        return Refuse("--required-mb takes a number from 0 to 4294967295");
+    } else {
+      return Refuse(std::string("unknown option ") + arg);
+    }
+    ++i;
+  }
+  if (!stubPath || !payloadPath || !outputPath)
+    return Refuse("--stub, --payload and --output are required");
+
+  std::string stub, payload, why;
+  if (!kxpack::ReadFile(stubPath, &stub)) return Refuse(std::string("cannot read stub ") + stubPath);
+  if (!kxpack::ReadFile(payloadPath, &payload))
+    return Refuse(std::string("cannot read payload ") + payloadPath);
+
+  kxpack::PeLayout pe;
+  if (!kxpack::ParsePe(stub, &pe, &why)) return Refuse(std::string("stub is not a PE image: ") + why);
+  if (pe.certTableSize != 0) return Refuse("stub is signed; sign the image after building it");
+  if (std::int64_t(stub.size()) > pe.imageEnd)
+    return Refuse("stub carries data after its last section; build from the bare stub");
+  if (!LooksLikeArjMainHeader(payload, &why)) return Refuse(why);
+  if (stub.size() + payload.size() >= 0x80000000ull) return Refuse("image would be 2 GiB or more");
+
+  kx::StampRecord stamp;
+  stamp.payloadOffset = static_cast<std::int32_t>(stub.size());
+  stamp.payloadLength = static_cast<std::int32_t>(payload.size());
+  stamp.silent = static_cast<std::int32_t>(silent);
+  stamp.requiredMB = static_cast<std::int32_t>(static_cast<std::uint32_t>(requiredMB));
+  kx::EncodeStamp(stamp, reinterpret_cast<unsigned char *>(&stub[kx::kStampOffset]));
+
+  kxpack::AtomicOutput out(outputPath);
+  std::FILE *f = out.Open();
+  if (!f) return Refuse(std::string("cannot create ") + outputPath);
+  std::fwrite(stub.data(), 1, stub.size(), f);
+  std::fwrite(payload.data(), 1, payload.size(), f);
+  if (!out.Commit()) return Refuse(std::string("cannot write ") + outputPath);
+  return 0;
+}

@@ -1,0 +1,76 @@
+#include "tools/kxpack/file_io.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#ifdef _WIN32
+#include <process.h>
+#define kx_getpid _getpid
+#else
+#include <unistd.h>
+#define kx_getpid getpid
+#endif
+
+namespace kxpack {
+
+std::int64_t FileSize(std::FILE *f) {
+#ifdef _WIN32
+  if (_fseeki64(f, 0, SEEK_END) != 0) return -1;
+  return _ftelli64(f);
+#else
+  if (fseeko(f, 0, SEEK_END) != 0) return -1;
+  return ftello(f);
+#endif
+}
+
+bool SeekTo(std::FILE *f, std::int64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(f, offset, SEEK_SET) == 0;
+#else
+  return fseeko(f, offset, SEEK_SET) == 0;
+#endif
+}
+
+bool ReadFile(const std::string &path, std::string *data) {
+  std::FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::int64_t size = FileSize(f);
+  bool ok = size >= 0 && SeekTo(f, 0);
+  if (ok) {
+    data->resize(static_cast<std::size_t>(size));
+    ok = size == 0 || std::fread(&(*data)[0], 1, data->size(), f) == data->size();
+  }
+  std::fclose(f);
+  return ok;
+}
+
+AtomicOutput::AtomicOutput(std::string target) : target_(std::move(target)) {
+  temp_ = target_ + ".part" + std::to_string(kx_getpid());
+}
+
+AtomicOutput::~AtomicOutput() {
+  if (file_) std::fclose(file_);
+  if (!committed_) std::remove(temp_.c_str());
+}
+
+std::FILE *AtomicOutput::Open() {
+  std::remove(temp_.c_str());
+  file_ = std::fopen(temp_.c_str(), "wb");
+  return file_;
+}
+
+bool AtomicOutput::Commit() {
+  if (!file_) return false;
+  bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
+  ok = (std::fclose(file_) == 0) && ok;
+  file_ = nullptr;
+  if (!ok) return false;
+#ifdef _WIN32
+  std::remove(target_.c_str());  // rename does not replace on Windows
+#endif
+  if (std::rename(temp_.c_str(), target_.c_str()) != 0) return false;
+  committed_ = true;
+  return true;
+}
+
+}  // namespace kxpack

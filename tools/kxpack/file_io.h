@@ -1,0 +1,31 @@
+// Small file helpers for kxpack: 64-bit sizes and all-or-nothing output.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace kxpack {
+
+// Size of an open file in bytes, or -1.
+std::int64_t FileSize(std::FILE *f);
+bool SeekTo(std::FILE *f, std::int64_t offset);
+// Reads the whole file; false when it cannot be opened or read.
+bool ReadFile(const std::string &path, std::string *data);
+
+// Writes to a temporary name beside the target and renames it into place on Commit, so a
+// failed run never leaves a partial file under the target's name.
+class AtomicOutput {
+ public:
+  explicit AtomicOutput(std::string target);
+  ~AtomicOutput();  // removes the temporary file unless committed
+  std::FILE *Open();
+  bool Commit();  // closes, checks every write, renames
+  const std::string &temp_path() const { return temp_; }
+
+ private:
+  std::string target_, temp_;
+  std::FILE *file_ = nullptr;
+  bool committed_ = false;
+};
+
+}  // namespace kxpack

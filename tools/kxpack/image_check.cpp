@@ -1,0 +1,38 @@
+#include "tools/kxpack/image_check.h"
+
+#include <cstdio>
+
+#include "tools/kxpack/file_io.h"
+#include "tools/kxpack/pe_image.h"
+
+namespace kxpack {
+
+bool CheckImage(const std::string &path, ImageCheck *out, std::string *why) {
+  std::FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    *why = "cannot open " + path;
+    return false;
+  }
+  out->imageLength = FileSize(f);
+  // The headers and the section table lie within the first 64 KiB of any image we build.
+  std::string head(static_cast<std::size_t>(out->imageLength < 65536 ? out->imageLength : 65536), '\0');
+  bool read = SeekTo(f, 0) && std::fread(&head[0], 1, head.size(), f) == head.size();
+  std::fclose(f);
+  if (!read) {
+    *why = "cannot read " + path;
+    return false;
+  }
+  PeLayout pe;
+  if (!ParsePe(head, &pe, why)) {
+    *why = path + " is not a PE image: " + *why;
+    return false;
+  }
+  out->stamp = kx::DecodeStamp(reinterpret_cast<const unsigned char *>(head.data()) + kx::kStampOffset);
+  // The program compares in signed 32-bit arithmetic; a negative field never fits.
+  std::int64_t end = std::int64_t(out->stamp.payloadOffset) + out->stamp.payloadLength;
+  out->complete = out->stamp.payloadOffset >= 0 && out->stamp.payloadLength >= 0 &&
+                  end <= out->imageLength;
+  return true;
+}
+
+}  // namespace kxpack
