@@ -1,13 +1,10 @@
 // The one application object and the process exit code.
 #include "app/app.h"
-
 #include "app/text.h"
 
 DWORD g_dwProcessExitCode = 0;
 
-CInstallerApp::CInstallerApp() {
-  m_szProductPath[0] = m_szParam[0] = m_szFirewall[0] = '\0';
-}
+CInstallerApp::CInstallerApp() { m_szProductPath[0] = m_szParam[0] = m_szFirewall[0] = '\0'; }
 
 CInstallerApp::~CInstallerApp() {
   if (m_hRunningEvent) CloseHandle(m_hRunningEvent);

@@ -9,8 +9,7 @@ const char kRunningEventName[] = "Global\\Kxunpack_running";
 namespace {
 
 typedef BOOL(WINAPI *AllocateAndInitializeSidFn)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD,
-                                                 DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
-                                                 PSID *);
+                                                 DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, PSID *);
 typedef DWORD(WINAPI *SetEntriesInAclWFn)(ULONG, PEXPLICIT_ACCESS_W, PACL, PACL *);
 typedef BOOL(WINAPI *InitializeSecurityDescriptorFn)(PSECURITY_DESCRIPTOR, DWORD);
 typedef BOOL(WINAPI *SetSecurityDescriptorDaclFn)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
@@ -33,8 +32,8 @@ void UnloadAdvapi() {
 
 }  // namespace
 
-BOOL BuildEventSecurity(SECURITY_ATTRIBUTES *sa, PSID *sid, PACL *acl,
-                        PSECURITY_DESCRIPTOR *sd, DWORD accessMask) {
+BOOL BuildEventSecurity(SECURITY_ATTRIBUTES *sa, PSID *sid, PACL *acl, PSECURITY_DESCRIPTOR *sd,
+                        DWORD accessMask) {
   if (!sa || !sid || !acl || !sd) return FALSE;
   ZeroMemory(sa, sizeof(*sa));
   *sid = nullptr;

@@ -7,8 +7,8 @@ namespace kx {
 constexpr std::size_t kFirewallCap = 12;  // 11 characters and a terminator
 
 struct InstallerOptions {
-  char productPath[260];  // from /KXPATH=
-  char param[260];        // from /PARAM=, upper-cased
+  char productPath[260];        // from /KXPATH=
+  char param[260];              // from /PARAM=, upper-cased
   char firewall[kFirewallCap];  // first 11 characters of /FIREWALL=, upper-cased
 };
 

@@ -1,9 +1,9 @@
 // Start-up: everything before the progress dialog, and the end of the process.
-#include <windows.h>
 #include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,8 +45,7 @@ void SaveCommandLine(const char *workDir, const char *cmdLine) {
 
 }  // namespace
 
-BOOL CopyPayload(const char *imagePath, const char *workDir, int payloadOffset,
-                 int payloadLength) {
+BOOL CopyPayload(const char *imagePath, const char *workDir, int payloadOffset, int payloadLength) {
   static char block[4096];
   if (!imagePath || !workDir) return FALSE;
   char target[kx::kPathCap] = {};
@@ -57,8 +56,7 @@ BOOL CopyPayload(const char *imagePath, const char *workDir, int payloadOffset,
   long imageLength = std::fseek(image, 0, SEEK_END) == 0 ? std::ftell(image) : -1;
   // A stamp with a negative field describes no payload at all: the image is corrupt.
   if (payloadOffset < 0 || payloadLength < 0 ||
-      static_cast<long long>(imageLength) <
-          static_cast<long long>(payloadOffset) + payloadLength) {
+      static_cast<long long>(imageLength) < static_cast<long long>(payloadOffset) + payloadLength) {
     std::fclose(image);
     FailWithMessage(msg::kCorruptImage, 131);
   }
@@ -91,7 +89,7 @@ BOOL HasEnoughFreeSpace(const char *tempPath, int requiredMB) {
   lstrcpynA(root, tempPath, sizeof root);
 
   typedef BOOL(WINAPI * GetDiskFreeSpaceExAFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
-                                                PULARGE_INTEGER);
+                                               PULARGE_INTEGER);
   auto getFreeEx = reinterpret_cast<GetDiskFreeSpaceExAFn>(reinterpret_cast<void *>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA")));
   unsigned long long freeMB;

@@ -41,8 +41,7 @@ inline bool AppendBackslashIfMissing(char *dst, std::size_t cap) {
 
 // Joins up to three parts into dst; false (and dst cleared) when the result would not fit,
 // so a cut path is never used by mistake.
-inline bool JoinPath(char *dst, std::size_t cap, const char *a, const char *b,
-                     const char *c = "") {
+inline bool JoinPath(char *dst, std::size_t cap, const char *a, const char *b, const char *c = "") {
   if (!dst || cap == 0) return false;
   dst[0] = '\0';
   if (CopyText(dst, cap, a) && AppendText(dst, cap, b) && AppendText(dst, cap, c)) return true;

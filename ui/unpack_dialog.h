@@ -14,8 +14,7 @@ class CUnpackDialog : public CModalDialog {
   BOOL SetFolders(const char *archiveFolder, const char *outputFolder);
 
   // Archive unpack with progress: 1 done, 0 failed, 101 cancelled.
-  short UnpackArchive(const char *archiveFolder, const char *outputFolder,
-                      const char *archiveName);
+  short UnpackArchive(const char *archiveFolder, const char *outputFolder, const char *archiveName);
   void PumpMessages();
 
   // Inner installer hand-over.

@@ -83,12 +83,14 @@ int CmdBuild(int argc, char **argv) {
     return Refuse("--stub, --payload and --output are required");
 
   std::string stub, payload, why;
-  if (!kxpack::ReadFile(stubPath, &stub)) return Refuse(std::string("cannot read stub ") + stubPath);
+  if (!kxpack::ReadFile(stubPath, &stub))
+    return Refuse(std::string("cannot read stub ") + stubPath);
   if (!kxpack::ReadFile(payloadPath, &payload))
     return Refuse(std::string("cannot read payload ") + payloadPath);
 
   kxpack::PeLayout pe;
-  if (!kxpack::ParsePe(stub, &pe, &why)) return Refuse(std::string("stub is not a PE image: ") + why);
+  if (!kxpack::ParsePe(stub, &pe, &why))
+    return Refuse(std::string("stub is not a PE image: ") + why);
   if (pe.certTableSize != 0) return Refuse("stub is signed; sign the image after building it");
   if (std::int64_t(stub.size()) > pe.imageEnd)
     return Refuse("stub carries data after its last section; build from the bare stub");

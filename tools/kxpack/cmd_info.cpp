@@ -22,7 +22,8 @@ int CmdInfo(int argc, char **argv) {
   std::printf("payloadOffset: %ld\n", long(s.payloadOffset));
   std::printf("payloadLength: %ld\n", long(s.payloadLength));
   std::printf("silent: %ld\n", long(s.silent));
-  std::printf("requiredMB: %lu\n", static_cast<unsigned long>(static_cast<std::uint32_t>(s.requiredMB)));
+  std::printf("requiredMB: %lu\n",
+              static_cast<unsigned long>(static_cast<std::uint32_t>(s.requiredMB)));
   std::printf("imageLength: %lld\n", static_cast<long long>(check.imageLength));
   std::printf("payload: %s\n", check.complete ? "complete" : "truncated");
   return check.complete ? 0 : 1;

@@ -15,7 +15,8 @@ bool CheckImage(const std::string &path, ImageCheck *out, std::string *why) {
   }
   out->imageLength = FileSize(f);
   // The headers and the section table lie within the first 64 KiB of any image we build.
-  std::string head(static_cast<std::size_t>(out->imageLength < 65536 ? out->imageLength : 65536), '\0');
+  std::string head(static_cast<std::size_t>(out->imageLength < 65536 ? out->imageLength : 65536),
+                   '\0');
   bool read = SeekTo(f, 0) && std::fread(&head[0], 1, head.size(), f) == head.size();
   std::fclose(f);
   if (!read) {
@@ -27,11 +28,12 @@ bool CheckImage(const std::string &path, ImageCheck *out, std::string *why) {
     *why = path + " is not a PE image: " + *why;
     return false;
   }
-  out->stamp = kx::DecodeStamp(reinterpret_cast<const unsigned char *>(head.data()) + kx::kStampOffset);
+  out->stamp =
+      kx::DecodeStamp(reinterpret_cast<const unsigned char *>(head.data()) + kx::kStampOffset);
   // The program compares in signed 32-bit arithmetic; a negative field never fits.
   std::int64_t end = std::int64_t(out->stamp.payloadOffset) + out->stamp.payloadLength;
-  out->complete = out->stamp.payloadOffset >= 0 && out->stamp.payloadLength >= 0 &&
-                  end <= out->imageLength;
+  out->complete =
+      out->stamp.payloadOffset >= 0 && out->stamp.payloadLength >= 0 && end <= out->imageLength;
   return true;
 }
 
