@@ -1,7 +1,8 @@
 // The single-instance guard: a named event in the global namespace that Everyone may open.
 #pragma once
-#include <aclapi.h>
 #include <windows.h>
+
+#include <aclapi.h>
 
 extern const char kRunningEventName[];  // "Global\\Kxunpack_running"
 

@@ -1,9 +1,10 @@
 // Start-up: everything before the progress dialog, and the end of the process.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
