@@ -6,10 +6,27 @@
 
 #include "app/text.h"
 
+namespace {
+
+bool NameIsFree(const char *tempPath, int number, char *name, size_t nameCap) {
+  std::snprintf(name, nameCap, "KX%02d%02d.ins", number / 100, number % 100);
+  char path[kx::kPathCap] = {};
+  if (!kx::CopyText(path, tempPath) || !kx::AppendBackslashIfMissing(path, sizeof path) ||
+      !kx::AppendText(path, name)) {
+    return false;
+  }
+  return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
+         GetLastError() != ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
 BOOL MakeWorkFolderName(const char *tempPath, char *nameOut, size_t nameCap) {
   if (!tempPath || !nameOut || nameCap == 0) return FALSE;
+  char name[16];
   time_t seededAt = static_cast<time_t>(-1);
-  for (int draw = 0; draw < kMaxWorkFolderNameDraws; ++draw) {
+  int number = 0;
+  for (int draw = 0; draw < kWorkFolderNameDraws; ++draw) {
     // Seeded from the clock; within one second the sequence goes on instead of repeating
     // the name just found taken.
     time_t now = time(nullptr);
@@ -17,19 +34,15 @@ BOOL MakeWorkFolderName(const char *tempPath, char *nameOut, size_t nameCap) {
       srand(static_cast<unsigned>(now));
       seededAt = now;
     }
-    char prefix[16];
-    std::snprintf(prefix, sizeof prefix, "KX%02d", rand() % 100);
-    char name[16];
-    std::snprintf(name, sizeof name, "%s%02d.ins", prefix, rand() % 100);
-    char path[kx::kPathCap] = {};
-    if (!kx::CopyText(path, tempPath) || !kx::AppendBackslashIfMissing(path, sizeof path) ||
-        !kx::AppendText(path, name)) {
-      return FALSE;  // the temporary folder leaves no room for the name
-    }
-    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
-        GetLastError() != ERROR_ACCESS_DENIED) {
-      return kx::CopyText(nameOut, nameCap, name) ? TRUE : FALSE;
-    }
+    int first = rand() % 100;
+    number = first * 100 + rand() % 100;
+    if (NameIsFree(tempPath, number, name, sizeof name))
+      return kx::CopyText(nameOut, nameCap, name);
+  }
+  // Luck found only taken names: try every name once, so the search always ends.
+  for (int i = 1; i <= 10000; ++i) {
+    if (NameIsFree(tempPath, (number + i) % 10000, name, sizeof name))
+      return kx::CopyText(nameOut, nameCap, name);
   }
   return FALSE;
 }
@@ -71,8 +84,9 @@ BOOL EmptyAndRemoveFolder(const char *folderPath) {
 BOOL PrepareWorkFolder(const char *folderPath) {
   if (GetFileAttributesA(folderPath) != INVALID_FILE_ATTRIBUTES) {
     EmptyAndRemoveFolder(folderPath);
-    // A folder that kept sub-folders is used as it is.
-    if (GetFileAttributesA(folderPath) != INVALID_FILE_ATTRIBUTES) return TRUE;
+    // A folder that kept sub-folders is used as it is; a file that stayed is no folder.
+    DWORD left = GetFileAttributesA(folderPath);
+    if (left != INVALID_FILE_ATTRIBUTES) return (left & FILE_ATTRIBUTE_DIRECTORY) ? TRUE : FALSE;
   }
   return CreateDirectoryA(folderPath, nullptr);
 }

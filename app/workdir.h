@@ -2,11 +2,11 @@
 #pragma once
 #include <windows.h>
 
-// Most names drawn before giving up (there are 10,000 names; random draws cover them all
-// well within this many).
-constexpr int kMaxWorkFolderNameDraws = 100000;
+// Random names drawn before the search walks all 10,000 names in turn.
+constexpr int kWorkFolderNameDraws = 1000;
 
-// Draws a free name "KXnnmm.ins" under tempPath; false when none is found within the bound.
+// Draws a free name "KXnnmm.ins" under tempPath; false when all 10,000 are taken (or the
+// temporary folder leaves no room for a name).
 BOOL MakeWorkFolderName(const char *tempPath, char *nameOut, size_t nameCap);
 
 // Deletes the files of a folder (not its sub-folders) and tries to remove it. A folder that

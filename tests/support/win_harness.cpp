@@ -1,0 +1,361 @@
+#include "support/win_harness.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace kxtest {
+
+std::string WinePath(const std::string &unixPath) {
+  std::string p = "Z:" + unixPath;
+  std::replace(p.begin(), p.end(), '/', '\\');
+  return p;
+}
+
+std::string TestDataDir() {
+  const char *unix = std::getenv("KX_TEST_DATA");
+  std::string dir;
+  if (unix && *unix) {
+    dir = WinePath(unix);
+  } else {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    dir = std::string(temp) + "kxtest";
+  }
+  CreateDirectoryA(dir.c_str(), nullptr);
+  return dir;
+}
+
+std::string FreshDir(const std::string &name) {
+  std::string dir = TestDataDir() + "\\" + name;
+  RemoveTree(dir);
+  CreateDirectoryA(dir.c_str(), nullptr);
+  return dir;
+}
+
+bool WriteFileBytes(const std::string &path, const std::string &bytes) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = bytes.empty() ||
+            WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(f);
+  return ok && written == bytes.size();
+}
+
+bool ReadFileBytes(const std::string &path, std::string *bytes) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD size = GetFileSize(f, nullptr);
+  bytes->assign(size, '\0');
+  DWORD read = 0;
+  BOOL ok = size == 0 || ReadFile(f, &(*bytes)[0], size, &read, nullptr);
+  CloseHandle(f);
+  return ok && read == size;
+}
+
+bool Exists(const std::string &path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::string &path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> ListDir(const std::string &folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA e;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &e);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (std::strcmp(e.cFileName, ".") && std::strcmp(e.cFileName, ".."))
+      names.push_back(e.cFileName);
+  } while (FindNextFileA(h, &e));
+  FindClose(h);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void RemoveTree(const std::string &folder) {
+  DWORD a = GetFileAttributesA(folder.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return;
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (!RemoveDirectoryA(folder.c_str())) DeleteFileA(folder.c_str());
+    return;
+  }
+  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(folder.c_str());
+    return;
+  }
+  for (const std::string &name : ListDir(folder)) RemoveTree(folder + "\\" + name);
+  RemoveDirectoryA(folder.c_str());
+}
+
+Child::~Child() {
+  if (process) CloseHandle(process);
+}
+
+namespace {
+
+// The current environment with some variables replaced, as a sorted block.
+std::string EnvironmentBlock(const std::map<std::string, std::string> &overrides) {
+  std::map<std::string, std::string> vars;  // keyed by upper-case name
+  std::map<std::string, std::string> names;
+  char *block = GetEnvironmentStringsA();
+  for (char *p = block; *p; p += std::strlen(p) + 1) {
+    std::string entry = p;
+    size_t eq = entry.find('=', 1);
+    if (eq == std::string::npos) continue;
+    std::string name = entry.substr(0, eq), key = name;
+    CharUpperA(&key[0]);
+    vars[key] = entry.substr(eq + 1);
+    names[key] = name;
+  }
+  FreeEnvironmentStringsA(block);
+  for (const auto &kv : overrides) {
+    std::string key = kv.first;
+    CharUpperA(&key[0]);
+    vars[key] = kv.second;
+    names[key] = kv.first;
+  }
+  std::string out;
+  for (const auto &kv : vars) out += names[kv.first] + "=" + kv.second + '\0';
+  out += '\0';
+  return out;
+}
+
+}  // namespace
+
+bool Start(const std::string &exe, const std::string &args,
+           const std::map<std::string, std::string> &env, const std::string &cwd, Child *out) {
+  std::string line = "\"" + exe + "\"";
+  if (!args.empty()) line += " " + args;
+  std::vector<char> lineBuf(line.begin(), line.end());
+  lineBuf.push_back('\0');
+  std::string block = EnvironmentBlock(env);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(exe.c_str(), lineBuf.data(), nullptr, nullptr, FALSE, 0, &block[0],
+                      cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
+    return false;
+  }
+  CloseHandle(pi.hThread);
+  out->process = pi.hProcess;
+  out->pid = pi.dwProcessId;
+  return true;
+}
+
+DWORD WaitExit(Child &child, DWORD timeoutMs) {
+  if (WaitForSingleObject(child.process, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(child.process, &code);
+  return code;
+}
+
+void Kill(Child &child) {
+  if (child.process && WaitForSingleObject(child.process, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(child.process, 0xDEAD);
+    WaitForSingleObject(child.process, 5000);
+  }
+}
+
+namespace {
+struct WindowSearch {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+  auto *s = reinterpret_cast<WindowSearch *>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == s->pid) s->found.push_back(hwnd);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> WindowsOf(DWORD pid) {
+  WindowSearch search{pid, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool AnyVisibleWindow(DWORD pid) {
+  for (HWND w : WindowsOf(pid))
+    if (IsWindowVisible(w)) return true;
+  return false;
+}
+
+static bool Matches(HWND w, const char *className, const char *title) {
+  char buf[512];
+  if (className) {
+    GetClassNameA(w, buf, sizeof buf);
+    if (std::strcmp(buf, className) != 0) return false;
+  }
+  if (title) {
+    GetWindowTextA(w, buf, sizeof buf);
+    if (std::strcmp(buf, title) != 0) return false;
+  }
+  return true;
+}
+
+HWND WaitForWindow(DWORD pid, const char *className, const char *title, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  do {
+    for (HWND w : WindowsOf(pid))
+      if (Matches(w, className, title)) return w;
+    Sleep(20);
+  } while (GetTickCount() - start < timeoutMs);
+  return nullptr;
+}
+
+static std::string TextOf(HWND w) {
+  char buf[2048] = {};
+  GetWindowTextA(w, buf, sizeof buf);
+  return buf;
+}
+
+namespace {
+
+// Pixels of a screen rectangle, as 32-bit values.
+std::vector<DWORD> Capture(HDC source, int x, int y, int w, int h) {
+  HDC mem = CreateCompatibleDC(source);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void *bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, source, x, y, SRCCOPY);
+  GdiFlush();
+  std::vector<DWORD> pixels(static_cast<DWORD *>(bits), static_cast<DWORD *>(bits) + w * h);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  return pixels;
+}
+
+// The standard icon drawn on a background of one colour.
+std::vector<DWORD> Render(LPCSTR iconId, DWORD background, int w, int h) {
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  RECT all = {0, 0, w, h};
+  HBRUSH brush = CreateSolidBrush(RGB(GetBValue(background), GetGValue(background),
+                                      GetRValue(background)));  // DIB order is BGR
+  FillRect(mem, &all, brush);
+  DeleteObject(brush);
+  DrawIcon(mem, 0, 0, LoadIconA(nullptr, iconId));
+  std::vector<DWORD> pixels = Capture(mem, 0, 0, w, h);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// Which standard icon a static icon control shows: the box's icon handle belongs to the other
+// process, so compare what is on the screen with each standard icon drawn here.
+bool ShowsErrorIcon(HWND iconControl) {
+  RECT r;
+  GetWindowRect(iconControl, &r);
+  int w = GetSystemMetrics(SM_CXICON), h = GetSystemMetrics(SM_CYICON);
+  HDC screen = GetDC(nullptr);
+  std::vector<DWORD> shown = Capture(screen, r.left, r.top, w, h);
+  ReleaseDC(nullptr, screen);
+  LPCSTR ids[] = {reinterpret_cast<LPCSTR>(IDI_ERROR), reinterpret_cast<LPCSTR>(IDI_WARNING),
+                  reinterpret_cast<LPCSTR>(IDI_INFORMATION),
+                  reinterpret_cast<LPCSTR>(IDI_QUESTION)};
+  size_t best = 0;
+  long bestDiff = -1;
+  for (size_t i = 0; i < 4; ++i) {
+    std::vector<DWORD> drawn = Render(ids[i], shown[0], w, h);
+    long diff = 0;
+    for (size_t p = 0; p < shown.size(); ++p)
+      diff += (shown[p] & 0xFFFFFF) != (drawn[p] & 0xFFFFFF);
+    if (bestDiff < 0 || diff < bestDiff) {
+      bestDiff = diff;
+      best = i;
+    }
+  }
+  return best == 0 && bestDiff < static_cast<long>(shown.size()) / 4;
+}
+
+}  // namespace
+
+// A box is read once it is on the screen with its OK button, and has painted.
+static bool BoxReady(HWND box) {
+  HWND ok = GetDlgItem(box, IDOK);
+  if (!IsWindowVisible(box) || !GetDlgItem(box, 0xFFFF) || !ok || !IsWindowVisible(ok))
+    return false;
+  Sleep(150);
+  return true;
+}
+
+static bool ReadBox(HWND box, MessageBoxInfo *info) {
+  if (!BoxReady(box)) return false;
+  info->caption = TextOf(box);
+  HWND text = GetDlgItem(box, 0xFFFF);
+  if (!text) return false;
+  info->text = TextOf(text);
+  info->errorIcon = false;
+  info->buttons.clear();
+  RedrawWindow(box, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    char cls[64];
+    GetClassNameA(c, cls, sizeof cls);
+    if (!lstrcmpiA(cls, "Static") && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+        IsWindowVisible(c))
+      info->errorIcon = ShowsErrorIcon(c);
+    if (!lstrcmpiA(cls, "Button") && IsWindowVisible(c)) info->buttons.push_back(TextOf(c));
+  }
+  return true;
+}
+
+bool ReadAndDismissMessageBox(Child &child, MessageBoxInfo *info, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  do {
+    HWND box = WaitForWindow(child.pid, "#32770", nullptr, 50);
+    // The box may exist a moment before its text control does.
+    if (box && GetDlgItem(box, 0xFFFF) && ReadBox(box, info)) {
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+      return true;
+    }
+    if (WaitForSingleObject(child.process, 0) == WAIT_OBJECT_0) return false;
+  } while (GetTickCount() - start < timeoutMs);
+  return false;
+}
+
+DWORD RunDismissingBoxes(const std::string &exe, const std::string &args,
+                         const std::map<std::string, std::string> &env,
+                         std::vector<MessageBoxInfo> *boxes, DWORD timeoutMs) {
+  Child child;
+  if (!Start(exe, args, env, "", &child)) return STILL_ACTIVE;
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeoutMs) {
+    if (WaitForSingleObject(child.process, 20) == WAIT_OBJECT_0) break;
+    MessageBoxInfo info;
+    HWND box = WaitForWindow(child.pid, "#32770", "Installer", 0);
+    if (box && GetDlgItem(box, 0xFFFF) && ReadBox(box, &info)) {
+      if (boxes) boxes->push_back(info);
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+      // Wait for this box to go before looking for another.
+      for (int i = 0; i < 250 && IsWindow(box); ++i) Sleep(20);
+    }
+  }
+  DWORD code = WaitExit(child, 0);
+  if (code == STILL_ACTIVE) Kill(child);
+  return code;
+}
+
+}  // namespace kxtest
