@@ -80,6 +80,21 @@ TEST_F(StartupTest, IgnoresBytesAfterPayload) {
   EXPECT_EQ(copy, spec.payload);
 }
 
+TEST_F(StartupTest, SignedImageIsAccepted) {
+  // Signed after building: a certificate table follows the payload.
+  std::string dir = TestDataDir() + "\\signed";
+  std::string payload;
+  ASSERT_TRUE(ReadFileBytes(dir + "\\payload.bin", &payload));
+  ASSERT_TRUE(CopyFileA((dir + "\\signed.exe").c_str(), image_.c_str(), FALSE));
+  EXPECT_EQ(Run("/KXPATH=C:\\P"), 0u);
+  EXPECT_TRUE(boxes_.empty());
+  auto folders = WorkFolders();
+  ASSERT_EQ(folders.size(), 1u);
+  std::string copy;
+  ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\KXDATA.ARJ", &copy));
+  EXPECT_EQ(copy, payload);
+}
+
 TEST_F(StartupTest, ImageOneByteShortIsCorruptExactLengthRuns) {
   ImageSpec spec;
   spec.payload = PayloadBytes(1000);
