@@ -8,7 +8,7 @@
 
 #include "app/messages.h"
 #include "support/win_harness.h"
-#include "win/startup/image_builder.h"
+#include "support/image_builder.h"
 
 using namespace kxtest;
 

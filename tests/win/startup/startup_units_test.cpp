@@ -11,7 +11,7 @@
 #include "app/guard.h"
 #include "app/workdir.h"
 #include "support/win_harness.h"
-#include "win/startup/image_builder.h"
+#include "support/image_builder.h"
 
 using namespace kxtest;
 

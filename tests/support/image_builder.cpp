@@ -1,4 +1,4 @@
-#include "win/startup/image_builder.h"
+#include "support/image_builder.h"
 
 #include "support/win_harness.h"
 
