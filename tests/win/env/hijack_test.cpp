@@ -256,4 +256,56 @@ TEST_F(CompatLayersTest, StageExeInAnyCase) {
   EXPECT_TRUE(Has(HKEY_CURRENT_USER, "C:\\Work\\backstage.exe"));
 }
 
+// In a double-byte code page (932 here): 0x95 0x5C is one character whose trail byte has the
+// backslash's code; 0x83 0x41 and 0x83 0x61 are two different characters whose trail bytes
+// are the same letter in two cases.
+class DoubleByteNamesTest : public CompatLayersTest {
+ protected:
+  void SetUp() override {
+    CompatLayersTest::SetUp();
+    if (!IsDBCSLeadByte(0x95) || !IsDBCSLeadByte(0x83)) {
+      if (getenv("KX_EXPECT_DBCS")) FAIL() << "code page " << GetACP() << " is not double-byte";
+      GTEST_SKIP() << "needs a double-byte ANSI code page such as 932";
+    }
+  }
+};
+
+TEST_F(DoubleByteNamesTest, TrailByteWithTheBackslashCodeIsNoSeparator) {
+  std::string exe = ProgramName();
+  std::string glued = "C:\\Dir\\\x95\x5C" + exe;  // file name part: the character, then exe
+  std::string bare = "\x95\x5C" + exe;
+  std::string real = "C:\\\x95\x5C\\" + exe;  // a folder named with that character
+  MakeLayers(HKEY_CURRENT_USER, {glued, bare, real});
+  ASSERT_TRUE(Has(HKEY_CURRENT_USER, glued));
+  EXPECT_TRUE(RemoveCompatLayers(exe.c_str()));
+  EXPECT_TRUE(Has(HKEY_CURRENT_USER, glued));
+  EXPECT_TRUE(Has(HKEY_CURRENT_USER, bare));
+  EXPECT_FALSE(Has(HKEY_CURRENT_USER, real));
+}
+
+TEST_F(DoubleByteNamesTest, TrailBytesAreNotComparedAsLetters) {
+  std::string exe = ProgramName();
+  std::string stored = "C:\\Dir\\\x83\x41" + exe;
+  MakeLayers(HKEY_CURRENT_USER, {stored});
+  EXPECT_TRUE(RemoveCompatLayers((std::string("\x83\x61") + exe).c_str()));
+  EXPECT_TRUE(Has(HKEY_CURRENT_USER, stored));
+  EXPECT_TRUE(RemoveCompatLayers((std::string("\x83\x41") + exe).c_str()));
+  EXPECT_FALSE(Has(HKEY_CURRENT_USER, stored));
+}
+
+TEST_F(DoubleByteNamesTest, DebuggerSubkeyNamesCompareACharacterAtATime) {
+  std::string name = "\x83\x41" + ProgramName();
+  std::string path = std::string(kOptionsKey) + "\\" + name;
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  SetText(key, "Debugger", "C:\\evil.exe");
+  RegCloseKey(key);
+  EXPECT_TRUE(RemoveDebuggerHijack((std::string("\x83\x61") + ProgramName()).c_str()));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, path));
+  EXPECT_TRUE(RemoveDebuggerHijack(name.c_str()));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path));
+  SHDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+}
+
 }  // namespace
