@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/text.h"
+#include "env/ansi_path.h"
 
 namespace {
 
@@ -12,8 +13,7 @@ namespace {
 // the folder a link points at rather than for the link itself.
 bool CopyWithoutTrailingBackslash(char (&out)[kx::kPathCap], const char *path) {
   if (!kx::CopyText(out, path)) return false;
-  std::size_t length = std::strlen(out);
-  if (length > 0 && out[length - 1] == '\\') out[length - 1] = '\0';
+  if (EndsWithBackslash(out)) out[std::strlen(out) - 1] = '\0';
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/text.h"
+#include "env/ansi_path.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ bool ReadEnginePath(bool view64, char *pathOut) {
   }
   // An empty value names no folder (appending the backslash would name the drive's root).
   if (folder[0] == '\0') return false;
-  if (!kx::AppendBackslashIfMissing(folder, sizeof folder)) return false;
+  if (!EndsWithBackslash(folder) && !kx::AppendText(folder, "\\")) return false;
   return kx::CopyText(pathOut, kx::kPathCap, folder);
 }
 

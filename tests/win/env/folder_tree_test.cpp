@@ -73,6 +73,19 @@ TEST_F(FolderTreeTest, PathWithoutTrailingBackslashIsTheSameFolder) {
   EXPECT_FALSE(Exists(root_));
 }
 
+// In code page 932, 0x95 0x5C is one character whose trail byte has the backslash's code: a
+// path ending in it has no trailing backslash to take off.
+TEST_F(FolderTreeTest, TrailByteWithTheBackslashCodeIsNoTrailingBackslash) {
+  KXTEST_REQUIRE_DOUBLE_BYTE_CODE_PAGE();
+  std::string folder = root_ + "\\\x95\x5C";
+  MakeFolder(folder);
+  MakeFile(folder + "\\inside.txt");
+  ASSERT_TRUE(Exists(folder + "\\inside.txt"));
+  EXPECT_EQ(1, RemoveFolderTree(folder.c_str()));
+  EXPECT_FALSE(Exists(folder));
+  EXPECT_TRUE(Exists(root_));
+}
+
 TEST_F(FolderTreeTest, MissingFolderCountsAsEmptyAndChangesNothing) {
   MakeFile(root_ + "\\other.txt");
   EXPECT_EQ(1, RemoveFolderTree((root_ + "\\missing\\").c_str()));

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "win/env/scratch.h"
+
 namespace {
 
 const char kOptionsKey[] =
@@ -263,10 +265,7 @@ class DoubleByteNamesTest : public CompatLayersTest {
  protected:
   void SetUp() override {
     CompatLayersTest::SetUp();
-    if (!IsDBCSLeadByte(0x95) || !IsDBCSLeadByte(0x83)) {
-      if (getenv("KX_EXPECT_DBCS")) FAIL() << "code page " << GetACP() << " is not double-byte";
-      GTEST_SKIP() << "needs a double-byte ANSI code page such as 932";
-    }
+    KXTEST_REQUIRE_DOUBLE_BYTE_CODE_PAGE();
   }
 };
 

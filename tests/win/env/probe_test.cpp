@@ -339,6 +339,19 @@ TEST_F(ProbeTest, ProbePathBeyondTheLongestPathIsNotInstalled) {
   RemoveDirectoryW(wide.c_str());
 }
 
+// In code page 932, 0x95 0x5C is one character whose trail byte has the backslash's code: a
+// folder name ending in it still needs the backslash appended.
+TEST_F(ProbeTest, TrailByteWithTheBackslashCodeIsNoTrailingBackslash) {
+  KXTEST_REQUIRE_DOUBLE_BYTE_CODE_PAGE();
+  std::string engine = folder_ + "\\\x95\x5C";
+  MakeFolder(engine);
+  ASSERT_TRUE(kxtest::Exists(engine));
+  MakeProbeFiles(engine);
+  SetEnginePathText(false, engine);
+  EXPECT_EQ(engine + "\\", ReadPath(false));
+  EXPECT_TRUE(IsEngineInstalled());
+}
+
 TEST_F(ProbeTest, NullOutputBufferIsRefused) {
   SetEnginePathText(false, "C:\\Engine");
   EXPECT_FALSE(ReadEnginePath(false, nullptr));

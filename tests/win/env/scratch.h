@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace kxtest {
@@ -18,3 +19,13 @@ bool Exists(const std::string &path);
 void ForceRemoveTree(const std::string &path);
 
 }  // namespace kxtest
+
+// Double-byte cases need a code page such as 932 (CTest runs these programs in one); where
+// the run asks for it (KX_EXPECT_DBCS) its absence is a failure, elsewhere the case is skipped.
+#define KXTEST_REQUIRE_DOUBLE_BYTE_CODE_PAGE()                                                    \
+  do {                                                                                            \
+    if (!IsDBCSLeadByte(0x95) || !IsDBCSLeadByte(0x83)) {                                         \
+      if (std::getenv("KX_EXPECT_DBCS")) FAIL() << "code page " << GetACP() << " is single-byte"; \
+      GTEST_SKIP() << "needs a double-byte ANSI code page such as 932";                           \
+    }                                                                                             \
+  } while (0)
