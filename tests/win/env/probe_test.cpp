@@ -424,6 +424,18 @@ TEST_F(KeyPathTest, PiecesAreOpenedOneBelowTheOther) {
   EXPECT_EQ(nullptr, OpenKeyPath(HKEY_CURRENT_USER, (base_ + "|A|missing").c_str()));
 }
 
+// In code page 932, 0x83 0x7C is one character whose trail byte has the code of "|".
+TEST_F(KeyPathTest, TrailByteWithTheBarCodeSeparatesNoPieces) {
+  KXTEST_REQUIRE_DOUBLE_BYTE_CODE_PAGE();
+  std::string name = "A\x83\x7C";
+  HKEY made = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (base_ + "\\" + name).c_str(), 0,
+                                           nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr));
+  RegCloseKey(made);
+  EXPECT_TRUE(KeyPathExists(HKEY_CURRENT_USER, (base_ + "|" + name).c_str()));
+  EXPECT_TRUE(KeyPathExists(HKEY_CURRENT_USER, (base_ + "\\" + name + "|").c_str()));
+}
+
 TEST_F(KeyPathTest, OverLongKeyPathIsRefused) {
   HKEY made = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, base_.c_str(), 0, nullptr, 0,
