@@ -1,0 +1,318 @@
+// Whole runs of real images under Wine: the installation sets are made by the arj archiver,
+// the inner installer and the self-protection component are the test doubles, and the
+// progress dialog is driven like a user would drive it.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <regex>
+
+#include "support/image_builder.h"
+#include "support/win_harness.h"
+
+using namespace kxtest;
+
+namespace {
+
+const char kRefusal[] =
+    "Installation can not proceed on this system due to one\r\nof the following reasons:\r\n\r\n"
+    " - Installation was terminated before completion on this system.\r\n - System has not "
+    "been restarted after un-installation.\r\n\r\nRestart is required to proceed with the "
+    "installation.";
+
+const char kIfeo[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+const char kLayers[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
+const char kLegacyKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\KX32.EXE";
+
+bool Contains(const std::vector<std::string> &v, const std::string &s) {
+  return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+// What the progress dialog shows: its window and the bar's range and position.
+struct DialogState {
+  HWND dialog = nullptr;
+  int rangeHigh = -1;
+  int position = -1;
+};
+
+DialogState ReadDialog(DWORD pid) {
+  DialogState s;
+  for (HWND w : WindowsOf(pid)) {
+    char title[64] = {};
+    GetWindowTextA(w, title, sizeof title);
+    if (std::string(title) != "Unpacking ....") continue;
+    s.dialog = w;
+    HWND bar = GetDlgItem(w, 1001);
+    if (bar) {
+      s.rangeHigh = static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
+      s.position = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
+    }
+  }
+  return s;
+}
+
+void PressCancel(HWND dialog) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    root_ = FreshDir("e2e_" + name);
+    temp_ = root_ + "\\temp";
+    CreateDirectoryA(temp_.c_str(), nullptr);
+    image_ = root_ + "\\setup.exe";
+  }
+
+  std::string SetDir(const std::string &set) { return TestDataDir() + "\\e2e\\" + set; }
+  std::string LogPath(const std::string &set) { return TestDataDir() + "\\e2e\\logs\\" + set + ".log"; }
+
+  void MakeImage(const std::string &set, int silent = 0) {
+    ImageSpec spec;
+    ASSERT_TRUE(ReadFileBytes(SetDir(set) + "\\KXDATA.ARJ", &spec.payload)) << set;
+    spec.silent = silent;
+    ASSERT_TRUE(WriteImage(image_, spec));
+    DeleteFileA(LogPath(set).c_str());
+  }
+
+  // Runs the image to its end with TEMP in the test's folder; `watch` is called on every poll
+  // with the child and may drive the dialog. Message boxes are read and dismissed.
+  DWORD Run(const std::string &args, const std::function<void(Child &)> &watch = {}) {
+    std::string t = temp_ + "\\";
+    Child child;
+    EXPECT_TRUE(Start(image_, args, {{"TEMP", t}, {"TMP", t}}, "", &child));
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 120000) {
+      if (WaitForSingleObject(child.process, 5) == WAIT_OBJECT_0) break;
+      everVisible_ |= AnyVisibleWindow(child.pid);
+      if (watch) watch(child);
+      HWND box = WaitForWindow(child.pid, "#32770", "Installer", 0);
+      if (box && IsWindowVisible(box) && GetDlgItem(box, 0xFFFF)) {
+        char text[1024] = {};
+        GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof text);
+        boxes_.push_back(text);
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+        for (int i = 0; i < 250 && IsWindow(box); ++i) Sleep(20);
+      }
+    }
+    DWORD code = WaitExit(child, 0);
+    if (code == STILL_ACTIVE) Kill(child);
+    return code;
+  }
+
+  std::string WorkFolder() {
+    for (const std::string &name : ListDir(temp_))
+      if (std::regex_match(name, std::regex("KX[0-9]{4}\\.ins"))) return temp_ + "\\" + name;
+    return "";
+  }
+
+  std::string Log(const std::string &set) {
+    std::string log;
+    ReadFileBytes(LogPath(set), &log);
+    return log;
+  }
+
+  std::string root_, temp_, image_;
+  std::vector<std::string> boxes_;
+  bool everVisible_ = false;
+};
+
+// Registry entries that would start another program instead of stage.exe, or run it in a
+// compatibility mode.
+void PlantHijacks() {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kIfeo) + "\\stage.exe").c_str(), 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "Debugger", 0, REG_SZ, reinterpret_cast<const BYTE *>("C:\\evil.exe"), 12);
+  RegCloseKey(key);
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    ASSERT_EQ(RegCreateKeyExA(root, kLayers, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "C:\\Setup\\Stage.EXE", 0, REG_SZ, reinterpret_cast<const BYTE *>("WIN95"), 6);
+    RegSetValueExA(key, "C:\\Setup\\mystage.exe", 0, REG_SZ, reinterpret_cast<const BYTE *>("WIN95"), 6);
+    RegCloseKey(key);
+  }
+}
+
+bool ValueExists(HKEY root, const char *path, const char *value) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  bool found = RegQueryValueExA(key, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return found;
+}
+
+TEST_F(EndToEnd, NormalRunUnpacksEverythingAndEndsWithTheInstallersCode) {
+  MakeImage("normal");
+  PlantHijacks();
+  DWORD code = Run("/KXPATH=C:\\Prog");
+  EXPECT_EQ(code, 3010u);
+  EXPECT_TRUE(boxes_.empty());
+
+  // The hijacks are gone; a longer name that only ends in stage.exe stays.
+  HKEY key;
+  EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kIfeo) + "\\stage.exe").c_str(), 0,
+                          KEY_READ, &key),
+            ERROR_SUCCESS);
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    EXPECT_FALSE(ValueExists(root, kLayers, "C:\\Setup\\Stage.EXE"));
+    EXPECT_TRUE(ValueExists(root, kLayers, "C:\\Setup\\mystage.exe"));
+    if (RegOpenKeyExA(root, kLayers, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+      RegDeleteValueA(key, "C:\\Setup\\mystage.exe");
+      RegCloseKey(key);
+    }
+  }
+
+  std::string work = WorkFolder();
+  ASSERT_FALSE(work.empty());
+  std::vector<std::string> files = ListDir(work);
+  for (const char *expected :
+       {"ARGSAVE.DAT", "BN.ARJ", "VELODAT.ARJ", "CORE.ARJ", "bnstub.dll", "bnapi.dll",
+        "bn_control.txt", "stage.exe", "KXDELTMP.EXE", "VeloDat", "NEWFILE.TMP"}) {
+    EXPECT_TRUE(std::any_of(files.begin(), files.end(),
+                            [&](const std::string &f) { return !lstrcmpiA(f.c_str(), expected); }))
+        << expected;
+  }
+  EXPECT_FALSE(Exists(work + "\\KXDATA.ARJ"));
+  EXPECT_FALSE(Exists(work + "\\STAGE.ARJ"));
+  EXPECT_FALSE(ListDir(work + "\\VeloDat").empty());
+  // The last members of CORE.ARJ are also members of BN.ARJ: their moves fail, the copies
+  // from BN.ARJ stay and the last one's data stays in NEWFILE.TMP.
+  std::string last, fromBn;
+  ASSERT_TRUE(ReadFileBytes(work + "\\NEWFILE.TMP", &last));
+  ASSERT_TRUE(ReadFileBytes(work + "\\bnapi.dll", &fromBn));
+  EXPECT_EQ(last, fromBn);
+  // The cleaner lies in the temporary folder, next to the work folder.
+  EXPECT_TRUE(Exists(temp_ + "\\KXDELTMP.EXE"));
+
+  std::string report;
+  ASSERT_TRUE(ReadFileBytes(work + "\\stage_report.txt", &report));
+  EXPECT_NE(report.find("cmdline=" + work + "\\stage.exe /STANDARD /KXPATH=C:\\Prog\r\n"),
+            std::string::npos)
+      << report;
+  std::string log = Log("normal");
+  EXPECT_NE(log.find("BN_InstallSystem"), std::string::npos) << log;
+  EXPECT_NE(log.find("BN_StartSystem"), std::string::npos) << log;
+  EXPECT_NE(log.find("BN_ProtectFolder"), std::string::npos) << log;
+  EXPECT_EQ(log.find("BN_ReleaseFolder"), std::string::npos) << log;
+}
+
+TEST_F(EndToEnd, InstalledProductSkipsTheSetUp) {
+  for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)}) {
+    MakeImage("normal");
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(Run(""), 3010u);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, view, 0);
+    EXPECT_EQ(Log("normal"), "") << "view " << view;
+    for (const std::string &name : ListDir(temp_)) RemoveTree(temp_ + "\\" + name);
+  }
+}
+
+TEST_F(EndToEnd, OneOfTheComponentArchivesMissingSkipsTheStage) {
+  MakeImage("only_bn");
+  EXPECT_EQ(Run(""), 0u);
+  std::string work = WorkFolder();
+  ASSERT_FALSE(work.empty());
+  EXPECT_TRUE(Exists(work + "\\STAGE.ARJ"));
+  EXPECT_TRUE(Exists(work + "\\BN.ARJ"));
+  EXPECT_FALSE(Exists(work + "\\stage.exe"));
+  EXPECT_FALSE(Exists(work + "\\bnstub.dll"));
+  EXPECT_TRUE(IsDirectory(work + "\\VeloDat"));
+  EXPECT_EQ(Log("only_bn"), "");
+}
+
+TEST_F(EndToEnd, CorruptPayloadEndsWithZeroAndLeavesTheWorkFolder) {
+  ImageSpec spec;
+  spec.payload = PayloadBytes(20000, 7);
+  ASSERT_TRUE(WriteImage(image_, spec));
+  EXPECT_EQ(Run("x"), 0u);
+  EXPECT_TRUE(boxes_.empty());
+  std::string work = WorkFolder();
+  ASSERT_FALSE(work.empty());
+  EXPECT_TRUE(Exists(work + "\\ARGSAVE.DAT"));
+  EXPECT_TRUE(IsDirectory(work + "\\VeloDat"));
+}
+
+TEST_F(EndToEnd, SilentRunShowsNoWindowAndPlacesNoCleaner) {
+  MakeImage("normal", 1);
+  EXPECT_EQ(Run(""), 3010u);
+  EXPECT_FALSE(everVisible_);
+  std::string work = WorkFolder();
+  std::string report;
+  ASSERT_TRUE(ReadFileBytes(work + "\\stage_report.txt", &report));
+  EXPECT_NE(report.find("stage.exe /SILENT\r\n"), std::string::npos) << report;
+  EXPECT_FALSE(Exists(temp_ + "\\KXDELTMP.EXE"));
+}
+
+TEST_F(EndToEnd, LeftoverProtectionSystemRefusesInstallation) {
+  MakeImage("refusal");
+  EXPECT_EQ(Run(""), 138u);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0], kRefusal);
+  EXPECT_EQ(WorkFolder(), "");
+  EXPECT_NE(Log("refusal").find("BN_UninstallSystem"), std::string::npos);
+}
+
+TEST_F(EndToEnd, HostileMemberNamesWriteNothingOutsideTheWorkFolder) {
+  MakeImage("hostile");
+  Run("");
+  std::string work = WorkFolder();
+  ASSERT_FALSE(work.empty());
+  for (const std::string &place : {root_, temp_, TestDataDir(), std::string("C:"), std::string("Z:")}) {
+    EXPECT_FALSE(Exists(place + "\\ESCAPED.EXE")) << place;
+    EXPECT_FALSE(Exists(place + "\\ESCAPED2.EXE")) << place;
+  }
+  EXPECT_TRUE(Exists(work + "\\C01.DAT"));
+}
+
+// Cancel pressed while one archive is unpacked, recognised by its member count on the bar.
+struct CancelCase {
+  const char *archive;
+  int members;
+  bool released;
+};
+
+class CancelDuringArchive : public EndToEnd, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(CancelDuringArchive, RemovesWorkFolderReleasingFromStageOn) {
+  const CancelCase &c = GetParam();
+  MakeImage("cancel");
+  bool pressed = false;
+  int positionAtPress = -1;
+  DWORD code = Run("", [&](Child &child) {
+    if (pressed) return;
+    DialogState s = ReadDialog(child.pid);
+    if (s.dialog && s.rangeHigh == c.members) {
+      PressCancel(s.dialog);
+      pressed = true;
+      positionAtPress = s.position;
+    }
+  });
+  EXPECT_TRUE(pressed) << c.archive;
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(WorkFolder(), "") << c.archive << " at " << positionAtPress;
+  std::string log = Log("cancel");
+  EXPECT_EQ(log.find("BN_ReleaseFolder") != std::string::npos, c.released) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, CancelDuringArchive,
+    ::testing::Values(CancelCase{"KXDATA.ARJ", 3, false}, CancelCase{"BN.ARJ", 153, false}, CancelCase{"VeloDat.ARJ", 250, false},
+                      CancelCase{"STAGE.ARJ", 354, true}, CancelCase{"CORE.ARJ", 702, true}),
+    [](const ::testing::TestParamInfo<CancelCase> &info) {
+      std::string n = info.param.archive;
+      return n.substr(0, n.find('.'));
+    });
+
+}  // namespace
