@@ -3,23 +3,38 @@
 # delivered one: KXDATA.ARJ holds STAGE.ARJ and BN.ARJ stored and VELODAT.ARJ packed;
 # STAGE.ARJ holds stage.exe, KXDELTMP.EXE and CORE.ARJ; BN.ARJ holds the self-protection
 # doubles. Every set is a folder OUTROOT/<name>/ with its KXDATA.ARJ.
-#   make_sets.sh DOUBLES_DIR OUTROOT
+#   make_sets.sh DOUBLES_DIR OUTROOT [SET...]   (default: every set the tests use)
 set -euo pipefail
 doubles=$1
 root=$2
+shift 2
+wanted=${*:-normal refusal only_bn hostile cancel}
 here=$(cd "$(dirname "$0")" && pwd)
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 mkdir -p "$root/logs"
 stamp="$root/.built"
-inputs=$(cat "$doubles"/stage.exe "$doubles"/bnstub.dll "$doubles"/bnapi.dll "$0" | md5sum | cut -c1-32)
+inputs=$( (cat "$doubles"/stage.exe "$doubles"/bnstub.dll "$doubles"/bnapi.dll "$0"; echo "$wanted") |
+  md5sum | cut -c1-32)
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$inputs" ] && exit 0
 
-# Deterministic filler files NAME.EXT of a few hundred bytes to a few KiB.
-filler() {  # dir prefix count
+# Deterministic filler files PREFIXnnn.DAT of a few hundred bytes to a few KiB, or of about
+# `size` bytes each (half text-like, half binary-like) when a size is given.
+filler() {  # dir prefix count [size]
   local i
   for i in $(seq -w 1 "$3"); do
-    { printf '%s member %s\n' "$2" "$i"; seq 1 $((10#$i % 97 * 7 + 20)); } > "$1/$2$i.DAT"
+    if [ -n "${4:-}" ]; then
+      if [ $((10#$i % 2)) = 0 ]; then
+        (seq "$((10#$i * 7))" "$((10#$i * 7 + $4 / 5))" || true) | head -c "$4" > "$1/$2$i.DAT"
+      else  # random bytes, repeated once within the window
+        head -c "$(($4 / 2))" /dev/zero |
+          openssl enc -aes-128-ctr -nosalt -pass "pass:$2$i" 2>/dev/null > "$1/half.tmp"
+        cat "$1/half.tmp" "$1/half.tmp" > "$1/$2$i.DAT"
+        rm -f "$1/half.tmp"
+      fi
+    else
+      { printf '%s member %s\n' "$2" "$i"; seq 1 $((10#$i % 97 * 7 + 20)); } > "$1/$2$i.DAT"
+    fi
   done
 }
 
@@ -27,7 +42,7 @@ filler() {  # dir prefix count
 #   --bn-control TEXT --without BN|VELO --hostile
 make_set() {
   local name=$1; shift
-  local core=40 bn=5 velo=10 stage=5 exitcode=0 control="" without="" hostile=0
+  local core=40 bn=5 velo=10 stage=5 exitcode=0 control="" without="" hostile=0 size=""
   while [ $# -gt 0 ]; do
     case "$1" in
       --core) core=$2; shift ;;
@@ -38,6 +53,7 @@ make_set() {
       --bn-control) control=$2; shift ;;
       --without) without=$2; shift ;;
       --hostile) hostile=1 ;;
+      --size) size=$2; shift ;;
     esac
     shift
   done
@@ -47,7 +63,7 @@ make_set() {
   w="$dir"
 
   # CORE.ARJ: product files, mixed methods; its last members are also members of BN.ARJ.
-  filler "$w/core" C "$core"
+  filler "$w/core" C "$core" $size
   cp "$doubles/bnstub.dll" "$doubles/bnapi.dll" "$w/core/"
   (cd "$w/core" &&
     ls C*.DAT | awk 'NR % 2 == 1' | xargs arj a -y -e -m1 CORE.ARJ >/dev/null &&
@@ -68,7 +84,7 @@ make_set() {
   (cd "$w/bn" && arj a -y -e -m1 BN.ARJ bnstub.dll bnapi.dll bn_control.txt B*.DAT >/dev/null)
 
   # VELODAT.ARJ: data files.
-  filler "$w/velo" V "$velo"
+  filler "$w/velo" V "$velo" $size
   (cd "$w/velo" && arj a -y -e -m1 VELODAT.ARJ V*.DAT >/dev/null)
 
   # STAGE.ARJ: the inner installer, the cleaner and the product archive.
@@ -92,9 +108,15 @@ make_set() {
   mv "$w/outer/KXDATA.ARJ" "$dir/KXDATA.ARJ"
 }
 
-make_set normal --stage-exit 3010
-make_set refusal --bn-control 'installed=1\nrunning=1'
-make_set only_bn --without VELO
-make_set hostile --hostile
-make_set cancel --core 700 --bn 150 --velo 250 --stage 350
+for set in $wanted; do
+  case "$set" in
+    normal) make_set normal --stage-exit 3010 ;;
+    refusal) make_set refusal --bn-control 'installed=1\nrunning=1' ;;
+    only_bn) make_set only_bn --without VELO ;;
+    hostile) make_set hostile --hostile ;;
+    cancel) make_set cancel --core 700 --bn 150 --velo 250 --stage 350 ;;
+    # About 100 MB, shaped like the delivered set, for the whole-run benchmark.
+    large) make_set large --core 2400 --velo 400 --size 36000 ;;
+  esac
+done
 echo "$inputs" > "$stamp"
