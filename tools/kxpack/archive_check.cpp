@@ -92,9 +92,9 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
       continue;
     }
     if (!opt.recurse || !HasArjSuffix(name)) continue;
-    if (opt.depth + 1 >= kMaxNesting) {
+    if (opt.depth + 1 > kMaxNesting) {
       Indent(out, opt.depth + 1);
-      std::fprintf(out, "archive nested deeper than %d levels: not checked\n", kMaxNesting);
+      std::fprintf(out, "archive nested more than %d levels deep: not checked\n", kMaxNesting);
       ++problems;
       continue;
     }

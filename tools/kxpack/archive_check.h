@@ -10,7 +10,8 @@ namespace kxpack {
 
 // Room for the engine's bare name (at most 255 characters) and its terminator.
 constexpr std::size_t kBareNameSize = 256;
-// Deeper nesting than any installation set uses; stops a hostile self-nesting payload.
+// Most levels of archives that are followed, the outermost counting as the first: far more
+// than any installation set uses, and a stop for a hostile payload nested without end.
 constexpr int kMaxNesting = 8;
 
 struct CheckOptions {

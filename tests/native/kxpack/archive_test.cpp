@@ -357,6 +357,7 @@ class VerifyTest : public ArchiveTest {
  protected:
   // Packs files (made from name -> content) into dir_/archive with the method given.
   void Pack(const std::string &archive, const std::vector<std::string> &names, int method) {
+    std::remove((dir_ + "/" + archive).c_str());  // the archiver adds to an existing one
     kxtest::MakeArj(src_, dir_ + "/" + archive, names, method);
     kxtest::Run({"/bin/cp", dir_ + "/" + archive, src_ + "/" + archive});
   }
@@ -430,6 +431,25 @@ TEST_F(VerifyTest, FlagsANestedArchiveThatIsNone) {
                        "  1 0 fake.arj\n    archive error 111: not an ARJ archive\n"
                        "  2 0 SETUP.INI\n"))
       << r.out;
+}
+
+TEST_F(VerifyTest, FollowsEightLevelsOfNestingAndNoMore) {
+  // L1.ARJ holds L2.ARJ ... and the innermost holds SETUP.INI.
+  auto chain = [&](int levels) {
+    Pack("L" + std::to_string(levels) + ".ARJ", {"SETUP.INI"}, 1);
+    for (int level = levels - 1; level >= 1; --level)
+      Pack("L" + std::to_string(level) + ".ARJ", {"L" + std::to_string(level + 1) + ".ARJ"}, 1);
+    return Kxpack({"verify", BuildImage("L1.ARJ")});
+  };
+  RunResult r = chain(8);
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(Contains(r.out, "\n" + std::string(16, ' ') + "1 0 SETUP.INI\n")) << r.out;
+  r = chain(9);
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_TRUE(Contains(r.out, std::string(16, ' ') + "1 0 L9.ARJ\n" + std::string(18, ' ') +
+                                  "archive nested more than 8 levels deep: not checked\n"))
+      << r.out;
+  EXPECT_FALSE(Contains(r.out, "SETUP.INI")) << r.out;
 }
 
 TEST_F(VerifyTest, RefusesTruncatedImagesAndNonImages) {

@@ -1,6 +1,8 @@
 // kxpack build and kxpack info, driven as a subprocess: every refusal of build leaves no
 // output behind, and info reports the stamp and whether the payload is all there.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/stamp.h"
 #include "tests/native/kxpack/pe_writer.h"
@@ -101,6 +103,12 @@ TEST_F(BuildTest, RefusesMissingOrUnreadableInputs) {
   ExpectRefused(Build(), "cannot read payload");
   payload_ = dir_;
   ExpectRefused(Build(), "cannot read payload");
+  if (geteuid() != 0) {  // permissions do not stop the superuser
+    payload_ = dir_ + "/locked.arj";
+    kxtest::WriteFile(payload_, MinimalArchive());
+    ASSERT_EQ(chmod(payload_.c_str(), 0), 0);
+    ExpectRefused(Build(), "cannot read payload");
+  }
 }
 
 TEST_F(BuildTest, RefusesAStubThatIsNotAPeImage) {
