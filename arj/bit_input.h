@@ -76,6 +76,8 @@ class BitInput {
     }
     return RefillFromSource(s);
   }
+  // The slow half of Refill: moves the unread bytes down and fetches more from the source.
+  BitState RefillFromSource(BitState s);
 
   // Convenience forms over the stored state, for the rarely run block heads.
   std::uint32_t Peek(unsigned n) {
@@ -95,8 +97,6 @@ class BitInput {
   BitState state{};
 
  private:
-  BitState RefillFromSource(BitState s);
-
   PackedSource *source_ = nullptr;
   std::uint8_t buffer_[kBufferSize];
 };

@@ -112,81 +112,142 @@ class BlockHeadReader {
   BitInput &in_;
 };
 
+// Decodes symbols while pos < stop. The reader's state and the block counter are copied
+// into plain locals so the compiler keeps them in registers: byte stores to the window
+// cannot alias locals whose address is never taken.
+int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
+              std::uint8_t *const base, std::size_t &pos_ref, const std::size_t stop) {
+  const std::uint32_t *const symbol_lookup = tables.symbol_lookup;
+  const std::uint32_t *const position_lookup = tables.position_lookup;
+  std::uint64_t bits = input.state.bits;
+  unsigned count = input.state.count;
+  const std::uint8_t *next = input.state.next;
+  const std::uint8_t *end = input.state.end;
+  std::uint32_t left = block_left;
+  std::size_t pos = pos_ref;
+  int rc = 0;
+
+#define KX_SAVE() (input.state = BitState{bits, count, next, end})
+#define KX_LOAD()              \
+  do {                         \
+    bits = input.state.bits;   \
+    count = input.state.count; \
+    next = input.state.next;   \
+    end = input.state.end;     \
+  } while (0)
+#define KX_REFILL()                                                                \
+  do {                                                                             \
+    if (end - next >= 8) {                                                         \
+      bits |= LoadBigEndian64(next) >> count;                                      \
+      next += (63 - count) >> 3;                                                   \
+      count |= 56;                                                                 \
+    } else {                                                                       \
+      const BitState t = input.RefillFromSource(BitState{bits, count, next, end}); \
+      bits = t.bits;                                                               \
+      count = t.count;                                                             \
+      next = t.next;                                                               \
+      end = t.end;                                                                 \
+    }                                                                              \
+  } while (0)
+#define KX_PEEK(n) static_cast<std::uint32_t>(bits >> (64 - (n)))
+#define KX_SKIP(n) \
+  do {             \
+    bits <<= (n);  \
+    count -= (n);  \
+  } while (0)
+
+  while (pos < stop) {
+    if (left == 0) {
+      KX_SAVE();
+      const std::uint32_t head = input.Take(16);
+      rc = BlockHeadReader(tables, input).Read();
+      KX_LOAD();
+      if (rc != 0) break;
+      left = head == 0 ? 0x10000u : head;  // a count of 0 means 65536 symbols
+    }
+    --left;
+    KX_REFILL();
+    unsigned sym;
+    std::uint32_t e = symbol_lookup[KX_PEEK(kSymbolTableBits)];
+    if (!(e & HuffmanTables::kNeedsWalk)) {
+      sym = e & 0xFFFFu;
+      KX_SKIP(e >> 16);
+      // Runs of literals: a refill leaves at least 56 bits, enough for two more codes.
+      if (sym < 256) {
+        base[pos++] = static_cast<std::uint8_t>(sym);
+        for (int more = 0; more < 2 && left != 0 && pos < stop; ++more) {
+          e = symbol_lookup[KX_PEEK(kSymbolTableBits)];
+          if (e & (HuffmanTables::kNeedsWalk | 0xFF00u)) break;  // not a plain literal
+          KX_SKIP(e >> 16);
+          --left;
+          base[pos++] = static_cast<std::uint8_t>(e);
+        }
+        continue;
+      }
+    } else {
+      const unsigned w16 = KX_PEEK(16);
+      const int j = WalkTree(tables, tables.symbol_table[w16 >> 4], kSymbolCount, w16, 0x8);
+      if (j < 0) {
+        rc = kBadData;
+        break;
+      }
+      sym = static_cast<unsigned>(j);
+      KX_SKIP(tables.symbol_lengths[sym]);
+      if (sym < 256) {
+        base[pos++] = static_cast<std::uint8_t>(sym);
+        continue;
+      }
+    }
+    const std::size_t length = sym - 253;
+    if (count < 32) KX_REFILL();
+    unsigned cls;
+    const std::uint32_t pe = position_lookup[KX_PEEK(kSmallTableBits)];
+    if (!(pe & HuffmanTables::kNeedsWalk)) {
+      cls = pe & 0xFFu;
+      KX_SKIP(pe >> 8);
+    } else {
+      const unsigned w16 = KX_PEEK(16);
+      const int j = WalkTree(tables, tables.small_table[w16 >> 8], kPositionCount, w16, 0x80);
+      if (j < 0) {
+        rc = kBadData;
+        break;
+      }
+      cls = static_cast<unsigned>(j);
+      KX_SKIP(tables.small_lengths[cls]);
+    }
+    unsigned position = 0;
+    if (cls != 0) {
+      position = (1u << (cls - 1)) + (cls > 1 ? KX_PEEK(cls - 1) : 0u);
+      KX_SKIP(cls - 1);
+    }
+    // Positions beyond the window's history cannot come from a valid stream.
+    if (position > kMaxPosition) {
+      rc = kBadData;
+      break;
+    }
+    CopyMatch(base + pos, position + 1, length);
+    pos += length;
+  }
+  KX_SAVE();
+#undef KX_SAVE
+#undef KX_LOAD
+#undef KX_REFILL
+#undef KX_PEEK
+#undef KX_SKIP
+  block_left = left;
+  pos_ref = pos;
+  return rc;
+}
+
 }  // namespace
 
 int UnpackHuffman(HuffmanTables &tables, BitInput &input, SlidingWindow &window,
                   MemberOutput &output, std::int32_t unpacked_size) {
   std::uint32_t block_left = 0;
-  auto step = [&](std::uint8_t *base, std::size_t &pos_ref, std::size_t stop) -> int {
-    const std::uint32_t *symbol_lookup = tables.symbol_lookup;
-    const std::uint32_t *position_lookup = tables.position_lookup;
-    BitState s = input.state;
-    std::size_t pos = pos_ref;
-    int rc = 0;
-    while (pos < stop) {
-      if (block_left == 0) {
-        input.state = s;
-        const std::uint32_t head = input.Take(16);
-        rc = BlockHeadReader(tables, input).Read();
-        s = input.state;
-        if (rc != 0) break;
-        block_left = head == 0 ? 0x10000u : head;  // a count of 0 means 65536 symbols
-      }
-      --block_left;
-      s = input.Refill(s);
-      unsigned sym;
-      const std::uint32_t e = symbol_lookup[PeekBits(s, kSymbolTableBits)];
-      if (!(e & HuffmanTables::kNeedsWalk)) {
-        sym = e & 0xFFFFu;
-        SkipBits(s, e >> 16);
-      } else {
-        const unsigned w16 = PeekBits(s, 16);
-        const int j = WalkTree(tables, tables.symbol_table[w16 >> 4], kSymbolCount, w16, 0x8);
-        if (j < 0) {
-          rc = kBadData;
-          break;
-        }
-        sym = static_cast<unsigned>(j);
-        SkipBits(s, tables.symbol_lengths[sym]);
-      }
-      if (sym < 256) {
-        base[pos++] = static_cast<std::uint8_t>(sym);
-        continue;
-      }
-      const std::size_t length = sym - 253;
-      unsigned cls;
-      const std::uint32_t pe = position_lookup[PeekBits(s, kSmallTableBits)];
-      if (!(pe & HuffmanTables::kNeedsWalk)) {
-        cls = pe & 0xFFu;
-        SkipBits(s, pe >> 8);
-      } else {
-        const unsigned w16 = PeekBits(s, 16);
-        const int j = WalkTree(tables, tables.small_table[w16 >> 8], kPositionCount, w16, 0x80);
-        if (j < 0) {
-          rc = kBadData;
-          break;
-        }
-        cls = static_cast<unsigned>(j);
-        SkipBits(s, tables.small_lengths[cls]);
-      }
-      unsigned position = 0;
-      if (cls != 0) {
-        position = (1u << (cls - 1)) + PeekBits(s, cls - 1);
-        SkipBits(s, cls - 1);
-      }
-      // Positions beyond the window's history cannot come from a valid stream.
-      if (position > kMaxPosition) {
-        rc = kBadData;
-        break;
-      }
-      CopyMatch(base + pos, position + 1, length);
-      pos += length;
-    }
-    input.state = s;
-    pos_ref = pos;
-    return rc;
-  };
-  return window.Run(output, unpacked_size, step);
+  return window.Run(output, unpacked_size,
+                    [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
+                      return DecodeRun(tables, input, block_left, base, pos, stop);
+                    });
 }
 
 }  // namespace arj

@@ -61,24 +61,35 @@ class SlidingWindow {
   std::uint8_t buffer_[kLimit + kSlack];
 };
 
-// Copies a match of length bytes from distance bytes back (1 to 26624). Overlapping sources
-// repeat the bytes being written, as a byte-by-byte copy would.
+// Copies a match of length bytes (3 to 256) from distance bytes back (1 to 26624).
+// Overlapping sources repeat the bytes being written, as a byte-by-byte copy would. Writes
+// up to 16 bytes past the match; the window keeps slack for that.
 inline void CopyMatch(std::uint8_t *dst, std::size_t distance, std::size_t length) {
   const std::uint8_t *src = dst - distance;
   std::uint8_t *const end = dst + length;
-  if (distance >= 8) {
-    // Each 8-byte load only reads bytes already in place; may write up to 7 bytes past end.
-    do {
-      std::uint64_t v;
-      std::memcpy(&v, src, 8);
-      std::memcpy(dst, &v, 8);
-      src += 8;
-      dst += 8;
-    } while (dst < end);
-  } else if (distance == 1) {
-    std::memset(dst, src[0], length);
-  } else {
-    while (dst < end) *dst++ = *src++;
+  if (distance < 8) {
+    // The output repeats with period distance, hence also with a period of 8 or more (a
+    // multiple of it): write that many bytes one by one, then copy from that far back.
+    static constexpr std::uint8_t kWidePeriod[8] = {0, 8, 8, 9, 8, 10, 12, 14};
+    const std::size_t period = kWidePeriod[distance];
+    std::uint8_t *const narrow_end = length < period ? end : dst + period;
+    while (dst < narrow_end) *dst++ = *src++;
+    if (dst >= end) return;
+    src = dst - period;
+  }
+  // Each 8-byte load only reads bytes already in place (the distance is at least 8).
+  std::uint64_t a, b;
+  std::memcpy(&a, src, 8);
+  std::memcpy(dst, &a, 8);
+  std::memcpy(&b, src + 8, 8);
+  std::memcpy(dst + 8, &b, 8);
+  src += 16;
+  dst += 16;
+  while (dst < end) {
+    std::memcpy(&a, src, 8);
+    std::memcpy(dst, &a, 8);
+    src += 8;
+    dst += 8;
   }
 }
 
