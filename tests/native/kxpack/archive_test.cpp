@@ -220,6 +220,29 @@ TEST_F(ArchiveTest, TestFlagsACorruptMember) {
   EXPECT_EQ(kxtest::ListFolder(dir_), (std::vector<std::string>{"corrupt.arj", "src"}));
 }
 
+TEST_F(ArchiveTest, TestAndVerifyLeaveNoScratchFilesBehind) {
+  std::string archive = Make("nested.arj", 1);
+  kxtest::Run({"/bin/cp", archive, src_ + "/INNER.ARJ"});
+  Add("INNER.ARJ", ReadFile(archive));
+  std::string outer = Make("outer.arj", 0);
+  CorruptData(outer, 2);  // a failed member leaves a partial scratch file to clean up
+  kxtest::WriteFile(dir_ + "/stub.exe", kxtest::MakePe32());
+  kxtest::Run({"/bin/cp", Make("image-payload.arj", 1), dir_ + "/payload.arj"});
+  ASSERT_EQ(Kxpack({"build", "--stub", dir_ + "/stub.exe", "--payload", dir_ + "/payload.arj",
+                    "--output", dir_ + "/image.exe"})
+                .exitCode,
+            0);
+  const std::string tmp = dir_ + "/tmp";
+  kxtest::Run({"/bin/mkdir", "-p", tmp});
+  RunResult r = kxtest::Run({"/usr/bin/env", "TMPDIR=" + tmp, KXPACK_BIN, "test", outer});
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_TRUE(kxtest::ListFolder(tmp).empty());
+  r = kxtest::Run({"/usr/bin/env", "TMPDIR=" + tmp, KXPACK_BIN, "verify", dir_ + "/image.exe"});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(Contains(r.out, "  5 0 INNER.ARJ\n    1 0 README.TXT\n")) << r.out;
+  EXPECT_TRUE(kxtest::ListFolder(tmp).empty());
+}
+
 TEST_F(ArchiveTest, TestFlagsDamageThatEndsTheEnginesCountEarly) {
   std::string archive = Make("damaged.arj", 1);
   CorruptHeader(archive, 3);
