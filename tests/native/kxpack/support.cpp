@@ -189,10 +189,6 @@ std::vector<std::vector<std::string>> Words(const std::string &text) {
   return lines;
 }
 
-}  // namespace kxtest
-
-namespace kxtest {
-
 std::string FramedHeader(const std::string &basic) {
   std::string h("\x60\xEA\0\0", 4);
   PutLe16(&h, 2, std::uint32_t(basic.size()));

@@ -51,10 +51,6 @@ std::vector<MemberSpan> MemberSpans(const std::string &archive);
 // Splits output into lines and each line into whitespace-separated words.
 std::vector<std::vector<std::string>> Words(const std::string &text);
 
-}  // namespace kxtest
-
-namespace kxtest {
-
 // A small ARJ writer for archives the archiver would never make (hostile names, damaged
 // fields). Members are stored (method 0) unless a field says otherwise.
 struct HandMember {
