@@ -49,17 +49,18 @@ int Fail(const std::string &why) {
 }  // namespace
 
 int CmdExtract(int argc, char **argv) {
-  if (argc != 2) {
+  if (argc != 2 || !*argv[1]) {
     std::fprintf(stderr, "usage: kxpack extract ARCHIVE DIR\n");
     return 2;
   }
   const std::string archive = argv[0];
-  std::string dir = argv[1];
+  const std::string dir = argv[1];
   if (!kxpack::IsRegularFile(archive)) return Fail("cannot open " + archive);
+  std::string prefix = dir;
+  if (prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
+  const std::string temp = prefix + TempName();
+  if (temp.size() > kMaxOutputPath) return Fail("folder path too long: " + dir);
   if (!kxpack::IsDirectory(dir) && !MakeDir(dir)) return Fail("cannot create folder " + dir);
-  if (dir.back() != '/' && dir.back() != '\\') dir += '/';
-  const std::string temp = dir + TempName();
-  if (temp.size() + 12 > kMaxOutputPath) return Fail("folder path too long: " + dir);
 
   int probe = kxpack::ProbeArchive(archive, temp);
   std::remove(temp.c_str());
@@ -74,7 +75,7 @@ int CmdExtract(int argc, char **argv) {
     int code = arj_extract_member(archive.c_str(), i, temp.c_str(), name, sizeof name);
     if (code == 0 && !kxpack::IsSafeMemberName(name)) code = 115;
     if (code == 0) {
-      std::string target = dir + name;
+      std::string target = prefix + name;
       if (target.size() > kMaxOutputPath || !kxpack::RenameReplacing(temp, target)) code = 105;
     }
     std::printf("%d %d %s\n", i, code, kxpack::PrintableName(name).c_str());

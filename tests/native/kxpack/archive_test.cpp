@@ -370,6 +370,14 @@ TEST_F(ArchiveTest, ExtractRefusesBadInputs) {
   r = Kxpack({"extract", dir_ + "/missing.arj", dir_ + "/out"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "kxpack extract: cannot open " + dir_ + "/missing.arj\n");
+  // The engine holds output paths of up to 255 characters: a longer folder is refused
+  // before anything is made.
+  const std::string longDir = dir_ + "/" + std::string(255, 'd');
+  r = Kxpack({"extract", archive, longDir});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Contains(r.err, "folder path too long")) << r.err;
+  EXPECT_FALSE(kxtest::Exists(longDir));
+  EXPECT_EQ(Kxpack({"extract", archive, ""}).exitCode, 2);
   EXPECT_EQ(Kxpack({"extract", archive}).exitCode, 2);
   EXPECT_EQ(Kxpack({"extract"}).exitCode, 2);
 }
