@@ -14,6 +14,7 @@ bool ArchiveInput::Open(const char *path) {
   }
   buffer_start_ = 0;
   cursor_ = end_ = 0;
+  read_size_ = kMinRead;
   return true;
 }
 
@@ -31,6 +32,7 @@ void ArchiveInput::Seek(std::int64_t position) {
   }
   buffer_start_ = position;
   cursor_ = end_ = 0;
+  read_size_ = kMinRead;
 }
 
 bool ArchiveInput::Refill() {
@@ -40,7 +42,8 @@ bool ArchiveInput::Refill() {
   if (fd_ < 0 || position < 0 || position >= identity_.size) return false;
   if (!sys::SeekTo(fd_, position)) return false;
   const std::size_t misalign = static_cast<std::size_t>(position % kChunkAlign);
-  end_ = sys::ReadFully(fd_, buffer_, kBufferSize - misalign);
+  end_ = sys::ReadFully(fd_, buffer_, read_size_ - misalign);
+  if (read_size_ < kBufferSize) read_size_ *= 2;
   return end_ > 0;
 }
 

@@ -49,6 +49,10 @@ class ArchiveInput {
   std::int64_t buffer_start_ = 0;  // file position of buffer_[0]
   std::size_t cursor_ = 0;
   std::size_t end_ = 0;
+  // Reads start small after a jump (a header, a small member) and double while reading goes
+  // on in sequence, up to the whole buffer.
+  std::size_t read_size_ = kMinRead;
+  static constexpr std::size_t kMinRead = 4 * kChunkAlign;
   std::uint8_t buffer_[kBufferSize];
 };
 

@@ -132,9 +132,21 @@ bool ResolveIgnoringCase(const char *path, std::string *resolved) {
 int OpenForReading(const char *path) {
   int fd = OpenRegular(path);
   if (fd >= 0 || (errno != ENOENT && errno != ENOTDIR)) return fd;
+  // The installer opens the same archive once per member: remember the last resolution
+  // rather than listing every folder of the path again on each call.
+  static std::string last_path, last_resolved;
+  if (!last_path.empty() && last_path == path) {
+    fd = OpenRegular(last_resolved.c_str());
+    if (fd >= 0) return fd;
+  }
   std::string resolved;
   if (!ResolveIgnoringCase(path, &resolved)) return -1;
-  return OpenRegular(resolved.c_str());
+  fd = OpenRegular(resolved.c_str());
+  if (fd >= 0) {
+    last_path = path;
+    last_resolved = resolved;
+  }
+  return fd;
 }
 
 int CreateForWriting(const char *path) {
