@@ -1,5 +1,7 @@
 #include "tools/kxpack/file_io.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <ctime>
 
@@ -31,11 +33,31 @@ bool SeekTo(std::FILE *f, std::int64_t offset) {
 #endif
 }
 
+bool IsRegularFile(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
+}
+
+bool IsDirectory(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR;
+}
+
+bool RenameReplacing(const std::string &from, const std::string &to) {
+#ifdef _WIN32
+  std::remove(to.c_str());  // rename does not replace on Windows
+#endif
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool ReadFile(const std::string &path, std::string *data) {
+  // A folder opens for reading on some systems and reports a meaningless size.
+  if (!IsRegularFile(path)) return false;
   std::FILE *f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
   std::int64_t size = FileSize(f);
-  bool ok = size >= 0 && SeekTo(f, 0);
+  // Nothing kxpack reads whole may reach 2 GiB: an image and its parts stay below that.
+  bool ok = size >= 0 && size < 0x80000000ll && SeekTo(f, 0);
   if (ok) {
     data->resize(static_cast<std::size_t>(size));
     ok = size == 0 || std::fread(&(*data)[0], 1, data->size(), f) == data->size();
@@ -65,10 +87,7 @@ bool AtomicOutput::Commit() {
   ok = (std::fclose(file_) == 0) && ok;
   file_ = nullptr;
   if (!ok) return false;
-#ifdef _WIN32
-  std::remove(target_.c_str());  // rename does not replace on Windows
-#endif
-  if (std::rename(temp_.c_str(), target_.c_str()) != 0) return false;
+  if (!RenameReplacing(temp_, target_)) return false;
   committed_ = true;
   return true;
 }

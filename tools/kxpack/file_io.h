@@ -9,7 +9,13 @@ namespace kxpack {
 // Size of an open file in bytes, or -1.
 std::int64_t FileSize(std::FILE *f);
 bool SeekTo(std::FILE *f, std::int64_t offset);
-// Reads the whole file; false when it cannot be opened or read.
+// True when path names an existing regular file (not a folder or a device).
+bool IsRegularFile(const std::string &path);
+// True when path names an existing folder.
+bool IsDirectory(const std::string &path);
+// Renames from over to, replacing an existing file (which rename alone does not on Windows).
+bool RenameReplacing(const std::string &from, const std::string &to);
+// Reads the whole of a regular file below 2 GiB; false when it cannot be opened or read.
 bool ReadFile(const std::string &path, std::string *data);
 
 // Writes to a temporary name beside the target and renames it into place on Commit, so a

@@ -14,6 +14,11 @@ bool CheckImage(const std::string &path, ImageCheck *out, std::string *why) {
     return false;
   }
   out->imageLength = FileSize(f);
+  if (out->imageLength < 0) {
+    std::fclose(f);
+    *why = "cannot read " + path;
+    return false;
+  }
   // The headers and the section table lie within the first 64 KiB of any image we build.
   std::string head(static_cast<std::size_t>(out->imageLength < 65536 ? out->imageLength : 65536),
                    '\0');

@@ -1,0 +1,267 @@
+// kxpack build and kxpack info, driven as a subprocess: every refusal of build leaves no
+// output behind, and info reports the stamp and whether the payload is all there.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/stamp.h"
+#include "tests/native/kxpack/pe_writer.h"
+#include "tests/native/kxpack/support.h"
+
+namespace {
+
+using kxtest::Kxpack;
+using kxtest::RunResult;
+
+// A payload as small as an archive gets: a main header named KXDATA.ARJ and the end marker.
+std::string MinimalArchive() {
+  std::string basic(30, '\0');
+  basic[0] = 30;  // the name follows the fixed part
+  basic[1] = 11;
+  basic[2] = 1;
+  basic[6] = 2;  // main header type
+  basic += std::string("KXDATA.ARJ\0\0", 12);
+  std::string a("\x60\xEA", 2);
+  a += std::string(2, '\0');
+  kxtest::PutLe16(&a, 2, std::uint32_t(basic.size()));
+  a += basic;
+  a += std::string(4, '\0');
+  kxtest::PutLe32(&a, a.size() - 4, kxtest::Crc32(basic));
+  a += std::string("\0\0", 2);          // no extended headers
+  a += std::string("\x60\xEA\0\0", 4);  // end marker
+  return a;
+}
+
+class BuildTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = kxtest::FreshFolder();
+    stub_ = dir_ + "/stub.exe";
+    payload_ = dir_ + "/payload.arj";
+    output_ = dir_ + "/out/image.exe";
+    kxtest::WriteFile(stub_, kxtest::MakePe32());
+    kxtest::WriteFile(payload_, MinimalArchive());
+    kxtest::Run({"/bin/mkdir", "-p", dir_ + "/out"});
+  }
+
+  RunResult Build(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args{"build",  "--stub",   stub_,  "--payload",
+                                  payload_, "--output", output_};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Kxpack(args);
+  }
+
+  // A refused build exits 1 with a one-line reason and leaves the output folder as it was.
+  void ExpectRefused(const RunResult &r, const std::string &reason) {
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << "stderr: " << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(kxtest::ListFolder(dir_ + "/out").empty()) << "output or temporary file left";
+  }
+
+  std::string dir_, stub_, payload_, output_;
+};
+
+TEST_F(BuildTest, BuildsStubPlusPayloadWithTheStampInTheDosHeader) {
+  RunResult r = Build({"--silent", "255", "--required-mb", "600"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::string stub = kxtest::ReadFile(stub_), image = kxtest::ReadFile(output_);
+  std::string payload = kxtest::ReadFile(payload_);
+  ASSERT_EQ(image.size(), stub.size() + payload.size());
+  EXPECT_EQ(image.substr(stub.size()), payload);
+  EXPECT_EQ(image.substr(0, kx::kStampOffset), stub.substr(0, kx::kStampOffset));
+  EXPECT_EQ(image.substr(kx::kStampOffset + kx::kStampSize, stub.size() - 45),
+            stub.substr(kx::kStampOffset + kx::kStampSize))
+      << "only the stamp may change";
+  kx::StampRecord s =
+      kx::DecodeStamp(reinterpret_cast<const unsigned char *>(image.data()) + kx::kStampOffset);
+  EXPECT_EQ(s.payloadOffset, int(stub.size()));
+  EXPECT_EQ(s.payloadLength, int(payload.size()));
+  EXPECT_EQ(s.silent, -1);
+  EXPECT_EQ(s.requiredMB, 600);
+  EXPECT_EQ(kxtest::ListFolder(dir_ + "/out"), std::vector<std::string>{"image.exe"});
+}
+
+TEST_F(BuildTest, TakesTheWholeRangeOfSilentAndRequiredMb) {
+  ASSERT_EQ(Build({"--silent", "0x80", "--required-mb", "4294967295"}).exitCode, 0);
+  RunResult info = Kxpack({"info", output_});
+  EXPECT_NE(info.out.find("silent: -128\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("requiredMB: 4294967295\n"), std::string::npos) << info.out;
+  ASSERT_EQ(Build().exitCode, 0) << "defaults";
+  info = Kxpack({"info", output_});
+  EXPECT_NE(info.out.find("silent: 0\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("requiredMB: 0\n"), std::string::npos) << info.out;
+}
+
+TEST_F(BuildTest, RefusesMissingOrUnreadableInputs) {
+  stub_ = dir_ + "/missing.exe";
+  ExpectRefused(Build(), "cannot read stub");
+  stub_ = dir_ + "/out/../";  // a folder, not a file
+  ExpectRefused(Build(), "cannot read stub");
+  stub_ = dir_ + "/stub.exe";
+  payload_ = dir_ + "/missing.arj";
+  ExpectRefused(Build(), "cannot read payload");
+  payload_ = dir_;
+  ExpectRefused(Build(), "cannot read payload");
+  if (geteuid() != 0) {  // permissions do not stop the superuser
+    payload_ = dir_ + "/locked.arj";
+    kxtest::WriteFile(payload_, MinimalArchive());
+    ASSERT_EQ(chmod(payload_.c_str(), 0), 0);
+    ExpectRefused(Build(), "cannot read payload");
+  }
+}
+
+TEST_F(BuildTest, RefusesAStubThatIsNotAPeImage) {
+  kxtest::WriteFile(stub_, "just some text, long enough to have a DOS header's size.........");
+  ExpectRefused(Build(), "stub is not a PE image");
+  std::string noSignature = kxtest::MakePe32();
+  noSignature[0x41] = 'X';
+  kxtest::WriteFile(stub_, noSignature);
+  ExpectRefused(Build(), "stub is not a PE image");
+  std::string badOffset = kxtest::MakePe32();
+  kxtest::PutLe32(&badOffset, 0x3C, 0x7FFFFFF0);
+  kxtest::WriteFile(stub_, badOffset);
+  ExpectRefused(Build(), "stub is not a PE image");
+  kxtest::WriteFile(stub_, kxtest::MakePe32().substr(0, 0x100));  // section table cut off
+  ExpectRefused(Build(), "stub is not a PE image");
+}
+
+TEST_F(BuildTest, RefusesAStubCarryingDataAfterItsLastSection) {
+  kxtest::WriteFile(stub_, kxtest::MakePe32() + "appended");
+  ExpectRefused(Build(), "data after its last section");
+}
+
+TEST_F(BuildTest, RefusesASignedStub) {
+  ASSERT_STRNE(KX_OPENSSL, "");
+  ASSERT_STRNE(KX_OSSLSIGNCODE, "");
+  // A throwaway certificate, made for this run only.
+  RunResult cert = kxtest::Run({KX_OPENSSL, "req", "-x509", "-newkey", "rsa:2048", "-nodes",
+                                "-keyout", dir_ + "/key.pem", "-out", dir_ + "/cert.pem", "-days",
+                                "1", "-subj", "/CN=kxpack test"});
+  ASSERT_EQ(cert.exitCode, 0) << cert.err;
+  RunResult sign = kxtest::Run({KX_OSSLSIGNCODE, "sign", "-certs", dir_ + "/cert.pem", "-key",
+                                dir_ + "/key.pem", "-in", stub_, "-out", dir_ + "/signed.exe"});
+  ASSERT_EQ(sign.exitCode, 0) << sign.out << sign.err;
+  stub_ = dir_ + "/signed.exe";
+  ExpectRefused(Build(), "stub is signed");
+
+  // Signing a built image appends the certificate table after the payload; info still finds
+  // the payload complete.
+  stub_ = dir_ + "/stub.exe";
+  ASSERT_EQ(Build().exitCode, 0);
+  sign = kxtest::Run({KX_OSSLSIGNCODE, "sign", "-certs", dir_ + "/cert.pem", "-key",
+                      dir_ + "/key.pem", "-in", output_, "-out", dir_ + "/signed-image.exe"});
+  ASSERT_EQ(sign.exitCode, 0) << sign.out << sign.err;
+  RunResult info = Kxpack({"info", dir_ + "/signed-image.exe"});
+  EXPECT_EQ(info.exitCode, 0) << info.out << info.err;
+  EXPECT_NE(info.out.find("payload: complete"), std::string::npos) << info.out;
+}
+
+TEST_F(BuildTest, RefusesAPayloadWithoutAValidMainHeader) {
+  const std::string good = MinimalArchive();
+  std::string badId = good;
+  badId[1] = char(0xEB);
+  kxtest::WriteFile(payload_, badId);
+  ExpectRefused(Build(), "header id");
+  kxtest::WriteFile(payload_, "PK\x03\x04 this is some other format");
+  ExpectRefused(Build(), "header id");
+  std::string sizeZero = good;
+  kxtest::PutLe16(&sizeZero, 2, 0);
+  kxtest::WriteFile(payload_, sizeZero);
+  ExpectRefused(Build(), "bad size");
+  std::string tooBig = good + std::string(3000, '\0');
+  kxtest::PutLe16(&tooBig, 2, 2601);
+  kxtest::WriteFile(payload_, tooBig);
+  ExpectRefused(Build(), "bad size");
+  std::string badCrc = good;
+  badCrc[4 + 30] = 'Q';  // first letter of the name, under the CRC
+  kxtest::WriteFile(payload_, badCrc);
+  ExpectRefused(Build(), "fails its CRC");
+  kxtest::WriteFile(payload_, good.substr(0, 20));
+  ExpectRefused(Build(), "truncated");
+  kxtest::WriteFile(payload_, "");
+  ExpectRefused(Build(), "header id");
+}
+
+TEST_F(BuildTest, RefusesOutOfRangeNumbersAndBadArguments) {
+  for (const char *v : {"256", "-1", "+1", "abc", "", "1x", "99999999999999999999"})
+    ExpectRefused(Build({"--silent", v}), "--silent takes a number");
+  for (const char *v : {"4294967296", "-1", "ten", ""})
+    ExpectRefused(Build({"--required-mb", v}), "--required-mb takes a number");
+  ExpectRefused(Build({"--silent"}), "missing value after --silent");
+  ExpectRefused(Build({"--bogus", "1"}), "unknown option --bogus");
+  ExpectRefused(Kxpack({"build", "--stub", stub_, "--payload", payload_}), "are required");
+}
+
+TEST_F(BuildTest, ARefusedBuildLeavesAnExistingOutputUntouched) {
+  kxtest::WriteFile(output_, "previous image");
+  kxtest::WriteFile(payload_, "not an archive");
+  RunResult r = Build();
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(kxtest::ReadFile(output_), "previous image");
+  EXPECT_EQ(kxtest::ListFolder(dir_ + "/out"), std::vector<std::string>{"image.exe"});
+}
+
+TEST_F(BuildTest, RefusesAnOutputItCannotCreate) {
+  output_ = dir_ + "/no/such/folder/image.exe";
+  RunResult r = Build();
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("cannot create"), std::string::npos) << r.err;
+}
+
+class InfoTest : public BuildTest {};
+
+TEST_F(InfoTest, ShowsTheStampAndACompletePayload) {
+  ASSERT_EQ(Build({"--silent", "1", "--required-mb", "600"}).exitCode, 0);
+  std::size_t stubSize = kxtest::ReadFile(stub_).size();
+  std::size_t payloadSize = kxtest::ReadFile(payload_).size();
+  RunResult r = Kxpack({"info", output_});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "payloadOffset: " + std::to_string(stubSize) + "\npayloadLength: " +
+                       std::to_string(payloadSize) + "\nsilent: 1\nrequiredMB: 600\nimageLength: " +
+                       std::to_string(stubSize + payloadSize) + "\npayload: complete\n");
+}
+
+TEST_F(InfoTest, ExactLengthAndTrailingBytesAreCompleteOneByteShortIsTruncated) {
+  ASSERT_EQ(Build().exitCode, 0);
+  std::string image = kxtest::ReadFile(output_);
+  kxtest::WriteFile(output_, image + std::string(6, '\0') + "certificate table");
+  RunResult r = Kxpack({"info", output_});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("payload: complete"), std::string::npos) << r.out;
+
+  kxtest::WriteFile(output_, image.substr(0, image.size() - 1));
+  r = Kxpack({"info", output_});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("payload: truncated"), std::string::npos) << r.out;
+}
+
+TEST_F(InfoTest, NegativeStampFieldsNeverCountAsComplete) {
+  ASSERT_EQ(Build().exitCode, 0);
+  std::string image = kxtest::ReadFile(output_);
+  kxtest::PutLe32(&image, kx::kStampOffset + 4, 0xFFFFFFFFu);  // length -1
+  kxtest::WriteFile(output_, image);
+  RunResult r = Kxpack({"info", output_});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("payloadLength: -1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("payload: truncated"), std::string::npos) << r.out;
+}
+
+TEST_F(InfoTest, RefusesNonPeMissingFilesAndBadArguments) {
+  kxtest::WriteFile(dir_ + "/text.exe", "MZ but nothing else that makes a PE image at all....");
+  RunResult r = Kxpack({"info", dir_ + "/text.exe"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("not a PE image"), std::string::npos) << r.err;
+  EXPECT_TRUE(r.out.empty());
+  r = Kxpack({"info", dir_ + "/missing.exe"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
+  r = Kxpack({"info", dir_});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(Kxpack({"info"}).exitCode, 2);
+  EXPECT_EQ(Kxpack({"info", "a", "b"}).exitCode, 2);
+  EXPECT_EQ(Kxpack({"frobnicate"}).exitCode, 2);
+  EXPECT_EQ(Kxpack({}).exitCode, 2);
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+#include "tools/kxpack/archive_check.h"
+
+#include <cctype>
+
+#include "arj/arj.h"
+#include "tools/kxpack/arj_listing.h"
+
+namespace kxpack {
+
+const char *DescribeCode(int code) {
+  switch (code) {
+    case 0:
+      return "ok";
+    case 1:
+      return "no such member";
+    case 100:
+      return "empty archive";
+    case 101:
+      return "bad header";
+    case 102:
+      return "bad code table";
+    case 103:
+      return "cannot open";
+    case 104:
+      return "read failure";
+    case 105:
+      return "write failure";
+    case 106:
+      return "data CRC error";
+    case 108:
+      return "garbled member";
+    case 109:
+      return "header CRC error";
+    case 110:
+      return "out of memory";
+    case 111:
+      return "not an ARJ archive";
+    case 112:
+      return "unsupported method";
+    case 113:
+      return "unsupported file type";
+    case 114:
+      return "version too new";
+    case 115:
+      return "unsafe member name";
+    default:
+      return "failure";
+  }
+}
+
+bool HasArjSuffix(const std::string &name) {
+  if (name.size() < 4) return false;
+  std::string tail = name.substr(name.size() - 4);
+  for (char &c : tail) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return tail == ".ARJ";
+}
+
+int ProbeArchive(const std::string &archive, const std::string &scratchPath) {
+  // Position 0 is never a member: the engine reads the main header and every member header,
+  // writes nothing and answers 1, or fails on the archive itself with its code.
+  char name[kBareNameSize] = {};
+  return arj_extract_member(archive.c_str(), 0, scratchPath.c_str(), name, sizeof name);
+}
+
+namespace {
+
+void Indent(std::FILE *out, int depth) {
+  for (int i = 0; i < depth; ++i) std::fputs("  ", out);
+}
+
+}  // namespace
+
+int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOptions &opt,
+                 std::FILE *out) {
+  const std::string member = scratch->NewPath(".out");
+  int probe = ProbeArchive(archive, member);
+  if (probe != 1) {
+    Indent(out, opt.depth);
+    std::fprintf(out, "archive error %d: %s\n", probe, DescribeCode(probe));
+    return 1;
+  }
+  int count = arj_count_members(archive.c_str());
+  int problems = 0;
+  for (int i = 1; i <= count; ++i) {
+    char name[kBareNameSize] = {};
+    std::remove(member.c_str());
+    int code = arj_extract_member(archive.c_str(), i, member.c_str(), name, sizeof name);
+    Indent(out, opt.depth);
+    std::fprintf(out, "%d %d %s\n", i, code, PrintableName(name).c_str());
+    if (code != 0) {
+      ++problems;
+      continue;
+    }
+    if (!opt.recurse || !HasArjSuffix(name)) continue;
+    if (opt.depth + 1 > kMaxNesting) {
+      Indent(out, opt.depth + 1);
+      std::fprintf(out, "archive nested more than %d levels deep: not checked\n", kMaxNesting);
+      ++problems;
+      continue;
+    }
+    // The nested archive keeps a name of its own while this walk goes on.
+    std::string nested = scratch->NewPath(".arj");
+    if (std::rename(member.c_str(), nested.c_str()) != 0) {
+      Indent(out, opt.depth + 1);
+      std::fprintf(out, "cannot keep the extracted archive for checking\n");
+      ++problems;
+      continue;
+    }
+    CheckOptions inner = opt;
+    inner.depth = opt.depth + 1;
+    problems += CheckArchive(nested, scratch, inner, out);
+    std::remove(nested.c_str());
+  }
+  std::remove(member.c_str());
+
+  // The engine's count stops quietly at a header it cannot read; a check must not.
+  ArjListing listing;
+  if (!ListArjArchive(archive, &listing)) {
+    Indent(out, opt.depth);
+    std::fprintf(out, "archive error 103: %s\n", DescribeCode(103));
+    return problems + 1;
+  }
+  if (!listing.complete) {
+    Indent(out, opt.depth);
+    std::fprintf(out, "archive damaged after member %d: %s (%d)\n", int(listing.members.size()),
+                 listing.failure.c_str(), listing.failureCode);
+    ++problems;
+  } else if (int(listing.members.size()) != count) {
+    Indent(out, opt.depth);
+    std::fprintf(out, "engine counted %d members, headers list %d\n", count,
+                 int(listing.members.size()));
+    ++problems;
+  }
+  return problems;
+}
+
+}  // namespace kxpack

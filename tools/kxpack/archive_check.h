@@ -1,0 +1,38 @@
+// Testing an archive through the engine's two entry points, as the installer will unpack it:
+// shared by `kxpack test` and `kxpack verify`.
+#pragma once
+#include <cstdio>
+#include <string>
+
+#include "tools/kxpack/scratch_dir.h"
+
+namespace kxpack {
+
+// Room for the engine's bare name (at most 255 characters) and its terminator.
+constexpr std::size_t kBareNameSize = 256;
+// Most levels of archives that are followed, the outermost counting as the first: far more
+// than any installation set uses, and a stop for a hostile payload nested without end.
+constexpr int kMaxNesting = 8;
+
+struct CheckOptions {
+  bool recurse = false;  // also test members named *.ARJ (any case) as archives
+  int depth = 0;         // indentation level of the printed lines
+};
+
+// Opens the archive through the engine and checks that its main header reads. Returns 1 when
+// it does, else the engine's failure code (103 cannot open, 111 not an archive, ...).
+int ProbeArchive(const std::string &archive, const std::string &scratchPath);
+
+// Extracts every member into scratch files, printing "POSITION CODE NAME" per member (nested
+// archives' members indented below them), and reports damage that ends the member walk
+// early. Returns the number of problems found; 0 means everything checked out.
+int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOptions &opt,
+                 std::FILE *out);
+
+// A one-line description of an engine result code.
+const char *DescribeCode(int code);
+
+// True when name ends in ".ARJ", any case.
+bool HasArjSuffix(const std::string &name);
+
+}  // namespace kxpack

@@ -1,0 +1,95 @@
+// kxpack extract: every member into a folder under its bare name. Each member is written to
+// a temporary name and renamed only once the engine has checked its CRC, so a failed member
+// never leaves a partial file under its own name.
+#include <cstdio>
+#include <string>
+
+#ifdef _WIN32
+#include <direct.h>
+#include <process.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "arj/arj.h"
+#include "tools/kxpack/archive_check.h"
+#include "tools/kxpack/arj_listing.h"
+#include "tools/kxpack/commands.h"
+#include "tools/kxpack/file_io.h"
+#include "tools/kxpack/member_name.h"
+
+namespace {
+
+// The engine holds at most 255 characters of an output path.
+constexpr std::size_t kMaxOutputPath = 255;
+
+bool MakeDir(const std::string &path) {
+#ifdef _WIN32
+  return _mkdir(path.c_str()) == 0;
+#else
+  return mkdir(path.c_str(), 0755) == 0;
+#endif
+}
+
+std::string TempName() {
+#ifdef _WIN32
+  long pid = long(_getpid());
+#else
+  long pid = long(getpid());
+#endif
+  return ".kxpack-" + std::to_string(pid) + ".part";
+}
+
+int Fail(const std::string &why) {
+  std::fprintf(stderr, "kxpack extract: %s\n", why.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int CmdExtract(int argc, char **argv) {
+  if (argc != 2 || !*argv[1]) {
+    std::fprintf(stderr, "usage: kxpack extract ARCHIVE DIR\n");
+    return 2;
+  }
+  const std::string archive = argv[0];
+  const std::string dir = argv[1];
+  if (!kxpack::IsRegularFile(archive)) return Fail("cannot open " + archive);
+  std::string prefix = dir;
+  if (prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
+  const std::string temp = prefix + TempName();
+  if (temp.size() > kMaxOutputPath) return Fail("folder path too long: " + dir);
+  if (!kxpack::IsDirectory(dir) && !MakeDir(dir)) return Fail("cannot create folder " + dir);
+
+  int probe = kxpack::ProbeArchive(archive, temp);
+  std::remove(temp.c_str());
+  if (probe != 1)
+    return Fail(archive + ": " + kxpack::DescribeCode(probe) + " (" + std::to_string(probe) + ")");
+
+  int count = arj_count_members(archive.c_str());
+  int problems = 0;
+  for (int i = 1; i <= count; ++i) {
+    char name[kxpack::kBareNameSize] = {};
+    std::remove(temp.c_str());
+    int code = arj_extract_member(archive.c_str(), i, temp.c_str(), name, sizeof name);
+    if (code == 0 && !kxpack::IsSafeMemberName(name)) code = 115;
+    if (code == 0) {
+      std::string target = prefix + name;
+      if (target.size() > kMaxOutputPath || !kxpack::RenameReplacing(temp, target)) code = 105;
+    }
+    std::printf("%d %d %s\n", i, code, kxpack::PrintableName(name).c_str());
+    if (code != 0) {
+      std::remove(temp.c_str());
+      ++problems;
+    }
+  }
+
+  kxpack::ArjListing listing;
+  if (kxpack::ListArjArchive(archive, &listing) && !listing.complete) {
+    std::fprintf(stderr, "kxpack extract: %s: damaged after member %d: %s\n", archive.c_str(),
+                 int(listing.members.size()), listing.failure.c_str());
+    ++problems;
+  }
+  return problems == 0 ? 0 : 1;
+}
