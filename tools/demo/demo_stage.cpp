@@ -13,6 +13,7 @@ namespace {
 constexpr UINT_PTR kAutoCloseTimer = 1;
 constexpr DWORD kMaxArgsaveBytes = 4096;
 HWND g_text = nullptr;
+std::string g_report;
 
 // The folder of this program, with a trailing backslash.
 std::string OwnFolder() {
@@ -91,7 +92,7 @@ std::string Report() {
 LRESULT CALLBACK WindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CREATE: {
-      g_text = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", Report().c_str(),
+      g_text = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", g_report.c_str(),
                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
                                    ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
                                0, 0, 0, 0, wnd, nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -123,9 +124,21 @@ UINT AutoCloseSeconds() {
   return UINT(seconds);
 }
 
+// The same report in a file beside the program, for whoever runs the demo from a terminal.
+void SaveReport(const std::string &report) {
+  HANDLE f = CreateFileA((OwnFolder() + "stage_report.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(f, report.data(), DWORD(report.size()), &written, nullptr);
+  CloseHandle(f);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  g_report = Report();
+  SaveReport(g_report);
   WNDCLASSA wc = {};
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = instance;
