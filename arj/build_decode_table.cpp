@@ -3,7 +3,9 @@
 namespace arj {
 
 bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_bits,
-                      std::uint16_t *table, HuffmanTables &tables) {
+                      std::uint16_t *table, HuffmanTables &tables, std::uint32_t *lookup,
+                      unsigned *lookup_done) {
+  if (lookup_done) *lookup_done = 0;
   unsigned count[17] = {};
   for (int i = 0; i < symbol_count; ++i) {
     if (lengths[i] > 16) return false;
@@ -41,6 +43,11 @@ bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_b
     if (len <= table_bits) {
       if (next > table_size) return false;
       for (unsigned i = k; i < next; ++i) table[i] = static_cast<std::uint16_t>(ch);
+      if (lookup) {
+        const std::uint32_t entry = static_cast<std::uint32_t>(ch) | static_cast<std::uint32_t>(len)
+                                                                         << 16;
+        for (unsigned i = k; i < next; ++i) lookup[i] = entry;
+      }
     } else {
       std::uint16_t *slot = &table[(k & 0xFFFFu) >> shift];
       for (int steps = len - table_bits; steps > 0; --steps) {
@@ -57,6 +64,13 @@ bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_b
       *slot = static_cast<std::uint16_t>(ch);
     }
     start[len] = static_cast<std::uint16_t>(next);
+  }
+  // With any code present, every entry below the long codes' region now holds this build's
+  // symbol, and its lookup entry was written with it.
+  if (lookup_done) {
+    bool any = false;
+    for (int i = 0; i < symbol_count && !any; ++i) any = lengths[i] != 0;
+    if (any) *lookup_done = first_long != 0 ? first_long : table_size;
   }
   return true;
 }

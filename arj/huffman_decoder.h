@@ -27,8 +27,9 @@ struct HuffmanTables {
   std::uint16_t left[kNodeCount];
   std::uint16_t right[kNodeCount];
 
-  // Derived at each block head for the hot loop: a symbol with the bits it consumes, or
-  // kNeedsWalk when the entry leads into the tree.
+  // Derived at each block head for the hot loop: a symbol with the bits it consumes (a
+  // position class as its code's bits, extra bits and first position), or kNeedsWalk when
+  // the entry leads into the tree.
   static constexpr std::uint32_t kNeedsWalk = 0x80000000u;
   std::uint32_t symbol_lookup[1 << kSymbolTableBits];
   std::uint32_t position_lookup[1 << kSmallTableBits];
@@ -36,9 +37,12 @@ struct HuffmanTables {
 
 // Assigns canonical codes (shorter first, lower symbol first among equals) and fills a
 // table of 2^table_bits entries plus tree nodes for longer codes. False when the lengths do
-// not form a code, or the tree would outgrow its node arrays.
+// not form a code, or the tree would outgrow its node arrays. With lookup given, also fills
+// the symbol lookup form of the entries it writes for codes no longer than the table bits,
+// and sets *lookup_done to the count of leading entries whose lookup form is complete.
 bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_bits,
-                      std::uint16_t *table, HuffmanTables &tables);
+                      std::uint16_t *table, HuffmanTables &tables, std::uint32_t *lookup = nullptr,
+                      unsigned *lookup_done = nullptr);
 
 // Decodes one member of methods 1 to 3. Returns 0, 102 (bad code data) or 105.
 int UnpackHuffman(HuffmanTables &tables, BitInput &input, SlidingWindow &window,
