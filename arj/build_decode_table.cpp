@@ -3,7 +3,7 @@
 namespace arj {
 
 bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_bits,
-                      std::uint16_t *table, HuffmanTables &tables, std::uint32_t *lookup,
+                      std::uint16_t *table, HuffmanTables &tables, std::uint16_t *lookup,
                       unsigned *lookup_done) {
   if (lookup_done) *lookup_done = 0;
   unsigned count[17] = {};
@@ -44,8 +44,7 @@ bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_b
       if (next > table_size) return false;
       for (unsigned i = k; i < next; ++i) table[i] = static_cast<std::uint16_t>(ch);
       if (lookup) {
-        const std::uint32_t entry = static_cast<std::uint32_t>(ch) | static_cast<std::uint32_t>(len)
-                                                                         << 16;
+        const auto entry = static_cast<std::uint16_t>(ch | len << HuffmanTables::kSymbolBitsShift);
         for (unsigned i = k; i < next; ++i) lookup[i] = entry;
       }
     } else {

@@ -114,8 +114,9 @@ class BlockHeadReader {
     for (unsigned i = symbol_lookup_done_; i < (1u << kSymbolTableBits); ++i) {
       const unsigned v = t_.symbol_table[i];
       t_.symbol_lookup[i] = v < static_cast<unsigned>(kSymbolCount)
-                                ? v | static_cast<std::uint32_t>(t_.symbol_lengths[v]) << 16
-                                : HuffmanTables::kNeedsWalk;
+                                ? static_cast<std::uint16_t>(
+                                      v | t_.symbol_lengths[v] << HuffmanTables::kSymbolBitsShift)
+                                : HuffmanTables::kSymbolWalk;
     }
     for (unsigned i = 0; i < (1u << kSmallTableBits); ++i) {
       const unsigned v = t_.small_table[i];
@@ -193,16 +194,16 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
     KX_REFILL();
     unsigned sym;
     std::uint32_t e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
-    if (!(e & HuffmanTables::kNeedsWalk)) {
-      sym = e & 0xFFFFu;
-      KX_SKIP(e >> 16);
+    if (!(e & HuffmanTables::kSymbolWalk)) {
+      sym = e & 0x1FFu;
+      KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
       // Runs of literals: a refill leaves at least 56 bits, enough for two more codes.
       if (sym < 256) {
         *out++ = static_cast<std::uint8_t>(sym);
         for (int more = 0; more < 2 && left != 0 && out < out_stop; ++more) {
           e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
-          if (e & (HuffmanTables::kNeedsWalk | 0xFF00u)) break;  // not a plain literal
-          KX_SKIP(e >> 16);
+          if (e & (HuffmanTables::kSymbolWalk | 0x100u)) break;  // not a plain literal
+          KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
           --left;
           *out++ = static_cast<std::uint8_t>(e);
         }

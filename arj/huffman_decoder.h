@@ -31,7 +31,11 @@ struct HuffmanTables {
   // position class as its code's bits, extra bits and first position), or kNeedsWalk when
   // the entry leads into the tree.
   static constexpr std::uint32_t kNeedsWalk = 0x80000000u;
-  std::uint32_t symbol_lookup[1 << kSymbolTableBits];
+  // Symbol entries are 16-bit (symbol | bits << 9, or kSymbolWalk) so the table takes 8 KiB
+  // and stays in the first-level cache while the window streams through it.
+  static constexpr std::uint16_t kSymbolWalk = 0x8000u;
+  static constexpr unsigned kSymbolBitsShift = 9;
+  std::uint16_t symbol_lookup[1 << kSymbolTableBits];
   std::uint32_t position_lookup[1 << kSmallTableBits];
 };
 
@@ -41,7 +45,7 @@ struct HuffmanTables {
 // the symbol lookup form of the entries it writes for codes no longer than the table bits,
 // and sets *lookup_done to the count of leading entries whose lookup form is complete.
 bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_bits,
-                      std::uint16_t *table, HuffmanTables &tables, std::uint32_t *lookup = nullptr,
+                      std::uint16_t *table, HuffmanTables &tables, std::uint16_t *lookup = nullptr,
                       unsigned *lookup_done = nullptr);
 
 // Decodes one member of methods 1 to 3. Returns 0, 102 (bad code data) or 105.
