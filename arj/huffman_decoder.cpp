@@ -224,7 +224,8 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
       }
     }
     const std::size_t length = sym - 253;
-    if (count < 32) KX_REFILL();
+    // The refill above left at least 56 bits; the symbol took at most 16, and a position
+    // needs at most 16 + 15.
     unsigned position;
     const std::uint32_t pe = t->position_lookup[KX_PEEK(kSmallTableBits)];
     if (!(pe & HuffmanTables::kNeedsWalk)) {
