@@ -71,14 +71,14 @@ class BlockHeadReader {
       const unsigned v = in_.Take(9);
       if (v >= static_cast<unsigned>(kSymbolCount)) return false;
       for (auto &l : t_.symbol_lengths) l = 0;
-      for (auto &e : t_.symbol_table) e = static_cast<std::uint16_t>(v);
-      symbol_lookup_done_ = 0;
+      for (auto &e : t_.symbol_lookup) e = static_cast<std::uint16_t>(v);
       return true;
     }
     if (n > kSymbolCount) return false;
     // Up to 510 length codes per block head: the reader's state is kept in a local here.
     BitState s = in_.state;
     int i = 0;
+    bool any_code = false;
     while (i < n) {
       s = in_.Refill(s);
       const unsigned window = PeekBits(s, 16);
@@ -90,6 +90,7 @@ class BlockHeadReader {
       SkipBits(s, t_.small_lengths[c]);
       if (c >= 3) {
         t_.symbol_lengths[i++] = static_cast<std::uint8_t>(c - 2);
+        any_code = true;
         continue;
       }
       int run = 1;
@@ -106,18 +107,18 @@ class BlockHeadReader {
     }
     in_.state = s;
     std::memset(t_.symbol_lengths + i, 0, static_cast<std::size_t>(kSymbolCount - i));
-    return BuildDecodeTable(kSymbolCount, t_.symbol_lengths, kSymbolTableBits, t_.symbol_table, t_,
-                            t_.symbol_lookup, &symbol_lookup_done_);
+    if (!BuildSymbolTable(t_)) return false;
+    if (!any_code) {
+      // Without codes the table keeps its entries, whose symbols now take the bits of the
+      // new lengths: none. (With any code, every entry was written by this build.)
+      for (auto &e : t_.symbol_lookup) {
+        if (!(e & HuffmanTables::kSymbolWalk)) e = SymbolEntry(e & 0x1FFu, t_.symbol_lengths);
+      }
+    }
+    return true;
   }
 
   void DeriveLookups() {
-    for (unsigned i = symbol_lookup_done_; i < (1u << kSymbolTableBits); ++i) {
-      const unsigned v = t_.symbol_table[i];
-      t_.symbol_lookup[i] = v < static_cast<unsigned>(kSymbolCount)
-                                ? static_cast<std::uint16_t>(
-                                      v | t_.symbol_lengths[v] << HuffmanTables::kSymbolBitsShift)
-                                : HuffmanTables::kSymbolWalk;
-    }
     for (unsigned i = 0; i < (1u << kSmallTableBits); ++i) {
       const unsigned v = t_.small_table[i];
       if (v >= static_cast<unsigned>(kPositionCount)) {
@@ -133,7 +134,6 @@ class BlockHeadReader {
 
   HuffmanTables &t_;
   BitInput &in_;
-  unsigned symbol_lookup_done_ = 0;  // leading symbol lookup entries already in place
 };
 
 // Decodes symbols while pos < stop. The reader's state and the block counter are copied
@@ -211,7 +211,8 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
       }
     } else {
       const unsigned w16 = KX_PEEK(16);
-      const int j = WalkTree(tables, tables.symbol_table[w16 >> 4], kSymbolCount, w16, 0x8);
+      const int j =
+          WalkTree(tables, SymbolEntryValue(t->symbol_lookup[w16 >> 4]), kSymbolCount, w16, 0x8);
       if (j < 0) {
         rc = kBadData;
         break;
