@@ -1,9 +1,43 @@
+#include <cstring>
+
 #include "arj/huffman_decoder.h"
 
 namespace arj {
+namespace {
 
-bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_bits,
-                      std::uint16_t *table, HuffmanTables &tables) {
+// Codes no longer than the table bits fill runs of 2^k entries: four at a time.
+inline void Fill(std::uint16_t *p, std::uint16_t value, unsigned count) {
+  const std::uint64_t four = value * 0x0001000100010001ull;
+  unsigned i = 0;
+  for (; i + 4 <= count; i += 4) std::memcpy(p + i, &four, sizeof four);
+  for (; i < count; ++i) p[i] = value;
+}
+
+// A table of plain 16-bit entries (the small alphabets).
+struct PlainTable {
+  std::uint16_t *entries;
+  unsigned Get(unsigned i) const { return entries[i]; }
+  void Set(unsigned i, unsigned v) { entries[i] = static_cast<std::uint16_t>(v); }
+  void FillCode(unsigned at, unsigned count, unsigned symbol, unsigned) {
+    Fill(entries + at, static_cast<std::uint16_t>(symbol), count);
+  }
+};
+
+// The symbol table held in its lookup form only; see HuffmanTables.
+struct SymbolTable {
+  std::uint16_t *entries;
+  const std::uint8_t *lengths;
+  unsigned Get(unsigned i) const { return SymbolEntryValue(entries[i]); }
+  void Set(unsigned i, unsigned v) { entries[i] = SymbolEntry(v, lengths); }
+  void FillCode(unsigned at, unsigned count, unsigned symbol, unsigned length) {
+    Fill(entries + at,
+         static_cast<std::uint16_t>(symbol | length << HuffmanTables::kSymbolBitsShift), count);
+  }
+};
+
+template <class Table>
+bool Build(int symbol_count, const std::uint8_t *lengths, int table_bits, Table table,
+           HuffmanTables &tables) {
   unsigned count[17] = {};
   for (int i = 0; i < symbol_count; ++i) {
     if (lengths[i] > 16) return false;
@@ -28,7 +62,7 @@ bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_b
   const unsigned table_size = 1u << table_bits;
   const unsigned first_long = static_cast<unsigned>(start[table_bits + 1]) >> shift;
   if (first_long != 0) {
-    for (unsigned i = first_long; i < table_size; ++i) table[i] = 0;
+    for (unsigned i = first_long; i < table_size; ++i) table.Set(i, 0);
   }
 
   unsigned next_node = static_cast<unsigned>(symbol_count);
@@ -40,25 +74,47 @@ bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_b
     const unsigned next = k + weight[len];
     if (len <= table_bits) {
       if (next > table_size) return false;
-      for (unsigned i = k; i < next; ++i) table[i] = static_cast<std::uint16_t>(ch);
+      table.FillCode(k, next - k, static_cast<unsigned>(ch), static_cast<unsigned>(len));
     } else {
-      std::uint16_t *slot = &table[(k & 0xFFFFu) >> shift];
+      // The first slot is a table entry, the later ones branches of tree nodes.
+      const unsigned entry = (k & 0xFFFFu) >> shift;
+      std::uint16_t *slot = nullptr;
+      auto get = [&] { return slot ? static_cast<unsigned>(*slot) : table.Get(entry); };
+      auto set = [&](unsigned v) {
+        if (slot) {
+          *slot = static_cast<std::uint16_t>(v);
+        } else {
+          table.Set(entry, v);
+        }
+      };
       for (int steps = len - table_bits; steps > 0; --steps) {
-        if (*slot == 0) {
+        if (get() == 0) {
           if (next_node >= static_cast<unsigned>(kNodeCount)) return false;
           tables.left[next_node] = tables.right[next_node] = 0;
-          *slot = static_cast<std::uint16_t>(next_node++);
+          set(next_node++);
         }
-        const unsigned node = *slot;
+        const unsigned node = get();
         if (node >= static_cast<unsigned>(kNodeCount)) return false;
         slot = (k & branch_mask) ? &tables.right[node] : &tables.left[node];
         k <<= 1;
       }
-      *slot = static_cast<std::uint16_t>(ch);
+      set(static_cast<unsigned>(ch));
     }
     start[len] = static_cast<std::uint16_t>(next);
   }
   return true;
+}
+
+}  // namespace
+
+bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_bits,
+                      std::uint16_t *table, HuffmanTables &tables) {
+  return Build(symbol_count, lengths, table_bits, PlainTable{table}, tables);
+}
+
+bool BuildSymbolTable(HuffmanTables &tables) {
+  return Build(kSymbolCount, tables.symbol_lengths, kSymbolTableBits,
+               SymbolTable{tables.symbol_lookup, tables.symbol_lengths}, tables);
 }
 
 }  // namespace arj

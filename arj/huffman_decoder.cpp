@@ -1,5 +1,7 @@
 #include "arj/huffman_decoder.h"
 
+#include <cstring>
+
 namespace arj {
 namespace {
 
@@ -9,8 +11,8 @@ constexpr unsigned kMaxPosition = SlidingWindow::kHistory - 1;
 // A tree walk tests the bits of the 16-bit window below the table's index bits, then (for a
 // tree that does not end there, which only damaged data builds) takes left branches. Node
 // numbers only grow along a well-formed path; the step limit keeps any other tree finite.
-int WalkTree(const HuffmanTables &t, unsigned j, unsigned alphabet, unsigned window,
-             unsigned mask) {
+__attribute__((noinline)) int WalkTree(const HuffmanTables &t, unsigned j, unsigned alphabet,
+                                       unsigned window, unsigned mask) {
   for (int steps = 0; j >= alphabet; ++steps) {
     if (j >= static_cast<unsigned>(kNodeCount) || steps > kNodeCount) return -1;
     j = (window & mask) ? t.right[j] : t.left[j];
@@ -24,7 +26,7 @@ class BlockHeadReader {
   BlockHeadReader(HuffmanTables &tables, BitInput &input) : t_(tables), in_(input) {}
 
   // Reads the code lengths of one block head and rebuilds the tables. 0 or 102.
-  int Read() {
+  __attribute__((noinline)) int Read() {
     if (!ReadSmallLengths(kLengthCodeCount, 3)) return kBadData;
     if (!ReadSymbolLengths()) return kBadData;
     if (!ReadSmallLengths(kPositionCount, -1)) return kBadData;
@@ -69,42 +71,64 @@ class BlockHeadReader {
       const unsigned v = in_.Take(9);
       if (v >= static_cast<unsigned>(kSymbolCount)) return false;
       for (auto &l : t_.symbol_lengths) l = 0;
-      for (auto &e : t_.symbol_table) e = static_cast<std::uint16_t>(v);
+      for (auto &e : t_.symbol_lookup) e = static_cast<std::uint16_t>(v);
       return true;
     }
     if (n > kSymbolCount) return false;
+    // Up to 510 length codes per block head: the reader's state is kept in a local here.
+    BitState s = in_.state;
     int i = 0;
+    bool any_code = false;
     while (i < n) {
-      const unsigned window = in_.Peek(16);
-      const int c = WalkTree(t_, t_.small_table[window >> 8], kLengthCodeCount, window, 0x80);
-      if (c < 0) return false;
-      in_.Skip(t_.small_lengths[c]);
+      s = in_.Refill(s);
+      const unsigned window = PeekBits(s, 16);
+      int c = t_.small_table[window >> 8];
+      if (c >= kLengthCodeCount) {
+        c = WalkTree(t_, static_cast<unsigned>(c), kLengthCodeCount, window, 0x80);
+        if (c < 0) return false;
+      }
+      SkipBits(s, t_.small_lengths[c]);
       if (c >= 3) {
         t_.symbol_lengths[i++] = static_cast<std::uint8_t>(c - 2);
+        any_code = true;
         continue;
       }
-      const int run = c == 0   ? 1
-                      : c == 1 ? static_cast<int>(in_.Take(4)) + 3
-                               : static_cast<int>(in_.Take(9)) + 20;
+      int run = 1;
+      if (c == 1) {
+        run = static_cast<int>(PeekBits(s, 4)) + 3;
+        SkipBits(s, 4);
+      } else if (c == 2) {
+        run = static_cast<int>(PeekBits(s, 9)) + 20;
+        SkipBits(s, 9);
+      }
       if (i + run > kSymbolCount) return false;
-      for (int k = 0; k < run; ++k) t_.symbol_lengths[i++] = 0;
+      std::memset(t_.symbol_lengths + i, 0, static_cast<std::size_t>(run));
+      i += run;
     }
-    while (i < kSymbolCount) t_.symbol_lengths[i++] = 0;
-    return BuildDecodeTable(kSymbolCount, t_.symbol_lengths, kSymbolTableBits, t_.symbol_table, t_);
+    in_.state = s;
+    std::memset(t_.symbol_lengths + i, 0, static_cast<std::size_t>(kSymbolCount - i));
+    if (!BuildSymbolTable(t_)) return false;
+    if (!any_code) {
+      // Without codes the table keeps its entries, whose symbols now take the bits of the
+      // new lengths: none. (With any code, every entry was written by this build.)
+      for (auto &e : t_.symbol_lookup) {
+        if (!(e & HuffmanTables::kSymbolWalk)) e = SymbolEntry(e & 0x1FFu, t_.symbol_lengths);
+      }
+    }
+    return true;
   }
 
   void DeriveLookups() {
-    for (unsigned i = 0; i < (1u << kSymbolTableBits); ++i) {
-      const unsigned v = t_.symbol_table[i];
-      t_.symbol_lookup[i] = v < static_cast<unsigned>(kSymbolCount)
-                                ? v | static_cast<std::uint32_t>(t_.symbol_lengths[v]) << 16
-                                : HuffmanTables::kNeedsWalk;
-    }
     for (unsigned i = 0; i < (1u << kSmallTableBits); ++i) {
       const unsigned v = t_.small_table[i];
-      t_.position_lookup[i] = v < static_cast<unsigned>(kPositionCount)
-                                  ? v | static_cast<std::uint32_t>(t_.small_lengths[v]) << 8
-                                  : HuffmanTables::kNeedsWalk;
+      if (v >= static_cast<unsigned>(kPositionCount)) {
+        t_.position_lookup[i] = HuffmanTables::kNeedsWalk;
+        continue;
+      }
+      // Class v: positions 2^(v-1) + (v-1) extra bits; class 0 is position 0.
+      const std::uint32_t extra = v ? v - 1 : 0;
+      const std::uint32_t first = v ? 1u << (v - 1) : 0;
+      t_.position_lookup[i] = t_.small_lengths[v] | extra << 5 | first << 10;
     }
   }
 
@@ -117,14 +141,15 @@ class BlockHeadReader {
 // cannot alias locals whose address is never taken.
 int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
               std::uint8_t *const base, std::size_t &pos_ref, const std::size_t stop) {
-  const std::uint32_t *const symbol_lookup = tables.symbol_lookup;
-  const std::uint32_t *const position_lookup = tables.position_lookup;
+  // One pointer reaches both lookups (fewer registers for the hot loop).
+  const HuffmanTables *const t = &tables;
   std::uint64_t bits = input.state.bits;
   unsigned count = input.state.count;
   const std::uint8_t *next = input.state.next;
   const std::uint8_t *end = input.state.end;
   std::uint32_t left = block_left;
-  std::size_t pos = pos_ref;
+  std::uint8_t *out = base + pos_ref;
+  std::uint8_t *const out_stop = base + stop;
   int rc = 0;
 
 #define KX_SAVE() (input.state = BitState{bits, count, next, end})
@@ -142,11 +167,11 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
       next += (63 - count) >> 3;                                                   \
       count |= 56;                                                                 \
     } else {                                                                       \
-      const BitState t = input.RefillFromSource(BitState{bits, count, next, end}); \
-      bits = t.bits;                                                               \
-      count = t.count;                                                             \
-      next = t.next;                                                               \
-      end = t.end;                                                                 \
+      const BitState r = input.RefillFromSource(BitState{bits, count, next, end}); \
+      bits = r.bits;                                                               \
+      count = r.count;                                                             \
+      next = r.next;                                                               \
+      end = r.end;                                                                 \
     }                                                                              \
   } while (0)
 #define KX_PEEK(n) static_cast<std::uint32_t>(bits >> (64 - (n)))
@@ -156,7 +181,7 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
     count -= (n);  \
   } while (0)
 
-  while (pos < stop) {
+  while (out < out_stop) {
     if (left == 0) {
       KX_SAVE();
       const std::uint32_t head = input.Take(16);
@@ -168,25 +193,26 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
     --left;
     KX_REFILL();
     unsigned sym;
-    std::uint32_t e = symbol_lookup[KX_PEEK(kSymbolTableBits)];
-    if (!(e & HuffmanTables::kNeedsWalk)) {
-      sym = e & 0xFFFFu;
-      KX_SKIP(e >> 16);
+    std::uint32_t e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
+    if (!(e & HuffmanTables::kSymbolWalk)) {
+      sym = e & 0x1FFu;
+      KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
       // Runs of literals: a refill leaves at least 56 bits, enough for two more codes.
       if (sym < 256) {
-        base[pos++] = static_cast<std::uint8_t>(sym);
-        for (int more = 0; more < 2 && left != 0 && pos < stop; ++more) {
-          e = symbol_lookup[KX_PEEK(kSymbolTableBits)];
-          if (e & (HuffmanTables::kNeedsWalk | 0xFF00u)) break;  // not a plain literal
-          KX_SKIP(e >> 16);
+        *out++ = static_cast<std::uint8_t>(sym);
+        for (int more = 0; more < 2 && left != 0 && out < out_stop; ++more) {
+          e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
+          if (e & (HuffmanTables::kSymbolWalk | 0x100u)) break;  // not a plain literal
+          KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
           --left;
-          base[pos++] = static_cast<std::uint8_t>(e);
+          *out++ = static_cast<std::uint8_t>(e);
         }
         continue;
       }
     } else {
       const unsigned w16 = KX_PEEK(16);
-      const int j = WalkTree(tables, tables.symbol_table[w16 >> 4], kSymbolCount, w16, 0x8);
+      const int j =
+          WalkTree(tables, SymbolEntryValue(t->symbol_lookup[w16 >> 4]), kSymbolCount, w16, 0x8);
       if (j < 0) {
         rc = kBadData;
         break;
@@ -194,17 +220,22 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
       sym = static_cast<unsigned>(j);
       KX_SKIP(tables.symbol_lengths[sym]);
       if (sym < 256) {
-        base[pos++] = static_cast<std::uint8_t>(sym);
+        *out++ = static_cast<std::uint8_t>(sym);
         continue;
       }
     }
     const std::size_t length = sym - 253;
-    if (count < 32) KX_REFILL();
-    unsigned cls;
-    const std::uint32_t pe = position_lookup[KX_PEEK(kSmallTableBits)];
+    // The refill above left at least 56 bits; the symbol took at most 16, and a position
+    // needs at most 16 + 15.
+    unsigned position;
+    const std::uint32_t pe = t->position_lookup[KX_PEEK(kSmallTableBits)];
     if (!(pe & HuffmanTables::kNeedsWalk)) {
-      cls = pe & 0xFFu;
-      KX_SKIP(pe >> 8);
+      // One lookup gives the code's length, the extra bits and the class's first position.
+      const unsigned code_bits = pe & 0x1Fu;
+      const unsigned extra = (pe >> 5) & 0x1Fu;
+      position = (pe >> 10 & 0xFFFFu) +
+                 static_cast<std::uint32_t>(((bits << code_bits) >> (63 - extra)) >> 1);
+      KX_SKIP(code_bits + extra);
     } else {
       const unsigned w16 = KX_PEEK(16);
       const int j = WalkTree(tables, tables.small_table[w16 >> 8], kPositionCount, w16, 0x80);
@@ -212,21 +243,21 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
         rc = kBadData;
         break;
       }
-      cls = static_cast<unsigned>(j);
+      const unsigned cls = static_cast<unsigned>(j);
       KX_SKIP(tables.small_lengths[cls]);
-    }
-    unsigned position = 0;
-    if (cls != 0) {
-      position = (1u << (cls - 1)) + (cls > 1 ? KX_PEEK(cls - 1) : 0u);
-      KX_SKIP(cls - 1);
+      position = 0;
+      if (cls != 0) {
+        position = (1u << (cls - 1)) + (cls > 1 ? KX_PEEK(cls - 1) : 0u);
+        KX_SKIP(cls - 1);
+      }
     }
     // Positions beyond the window's history cannot come from a valid stream.
     if (position > kMaxPosition) {
       rc = kBadData;
       break;
     }
-    CopyMatch(base + pos, position + 1, length);
-    pos += length;
+    CopyMatch(out, position + 1, length);
+    out += length;
   }
   KX_SAVE();
 #undef KX_SAVE
@@ -235,7 +266,7 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
 #undef KX_PEEK
 #undef KX_SKIP
   block_left = left;
-  pos_ref = pos;
+  pos_ref = static_cast<std::size_t>(out - base);
   return rc;
 }
 

@@ -77,20 +77,25 @@ inline void CopyMatch(std::uint8_t *dst, std::size_t distance, std::size_t lengt
     if (dst >= end) return;
     src = dst - period;
   }
-  // Each 8-byte load only reads bytes already in place (the distance is at least 8).
-  std::uint64_t a, b;
-  std::memcpy(&a, src, 8);
-  std::memcpy(dst, &a, 8);
-  std::memcpy(&b, src + 8, 8);
-  std::memcpy(dst + 8, &b, 8);
-  src += 16;
-  dst += 16;
-  while (dst < end) {
-    std::memcpy(&a, src, 8);
-    std::memcpy(dst, &a, 8);
+  if (distance >= 16) {
+    // 16-byte moves: each load only reads bytes already in place.
+    do {
+      std::uint8_t chunk[16];
+      std::memcpy(chunk, src, 16);
+      std::memcpy(dst, chunk, 16);
+      src += 16;
+      dst += 16;
+    } while (dst < end);
+    return;
+  }
+  // Distances of 8 to 15: 8-byte moves.
+  do {
+    std::uint64_t v;
+    std::memcpy(&v, src, 8);
+    std::memcpy(dst, &v, 8);
     src += 8;
     dst += 8;
-  }
+  } while (dst < end);
 }
 
 }  // namespace arj
