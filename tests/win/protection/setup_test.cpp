@@ -159,6 +159,22 @@ TEST_F(SetUpProtectionTest, LibraryIsNeverTakenFromTheCurrentFolderOrPath) {
   EXPECT_FALSE(testing_folders::Exists(decoys + "bn_log.txt")) << "a decoy was loaded";
 }
 
+TEST_F(SetUpProtectionTest, LoaderFindsItsDependenciesInTheWorkFolder) {
+  MakeWorkFolder("installed=1\n");
+  InstallPartial("protection_stub_dependent.dll", "bnstub.dll");
+  InstallPartial("protection_dependency.dll", "protection_dependency.dll");
+  int error = -1;
+  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(Log().front(), "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll");
+  EXPECT_FALSE(Loaded("protection_dependency.dll"));
+
+  // The same loader without its dependency beside it does not load at all.
+  DeleteFileA((work_ + "protection_dependency.dll").c_str());
+  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, ERROR_MOD_NOT_FOUND);
+}
+
 TEST_F(SetUpProtectionTest, MissingInterfaceLibraryGivesFalse) {
   MakeWorkFolder("installed=1\n");
   DeleteFileA((work_ + "bnapi.dll").c_str());
