@@ -1,0 +1,88 @@
+// Test double of the inner installer (and of any program the installer places or starts).
+// It shows no window. Named <name>.exe, it works with files next to itself:
+//
+//   <name>_report.txt   written anew on every run, one "key=value" per line:
+//                         cmdline=<GetCommandLineA(), unchanged>
+//                         cwd=<current directory>
+//                         file=<name of an entry of its own folder>        (one line each)
+//                         visible=<class>|<title>  (one line per visible top-level window)
+//                         exit=<the exit code it ends with, 0x%08X>
+//   <name>_exit.txt     optional: the exit code, decimal ("3010", "-1") or hexadecimal with
+//                       0x ("0xFFFFFFFF"); missing or unreadable gives 0.
+//
+// So a copy renamed kx.exe reports into kx_report.txt: a test can tell which program ran.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string OwnPathWithout(const char *suffixToDrop) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string s = path;
+  std::size_t len = std::strlen(suffixToDrop);
+  if (s.size() >= len && _stricmp(s.c_str() + s.size() - len, suffixToDrop) == 0) {
+    s.resize(s.size() - len);
+  }
+  return s;
+}
+
+std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('\\') + 1); }
+
+DWORD ReadExitCode(const std::string &controlPath) {
+  std::FILE *f = std::fopen(controlPath.c_str(), "r");
+  if (!f) return 0;
+  char text[64] = {};
+  std::size_t n = std::fread(text, 1, sizeof text - 1, f);
+  std::fclose(f);
+  text[n] = '\0';
+  const char *p = text;
+  while (*p == ' ' || *p == '\t') ++p;
+  bool hex = p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+  return static_cast<DWORD>(std::strtoul(p, nullptr, hex ? 16 : 10));
+}
+
+BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM param) {
+  if (IsWindowVisible(window)) {
+    char cls[128] = {}, title[256] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, title, sizeof title);
+    std::fprintf(reinterpret_cast<std::FILE *>(param), "visible=%s|%s\n", cls, title);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  std::string base = OwnPathWithout(".exe");  // C:\folder\stage
+  std::string folder = FolderOf(base);
+  DWORD exitCode = ReadExitCode(base + "_exit.txt");
+
+  std::FILE *report = std::fopen((base + "_report.txt").c_str(), "w");
+  if (report) {
+    std::fprintf(report, "cmdline=%s\n", GetCommandLineA());
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    std::fprintf(report, "cwd=%s\n", cwd);
+
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        if (std::strcmp(entry.cFileName, ".") && std::strcmp(entry.cFileName, "..")) {
+          std::fprintf(report, "file=%s\n", entry.cFileName);
+        }
+      } while (FindNextFileA(find, &entry));
+      FindClose(find);
+    }
+    EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(report));
+    std::fprintf(report, "exit=0x%08lX\n", static_cast<unsigned long>(exitCode));
+    std::fclose(report);
+  }
+  ExitProcess(exitCode);
+}

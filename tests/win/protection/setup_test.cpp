@@ -1,0 +1,216 @@
+// The self-protection set-up, every branch that returns, against the doubles.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bastion_fixture.h"
+#include "env/protection.h"
+#include "win/launch/test_folders.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class SetUpProtectionTest : public BastionTest {};
+
+TEST_F(SetUpProtectionTest, FreshMachineInstallsStartsProtectsAndRegisters) {
+  MakeWorkFolder("installed=0\nsupported=1\nrunning=0\n");
+  int error = -1;
+  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(Log(), (Lines{
+                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                       "BN_IsSystemRunning <pid> -> 1 running=0",
+                       "IsBastionSupportedOS -> 1",
+                       "IsBastionInstalled -> 0",
+                       "BN_InstallSystem <pid> -> 1",
+                       "BN_StartSystem <pid> -> 1",
+                       "IsBastionInstalled -> 1",
+                       "BN_ProtectFolder <pid> <W> -> 1",
+                       "BN_RegisterInstaller <pid> <EXE> -> 1",
+                       "UnLoadBastionInterface bnapi.dll -> 1",
+                   }));
+}
+
+TEST_F(SetUpProtectionTest, InstalledSystemIsOnlyAskedToProtectAndRegister) {
+  MakeWorkFolder("installed=1\nsupported=1\nrunning=0\n");
+  int error = -1;
+  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(Log(), (Lines{
+                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                       "BN_IsSystemRunning <pid> -> 1 running=0",
+                       "IsBastionSupportedOS -> 1",
+                       "IsBastionInstalled -> 1",
+                       "IsBastionInstalled -> 1",
+                       "BN_ProtectFolder <pid> <W> -> 1",
+                       "BN_RegisterInstaller <pid> <EXE> -> 1",
+                       "UnLoadBastionInterface bnapi.dll -> 1",
+                   }));
+}
+
+TEST_F(SetUpProtectionTest, UnsupportedSystemInstallsNothingAndProtectsNothing) {
+  MakeWorkFolder("installed=0\nsupported=0\n");
+  int error = -1;
+  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(Log(), (Lines{
+                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                       "BN_IsSystemRunning <pid> -> 1 running=0",
+                       "IsBastionSupportedOS -> 0",
+                       "IsBastionInstalled -> 0",
+                       "UnLoadBastionInterface bnapi.dll -> 1",
+                   }));
+}
+
+TEST_F(SetUpProtectionTest, FailedInstallUnloadsAndFails) {
+  MakeWorkFolder("supported=1\nfail=BN_InstallSystem\nerror=1603\n");
+  int error = 0;
+  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 1603);
+  EXPECT_EQ(Log(), (Lines{
+                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                       "BN_IsSystemRunning <pid> -> 1 running=0",
+                       "IsBastionSupportedOS -> 1",
+                       "IsBastionInstalled -> 0",
+                       "BN_InstallSystem <pid> -> 0 error=1603",
+                       "UnLoadBastionInterface bnapi.dll -> 1",
+                   }));
+}
+
+TEST_F(SetUpProtectionTest, FailedStartIsOnlyRecorded) {
+  MakeWorkFolder("supported=1\nfail=BN_StartSystem\nerror=31\n");
+  int error = 0;
+  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 31);
+  Lines log = Log();
+  ASSERT_EQ(log.size(), 10u);
+  EXPECT_EQ(log[5], "BN_StartSystem <pid> -> 0 error=31");
+  EXPECT_EQ(log[7], "BN_ProtectFolder <pid> <W> -> 1");
+  EXPECT_EQ(log[8], "BN_RegisterInstaller <pid> <EXE> -> 1");
+}
+
+TEST_F(SetUpProtectionTest, FailedProtectionOrRegistrationIsOnlyRecorded) {
+  MakeWorkFolder("installed=1\nfail=BN_ProtectFolder,BN_RegisterInstaller\nerror=77\n");
+  int error = 0;
+  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 77);
+  Lines log = Log();
+  ASSERT_EQ(log.size(), 8u);
+  EXPECT_EQ(log[5], "BN_ProtectFolder <pid> <W> -> 0 error=77");
+  EXPECT_EQ(log[6], "BN_RegisterInstaller <pid> <EXE> -> 0 error=77");
+}
+
+TEST_F(SetUpProtectionTest, FailedRunningQueryCountsAsNotRunning) {
+  MakeWorkFolder("installed=1\nrunning=1\nfail=BN_IsSystemRunning\nerror=9\n");
+  int error = 0;
+  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 9);
+  EXPECT_EQ(Log().at(1), "BN_IsSystemRunning <pid> -> 0 error=9");
+  EXPECT_EQ(Log().back(), "UnLoadBastionInterface bnapi.dll -> 1");
+}
+
+TEST_F(SetUpProtectionTest, RunningSystemWithTheProductInstalledIsNoReasonToRefuse) {
+  MarkProductInstalled();
+  MakeWorkFolder("installed=1\nrunning=1\n");
+  int error = -1;
+  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 0);
+  Lines log = Log();
+  EXPECT_EQ(log.at(1), "BN_IsSystemRunning <pid> -> 1 running=1");
+  EXPECT_EQ(log.at(5), "BN_ProtectFolder <pid> <W> -> 1");
+  EXPECT_TRUE(testing_folders::Exists(work_));
+}
+
+TEST_F(SetUpProtectionTest, MissingLibraryGivesFalse) {
+  MakeWorkFolder("installed=1\n");
+  DeleteFileA((work_ + "bnstub.dll").c_str());
+  int error = 0;
+  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, ERROR_MOD_NOT_FOUND);
+  EXPECT_TRUE(Log().empty());
+  EXPECT_FALSE(SetUpProtection(nullptr, 0, &error));
+  EXPECT_NE(error, 0);
+}
+
+TEST_F(SetUpProtectionTest, LibraryIsNeverTakenFromTheCurrentFolderOrPath) {
+  // A bnstub.dll in the current folder and on PATH, none in the work folder.
+  std::string decoys = testing_folders::FreshFolder("protection\\decoys");
+  ASSERT_TRUE(testing_folders::CopyDouble("bnstub.dll", decoys + "bnstub.dll"));
+  ASSERT_TRUE(testing_folders::CopyDouble("bnapi.dll", decoys + "bnapi.dll"));
+  MakeWorkFolder("installed=1\n");
+  DeleteFileA((work_ + "bnstub.dll").c_str());
+
+  char savedDir[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, savedDir);
+  std::string savedPath(32767, '\0');
+  savedPath.resize(GetEnvironmentVariableA("PATH", &savedPath[0], 32767));
+  ASSERT_TRUE(SetCurrentDirectoryA(decoys.c_str()));
+  SetEnvironmentVariableA("PATH", (decoys + ";" + savedPath).c_str());
+  int error = 0;
+  bool result = SetUpProtection(work_.c_str(), 0, &error);
+  SetCurrentDirectoryA(savedDir);
+  SetEnvironmentVariableA("PATH", savedPath.c_str());
+
+  EXPECT_FALSE(result);
+  EXPECT_FALSE(testing_folders::Exists(decoys + "bn_log.txt")) << "a decoy was loaded";
+}
+
+TEST_F(SetUpProtectionTest, LoaderFindsItsDependenciesInTheWorkFolder) {
+  MakeWorkFolder("installed=1\n");
+  InstallPartial("protection_stub_dependent.dll", "bnstub.dll");
+  InstallPartial("protection_dependency.dll", "protection_dependency.dll");
+  int error = -1;
+  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(Log().front(), "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll");
+  EXPECT_FALSE(Loaded("protection_dependency.dll"));
+
+  // The same loader without its dependency beside it does not load at all.
+  DeleteFileA((work_ + "protection_dependency.dll").c_str());
+  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, ERROR_MOD_NOT_FOUND);
+}
+
+TEST_F(SetUpProtectionTest, MissingInterfaceLibraryGivesFalse) {
+  MakeWorkFolder("installed=1\n");
+  DeleteFileA((work_ + "bnapi.dll").c_str());
+  int error = 0;
+  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, ERROR_MOD_NOT_FOUND);
+  EXPECT_EQ(Log(), (Lines{"LoadBastionInterfaceFromPath <W> -> 0 error=126"}));
+}
+
+TEST_F(SetUpProtectionTest, RefusedInterfaceGivesFalseWithTheComponentsCode) {
+  MakeWorkFolder("installed=1\nfail=LoadBastionInterfaceFromPath\nerror=4242\n");
+  int error = 0;
+  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, 4242);
+  EXPECT_EQ(Log(), (Lines{"LoadBastionInterfaceFromPath <W> -> 0 error=4242"}));
+}
+
+TEST_F(SetUpProtectionTest, MissingLoaderExportGivesFalse) {
+  MakeWorkFolder("installed=1\n");
+  InstallPartial("protection_stub_partial.dll", "bnstub.dll");
+  int error = 0;
+  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, ERROR_PROC_NOT_FOUND);
+  EXPECT_TRUE(Log().empty()) << "nothing of the component was called";
+}
+
+TEST_F(SetUpProtectionTest, MissingInterfaceExportGivesFalseAndUnloads) {
+  MakeWorkFolder("installed=1\n");
+  InstallPartial("protection_api_partial.dll", "bnapi.dll");
+  int error = 0;
+  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
+  EXPECT_EQ(error, ERROR_PROC_NOT_FOUND);
+  EXPECT_EQ(Log(), (Lines{
+                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                       "UnLoadBastionInterface bnapi.dll -> 1",
+                   }));
+}
+
+}  // namespace

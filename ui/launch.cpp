@@ -1,0 +1,102 @@
+// Hand-over to the inner installer: start it, hide the dialog, wait for its end and take over
+// its exit code; place the cleaner next to the work folder.
+#include "ui/launch.h"
+
+#include <cstring>
+
+#include "app/app.h"
+#include "app/text.h"
+#include "ui/installer_cmdline.h"
+#include "ui/unpack_dialog.h"
+
+namespace kx {
+
+namespace {
+
+constexpr char kCleanerFileName[] = "KXDELTMP.EXE";
+
+// The installer is started with no window settings of ours: the record's size and nothing else.
+static_assert(sizeof(STARTUPINFOA) == 68, "the start-up record of a 32-bit process");
+
+}  // namespace
+
+int LaunchInnerInstaller(const char *folder, int silent, const InstallerOptions &opts,
+                         HWND dialogToHide, DWORD *exitCode) {
+  STARTUPINFOA startup;
+  std::memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  std::memset(&process, 0, sizeof process);
+
+  // The program is named by its full path, so the platform never has to guess where a path
+  // with blanks ends: this process runs elevated, and the blank-separated beginnings of the
+  // path (C:\Users\Test.exe for C:\Users\Test User\...) are places any user may write to.
+  char program[kPathCap] = {};
+  char commandLine[kPathCap] = {};
+  if (!BuildInstallerPath(folder, program, sizeof program) ||
+      !BuildInstallerCommandLine(folder, silent, opts, commandLine, sizeof commandLine)) {
+    return 0;
+  }
+
+  // Our own environment and current folder: the installer finds its files through its own
+  // path, not through the working folder.
+  if (!CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return 0;
+  }
+  if (dialogToHide) HideDialogWindow(dialogToHide);
+
+  int obtained = 0;
+  DWORD code = 0;
+  if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(process.hProcess, &code)) {
+    if (exitCode) *exitCode = code;
+    obtained = 1;
+  }
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return obtained;
+}
+
+BOOL HideDialogWindow(HWND window) {
+  ShowWindow(window, SW_HIDE);
+  return TRUE;
+}
+
+int CopyCleanerToParent(const char *folder) {
+  if (!folder || !*folder) return 0;
+  char source[kPathCap] = {};
+  if (!JoinPath(source, sizeof source, folder, kCleanerFileName)) return 0;
+
+  // The parent: the folder without its last character (the trailing backslash), cut after
+  // the last backslash that remains.
+  char target[kPathCap] = {};
+  CopyText(target, folder);
+  target[std::strlen(target) - 1] = '\0';
+  char *lastBackslash = std::strrchr(target, '\\');
+  if (!lastBackslash) return 0;
+  lastBackslash[1] = '\0';
+  if (!AppendText(target, kCleanerFileName)) return 0;
+
+  // The temporary folder is writable by every process of the user, and we run elevated: a
+  // copy written over whatever is there would follow a link planted under that name to any
+  // file of the system. The name is removed first (a link goes, not its target) and the copy
+  // made as a new file, which fails rather than follows anything planted in between.
+  DeleteFileA(target);
+  return CopyFileA(source, target, TRUE) ? 1 : 0;
+}
+
+}  // namespace kx
+
+int CUnpackDialog::LaunchInstaller(const char *folder) {
+  CInstallerApp &app = TheApp();
+  kx::InstallerOptions opts;
+  kx::CopyText(opts.productPath, app.m_szProductPath);
+  kx::CopyText(opts.param, app.m_szParam);
+  kx::CopyText(opts.firewall, app.m_szFirewall);
+  return kx::LaunchInnerInstaller(folder, m_nSilent, opts, m_hWnd, &g_dwProcessExitCode);
+}
+
+BOOL CUnpackDialog::HideDialog() { return kx::HideDialogWindow(m_hWnd); }
+
+int CUnpackDialog::CopyCleaner(const char *folder) { return kx::CopyCleanerToParent(folder); }

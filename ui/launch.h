@@ -1,0 +1,26 @@
+// Hand-over to the inner installer: its start, the wait for its end, and the cleaner's copy.
+// Free functions, so that they work without a dialog object; CUnpackDialog wraps them.
+#pragma once
+#include <windows.h>
+
+#include "app/options.h"
+
+namespace kx {
+
+// Starts folder + "stage.exe" (folder ends in a backslash) with the command line built from
+// silent and opts, hides dialogToHide (when given) once the installer runs, waits for the
+// installer's end and hands back its exit code. 1 when the exit code was obtained; 0 when the
+// command line does not fit, the start fails, or the wait or the exit-code query fails
+// (*exitCode is then left alone).
+int LaunchInnerInstaller(const char *folder, int silent, const InstallerOptions &opts,
+                         HWND dialogToHide, DWORD *exitCode);
+
+// Hides the window; TRUE.
+BOOL HideDialogWindow(HWND window);
+
+// Copies folder + "KXDELTMP.EXE" into the parent of folder (folder ends in a backslash),
+// replacing a copy that is there. 1 when the copy succeeded; 0 when folder is missing, holds no
+// backslash before its last character, or the copy failed.
+int CopyCleanerToParent(const char *folder);
+
+}  // namespace kx
