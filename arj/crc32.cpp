@@ -1,15 +1,116 @@
 #include "arj/crc32.h"
 
-namespace arj {
+#include <cstring>
 
-// Bitwise placeholder; the engine brings the table-driven version.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KX_CRC_CLMUL 1
+#include <immintrin.h>
+#endif
+
+namespace arj {
+namespace {
+
+// Slice-by-16: sixteen tables let the loop fold 16 input bytes per step with independent
+// lookups, which is several times faster than the byte-at-a-time table walk.
+struct SliceTables {
+  std::uint32_t t[16][256];
+  constexpr SliceTables() : t() {
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      std::uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+      t[0][i] = c;
+    }
+    for (int s = 1; s < 16; ++s) {
+      for (int i = 0; i < 256; ++i) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFFu];
+    }
+  }
+};
+
+constexpr SliceTables kTables;
+
+inline std::uint32_t LoadLe32(const unsigned char *p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::uint32_t Crc32Tables(std::uint32_t crc, const unsigned char *p, std::size_t n) {
+  const auto &t = kTables.t;
+  while (n >= 16) {
+    const std::uint32_t a = LoadLe32(p) ^ crc;
+    const std::uint32_t b = LoadLe32(p + 4);
+    const std::uint32_t c = LoadLe32(p + 8);
+    const std::uint32_t d = LoadLe32(p + 12);
+    crc = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][a >> 24] ^
+          t[11][b & 0xFF] ^ t[10][(b >> 8) & 0xFF] ^ t[9][(b >> 16) & 0xFF] ^ t[8][b >> 24] ^
+          t[7][c & 0xFF] ^ t[6][(c >> 8) & 0xFF] ^ t[5][(c >> 16) & 0xFF] ^ t[4][c >> 24] ^
+          t[3][d & 0xFF] ^ t[2][(d >> 8) & 0xFF] ^ t[1][(d >> 16) & 0xFF] ^ t[0][d >> 24];
+    p += 16;
+    n -= 16;
+  }
+  while (n--) crc = t[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
+  return crc;
+}
+
+#ifdef KX_CRC_CLMUL
+// Carry-less multiplication folds 64 bytes per step in four 128-bit lanes. The folded
+// remainder is congruent to the data it replaces, so its 16 bytes finish through the tables
+// from a zero register, followed by the tail.
+#define KX_CLMUL_TARGET __attribute__((target("pclmul,sse2")))
+
+KX_CLMUL_TARGET inline __m128i Load128(const unsigned char *q) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
+}
+
+KX_CLMUL_TARGET inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
+  const __m128i lo = _mm_clmulepi64_si128(x, k, 0x00);
+  const __m128i hi = _mm_clmulepi64_si128(x, k, 0x11);
+  return _mm_xor_si128(_mm_xor_si128(lo, hi), next);
+}
+
+KX_CLMUL_TARGET std::uint32_t Crc32Clmul(std::uint32_t crc, const unsigned char *p, std::size_t n) {
+  const __m128i fold4 = _mm_set_epi64x(0x1c6e41596LL, 0x154442bd4LL);
+  const __m128i fold1 = _mm_set_epi64x(0x0ccaa009eLL, 0x1751997d0LL);
+  __m128i x0 = _mm_xor_si128(Load128(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
+  __m128i x1 = Load128(p + 16);
+  __m128i x2 = Load128(p + 32);
+  __m128i x3 = Load128(p + 48);
+  p += 64;
+  n -= 64;
+  while (n >= 64) {
+    x0 = Fold(x0, fold4, Load128(p));
+    x1 = Fold(x1, fold4, Load128(p + 16));
+    x2 = Fold(x2, fold4, Load128(p + 32));
+    x3 = Fold(x3, fold4, Load128(p + 48));
+    p += 64;
+    n -= 64;
+  }
+  x0 = Fold(x0, fold1, x1);
+  x0 = Fold(x0, fold1, x2);
+  x0 = Fold(x0, fold1, x3);
+  while (n >= 16) {
+    x0 = Fold(x0, fold1, Load128(p));
+    p += 16;
+    n -= 16;
+  }
+  alignas(16) unsigned char rest[16];
+  _mm_store_si128(reinterpret_cast<__m128i *>(rest), x0);
+  return Crc32Tables(Crc32Tables(0, rest, 16), p, n);
+}
+
+bool HasClmul() {
+  static const bool has = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
+  return has;
+}
+#endif
+
+}  // namespace
+
 std::uint32_t Crc32Update(std::uint32_t crc, const void *data, std::size_t n) {
   const unsigned char *p = static_cast<const unsigned char *>(data);
-  while (n--) {
-    crc ^= *p++;
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return crc;
+#ifdef KX_CRC_CLMUL
+  if (n >= 256 && HasClmul()) return Crc32Clmul(crc, p, n);
+#endif
+  return Crc32Tables(crc, p, n);
 }
 
 }  // namespace arj

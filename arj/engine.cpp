@@ -1,9 +1,299 @@
-// Placeholder until the engine lands: every archive reads as "not an archive".
-#include "arj/arj.h"
+#include "arj/engine.h"
 
-short arj_count_members(const char *) { return 111; }
-short arj_extract_member(const char *, int, const char *, char *bare_name_out,
-                         size_t bare_name_size) {
-  if (bare_name_out && bare_name_size) bare_name_out[0] = '\0';
-  return 111;
+#include <cstring>
+
+#include "arj/arj.h"
+#include "arj/crc32.h"
+#include "arj/fast_decoder.h"
+
+namespace arj {
+namespace {
+
+bool IsSafeBareName(const char *name) {
+  if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+    return false;
+  }
+  return std::strpbrk(name, "\\/:") == nullptr;
+}
+
+void CopyCut(char *destination, std::size_t capacity, const char *source) {
+  std::size_t n = std::strlen(source);
+  if (n > capacity - 1) n = capacity - 1;
+  std::memcpy(destination, source, n);
+  destination[n] = '\0';
+}
+
+}  // namespace
+
+short ArjEngine::ReportFailure(int code) {
+  if (code != 103) archive_.Close();
+  return static_cast<short>(counting_ && member_counter_ > 0 ? -1 : code);
+}
+
+bool ArjEngine::ReadU16(std::uint16_t *value) {
+  const int a = archive_.GetByte();
+  const int b = archive_.GetByte();
+  if (a < 0 || b < 0) return false;
+  *value = static_cast<std::uint16_t>(a | b << 8);
+  return true;
+}
+
+bool ArjEngine::ReadU32(std::uint32_t *value) {
+  std::uint16_t lo, hi;
+  if (!ReadU16(&lo) || !ReadU16(&hi)) return false;
+  *value = static_cast<std::uint32_t>(lo) | static_cast<std::uint32_t>(hi) << 16;
+  return true;
+}
+
+// A candidate is a 0x60 0xEA pair followed by a size of at most 2600 and that many bytes
+// whose CRC-32 follows them; one that would need bytes past the end of the file fails.
+bool ArjEngine::CandidateAt(std::int64_t position) {
+  archive_.Seek(position);
+  std::uint16_t id, size;
+  if (!ReadU16(&id) || id != kHeaderId || !ReadU16(&size) || size > kMaxBasicHeader) {
+    return false;
+  }
+  if (archive_.Read(basic_header_, size) != size) return false;
+  std::uint32_t stored;
+  return ReadU32(&stored) && stored == Crc32(basic_header_, size);
+}
+
+bool ArjEngine::ScanForHeader(std::int64_t *found) {
+  std::int64_t end = archive_.Size() - 2;
+  if (end > kScanLimit) end = kScanLimit;
+  std::int64_t p = 0;
+  while (p < end) {
+    archive_.Seek(p);
+    const std::size_t avail = archive_.Available();
+    if (avail == 0) break;
+    const std::size_t span =
+        static_cast<std::int64_t>(avail) < end - p ? avail : static_cast<std::size_t>(end - p);
+    const std::uint8_t *run = archive_.Cursor();
+    const void *hit = std::memchr(run, 0x60, span);
+    if (!hit) {
+      p += static_cast<std::int64_t>(span);
+      continue;
+    }
+    p += static_cast<const std::uint8_t *>(hit) - run;
+    if (CandidateAt(p)) {
+      *found = p;
+      return true;
+    }
+    ++p;
+  }
+  return false;
+}
+
+// 1: a header was read and the archive stands at its member's data; 0: the end marker;
+// otherwise the value of ReportFailure.
+int ArjEngine::ReadHeader(bool first) {
+  std::uint16_t id, size;
+  if (!ReadU16(&id)) return ReportFailure(104);
+  if (id != kHeaderId) return ReportFailure(first ? 111 : 101);
+  if (!ReadU16(&size)) return ReportFailure(104);
+  if (size == 0) return 0;
+  if (size > kMaxBasicHeader) return ReportFailure(101);
+  const std::size_t got = archive_.Read(basic_header_, size);
+  // Bytes past a short header read as zero rather than as leftovers of an earlier header.
+  std::memset(basic_header_ + got, 0, kMaxBasicHeader - got);
+  const std::uint32_t crc = Crc32(basic_header_, got);
+  std::uint32_t stored;
+  if (!ReadU32(&stored)) return ReportFailure(104);
+  if (stored != crc) return ReportFailure(109);
+  ParseBasicHeader(basic_header_, &header_);
+  header_.header_crc = stored;
+  // Extended headers are skipped unchecked.
+  std::uint16_t extended;
+  if (!ReadU16(&extended)) return ReportFailure(104);
+  while (extended != 0) {
+    archive_.Seek(archive_.Tell() + extended + 4);
+    if (!ReadU16(&extended)) return ReportFailure(104);
+  }
+  return 1;
+}
+
+bool ArjEngine::OpenAndReadMainHeader(const char *archive_path, short *result) {
+  archive_.Close();
+  output_.Close();
+  if (!archive_path || std::strlen(archive_path) > kMaxArchivePath) {
+    *result = 103;
+    return false;
+  }
+  // The archives come from a platform whose file names ignore case.
+  std::size_t n = 0;
+  for (; archive_path[n]; ++n) {
+    const char c = archive_path[n];
+    archive_path_[n] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  archive_path_[n] = '\0';
+  if (!archive_.Open(archive_path_)) {
+    *result = 103;
+    return false;
+  }
+  if (memory_.Matches(archive_.Identity())) return true;
+
+  memory_.Reset();
+  std::int64_t start;
+  if (!ScanForHeader(&start)) {
+    *result = ReportFailure(111);
+    return false;
+  }
+  archive_.Seek(start);
+  const int r = ReadHeader(true);
+  if (r != 1) {
+    *result = r == 0 ? ReportFailure(100) : static_cast<short>(r);
+    return false;
+  }
+  memory_.Begin(archive_.Identity(), archive_.Tell());
+  return true;
+}
+
+// Sets the member counter exactly as a walk from the first member header would.
+ArjEngine::Walk ArjEngine::WalkTo(int index) {
+  member_counter_ = 0;
+  if (index >= 1 && static_cast<std::size_t>(index) <= memory_.count()) {
+    const WalkMemory::Mark &mark = memory_.mark(static_cast<std::size_t>(index) - 1);
+    archive_.Seek(mark.header_offset);
+    if (ReadHeader(false) != 1 || header_.header_crc != mark.header_crc) return Walk::kStale;
+    member_counter_ = index;
+    return Walk::kReached;
+  }
+  member_counter_ = static_cast<std::int32_t>(memory_.count());
+  if (memory_.end_known()) return Walk::kEnded;
+  bool remembering = true;
+  std::int64_t at = memory_.resume_offset();
+  for (;;) {
+    archive_.Seek(at);
+    if (ReadHeader(false) != 1) {
+      if (remembering) memory_.MarkEnd();
+      return Walk::kEnded;
+    }
+    ++member_counter_;
+    const std::int64_t next = archive_.Tell() + static_cast<std::int64_t>(header_.packed_size);
+    if (remembering) remembering = memory_.Add(at, header_.header_crc, next);
+    if (member_counter_ == index) return Walk::kReached;
+    at = next;
+  }
+}
+
+short ArjEngine::CountMembers(const char *archive_path) {
+  counting_ = true;
+  short result;
+  if (!OpenAndReadMainHeader(archive_path, &result)) {
+    archive_.Close();
+    return result;
+  }
+  WalkTo(0);
+  archive_.Close();
+  return static_cast<short>(member_counter_);
+}
+
+short ArjEngine::ExtractMember(const char *archive_path, int index, const char *output_path,
+                               char *bare_name_out, std::size_t bare_name_size) {
+  counting_ = false;
+  short result = ExtractOnce(archive_path, index, output_path);
+  if (result == -2) {
+    // The remembered headers no longer match the file: walk it afresh.
+    memory_.Reset();
+    result = ExtractOnce(archive_path, index, output_path);
+  }
+  archive_.Close();
+  if (bare_name_out && bare_name_size > 0) CopyCut(bare_name_out, bare_name_size, bare_name_);
+  return result;
+}
+
+short ArjEngine::ExtractOnce(const char *archive_path, int index, const char *output_path) {
+  short result;
+  if (!OpenAndReadMainHeader(archive_path, &result)) return result;
+  switch (WalkTo(index)) {
+    case Walk::kStale:
+      return -2;
+    case Walk::kEnded:
+      return 1;
+    case Walk::kReached:
+      break;
+  }
+  return ExtractCurrent(output_path ? output_path : "");
+}
+
+short ArjEngine::ExtractCurrent(const char *output_path) {
+  // The bare name starts at the file name position; a position outside the name gives an
+  // empty bare name, which the name rule below refuses.
+  const std::size_t name_length = std::strlen(header_.name);
+  const int position = header_.name_position;
+  const char *bare = position >= 0 && static_cast<std::size_t>(position) < name_length
+                         ? header_.name + position
+                         : "";
+  CopyCut(bare_name_, sizeof bare_name_, bare);
+  const char *target = output_path[0] != '\0' ? output_path : bare_name_;
+
+  if (header_.min_version > 3) return ReportFailure(114);
+  if (header_.flags & kFlagGarbled) return ReportFailure(108);
+  if (header_.method > 4 || (header_.method == 4 && header_.archiver_version == 1)) {
+    return ReportFailure(112);
+  }
+  if (header_.file_type > 1) return ReportFailure(113);
+  if (!IsSafeBareName(bare_name_)) return ReportFailure(115);
+
+  if (std::strlen(target) > kMaxOutputPath ||
+      !output_.Create(target, header_.file_type == 1, header_.host_system == kHostUnix)) {
+    return ReportFailure(103);
+  }
+  int rc = 0;
+  if (header_.method == 0) {
+    rc = StoredCopy();
+  } else {
+    packed_.Start(&archive_, header_.packed_size);
+    bits_.Start(&packed_);
+    rc = header_.method == 4
+             ? UnpackFast(bits_, window_, output_, header_.unpacked_size)
+             : UnpackHuffman(tables_, bits_, window_, output_, header_.unpacked_size);
+  }
+  const int closed = output_.Close();
+  if (rc == 0) rc = closed;
+  if (rc != 0) return ReportFailure(rc);
+  if (~output_.RunningCrc() != header_.file_crc) return ReportFailure(106);
+  return 0;
+}
+
+// Copies the member's packed bytes as they are. The archive's buffer always ends on a
+// 4096-byte boundary unless the file ends within it, so a run that stops short of both the
+// boundary and the member's end means the file ended: the incomplete 4096-byte chunk is
+// not written and the member fails with 104.
+int ArjEngine::StoredCopy() {
+  std::uint32_t left = header_.packed_size;
+  while (left > 0) {
+    const std::size_t avail = archive_.Available();
+    if (avail == 0) return 104;
+    std::size_t take = avail < left ? avail : left;
+    if (take < left) {
+      const std::int64_t end = archive_.Tell() + static_cast<std::int64_t>(take);
+      const std::size_t partial = static_cast<std::size_t>(end % ArchiveInput::kChunkAlign);
+      if (partial >= take) return 104;
+      take -= partial;
+    }
+    const int rc = output_.Emit(archive_.Cursor(), take);
+    if (rc != 0) return rc;
+    archive_.Advance(take);
+    left -= static_cast<std::uint32_t>(take);
+  }
+  return 0;
+}
+
+}  // namespace arj
+
+namespace {
+
+arj::ArjEngine &Engine() {
+  static arj::ArjEngine engine;
+  return engine;
+}
+
+}  // namespace
+
+short arj_count_members(const char *archive_path) { return Engine().CountMembers(archive_path); }
+
+short arj_extract_member(const char *archive_path, int index, const char *output_path,
+                         char *bare_name_out, size_t bare_name_size) {
+  return Engine().ExtractMember(archive_path, index, output_path, bare_name_out, bare_name_size);
 }

@@ -1,0 +1,59 @@
+// The engine's one process-wide state and the two walks over an archive. One call at a
+// time: the member counter, the bare name and the decoders' code tables carry over from
+// one call to the next.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "arj/archive_input.h"
+#include "arj/bit_input.h"
+#include "arj/header.h"
+#include "arj/huffman_decoder.h"
+#include "arj/member_output.h"
+#include "arj/sliding_window.h"
+#include "arj/walk_memory.h"
+
+namespace arj {
+
+constexpr std::size_t kMaxArchivePath = 511;
+constexpr std::size_t kMaxBareName = 255;
+constexpr std::size_t kMaxOutputPath = 255;
+constexpr std::int64_t kScanLimit = 500000;
+
+class ArjEngine {
+ public:
+  short CountMembers(const char *archive_path);
+  short ExtractMember(const char *archive_path, int index, const char *output_path,
+                      char *bare_name_out, std::size_t bare_name_size);
+
+ private:
+  enum class Walk { kReached, kEnded, kStale };
+
+  short ExtractOnce(const char *archive_path, int index, const char *output_path);
+  bool OpenAndReadMainHeader(const char *archive_path, short *result);
+  bool ScanForHeader(std::int64_t *found);
+  bool CandidateAt(std::int64_t position);
+  int ReadHeader(bool first);
+  bool ReadU16(std::uint16_t *value);
+  bool ReadU32(std::uint32_t *value);
+  Walk WalkTo(int index);
+  short ExtractCurrent(const char *output_path);
+  int StoredCopy();
+  short ReportFailure(int code);
+
+  bool counting_ = false;
+  std::int32_t member_counter_ = 0;
+  char archive_path_[kMaxArchivePath + 1] = {};
+  char bare_name_[kMaxBareName + 1] = {};
+  std::uint8_t basic_header_[kMaxBasicHeader] = {};
+  ArjHeader header_;
+  WalkMemory memory_;
+  HuffmanTables tables_ = {};
+  ArchiveInput archive_;
+  MemberOutput output_;
+  PackedSource packed_;
+  BitInput bits_;
+  SlidingWindow window_;
+};
+
+}  // namespace arj

@@ -1,0 +1,55 @@
+#include "arj/fast_decoder.h"
+
+namespace arj {
+namespace {
+
+// Leading 1-bits of the upcoming bits, at most limit.
+inline unsigned LeadingOnes(std::uint64_t bits, unsigned limit) {
+  const unsigned n = static_cast<unsigned>(__builtin_clzll(~bits | 1u));
+  return n < limit ? n : limit;
+}
+
+}  // namespace
+
+int UnpackFast(BitInput &input, SlidingWindow &window, MemberOutput &output,
+               std::int32_t unpacked_size) {
+  auto step = [&](std::uint8_t *base, std::size_t &pos_ref, std::size_t stop) -> int {
+    BitState s = input.state;
+    std::size_t pos = pos_ref;
+    while (pos < stop) {
+      s = input.Refill(s);
+      // Length code: up to seven 1-bits closed by a 0-bit (none after the seventh).
+      const unsigned k = LeadingOnes(s.bits, 7);
+      if (k == 0) {
+        // A literal costs 9 bits; a refill holds enough for several in a row.
+        base[pos++] = static_cast<std::uint8_t>(s.bits >> 55);
+        SkipBits(s, 9);
+        if ((s.bits >> 63) == 0 && pos < stop) {
+          base[pos++] = static_cast<std::uint8_t>(s.bits >> 55);
+          SkipBits(s, 9);
+          if ((s.bits >> 63) == 0 && pos < stop) {
+            base[pos++] = static_cast<std::uint8_t>(s.bits >> 55);
+            SkipBits(s, 9);
+          }
+        }
+        continue;
+      }
+      SkipBits(s, k < 7 ? k + 1 : 7);
+      const std::size_t length = (1u << k) - 1 + PeekBits(s, k) + 2;
+      SkipBits(s, k);
+      // Position code: up to four 1-bits closed by a 0-bit (none after the fourth).
+      const unsigned m = LeadingOnes(s.bits, 4);
+      SkipBits(s, m < 4 ? m + 1 : 4);
+      const unsigned position = 512u * ((1u << m) - 1) + PeekBits(s, 9 + m);
+      SkipBits(s, 9 + m);
+      CopyMatch(base + pos, position + 1, length);
+      pos += length;
+    }
+    input.state = s;
+    pos_ref = pos;
+    return 0;
+  };
+  return window.Run(output, unpacked_size, step);
+}
+
+}  // namespace arj

@@ -1,0 +1,42 @@
+#include "arj/header.h"
+
+namespace arj {
+namespace {
+
+std::uint16_t U16(const std::uint8_t *p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint32_t U32(const std::uint8_t *p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
+void ParseBasicHeader(const std::uint8_t (&basic)[kMaxBasicHeader], ArjHeader *h) {
+  h->first_part_size = basic[0];
+  h->archiver_version = basic[1];
+  h->min_version = basic[2];
+  h->host_system = basic[3];
+  h->flags = basic[4];
+  h->method = basic[5];
+  h->file_type = basic[6];
+  h->date_time = U32(basic + 8);
+  h->packed_size = U32(basic + 12);
+  h->unpacked_size = static_cast<std::int32_t>(U32(basic + 16));
+  h->file_crc = U32(basic + 20);
+  h->name_position = static_cast<std::int16_t>(U16(basic + 24));
+  h->access_mode = U16(basic + 26);
+  h->host_data = U16(basic + 28);
+
+  // The name runs from the first-part size to its NUL; a name from a non-UNIX host is
+  // 7-bit. The comment after it is not used. (The first-part size is at most 255, so the
+  // name cannot pass the buffer's end.) Flags bit 4 only says '/' separators are stored;
+  // the name is kept exactly as stored either way.
+  const std::uint8_t mask = h->host_system == kHostUnix ? 0xFF : 0x7F;
+  std::size_t n = 0;
+  for (const std::uint8_t *p = basic + h->first_part_size; n < kMaxName && p[n] != 0; ++n) {
+    h->name[n] = static_cast<char>(p[n] & mask);
+  }
+  h->name[n] = '\0';
+}
+
+}  // namespace arj

@@ -1,0 +1,56 @@
+// libFuzzer harness over both entry points of the ARJ engine: the input is written as an
+// archive file, counted, and a few members (and some positions that do not exist) are
+// extracted, to a named file and under the member's own name.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "arj/arj.h"
+
+namespace {
+
+std::string &WorkDir() {
+  static std::string dir;
+  return dir;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  char tmpl[] = "/tmp/kx-arj-fuzz-XXXXXX";
+  if (!mkdtemp(tmpl)) std::abort();
+  WorkDir() = tmpl;
+  // Members written under their bare name land in the current folder.
+  if (chdir(tmpl) != 0) std::abort();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  const std::string archive = WorkDir() + "/input.arj";
+  const std::string output = WorkDir() + "/member.out";
+  FILE *f = std::fopen(archive.c_str(), "wb");
+  if (!f) std::abort();
+  if (size) std::fwrite(data, 1, size, f);
+  std::fclose(f);
+
+  char bare[16];
+  const short count = arj_count_members(archive.c_str());
+  const int last = count > 0 && count < 100 ? count : 1;
+  for (int i = 1; i <= last && i <= 4; ++i) {
+    arj_extract_member(archive.c_str(), i, output.c_str(), bare, sizeof bare);
+  }
+  arj_extract_member(archive.c_str(), 0, output.c_str(), bare, sizeof bare);
+  arj_extract_member(archive.c_str(), last + 1, output.c_str(), bare, 1);
+  if (arj_extract_member(archive.c_str(), 1, "", bare, sizeof bare) == 0) {
+    // Only a safe bare name can have been written, and only here.
+    struct stat st;
+    if (bare[0] == '\0' || stat(bare, &st) != 0) std::abort();
+    unlink(bare);
+  }
+  return 0;
+}

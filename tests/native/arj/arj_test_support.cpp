@@ -1,0 +1,229 @@
+#include "arj_test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "arj/crc32.h"
+
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <dirent.h>
+#include <unistd.h>
+#endif
+
+namespace arjtest {
+namespace {
+
+// Under Wine the Unix path of the test data is reachable as Z: plus the path.
+std::string PlatformPath(const std::string &unix_path) {
+#ifdef _WIN32
+  std::string p = "Z:" + unix_path;
+  for (char &c : p) {
+    if (c == '/') c = '\\';
+  }
+  return p;
+#else
+  return unix_path;
+#endif
+}
+
+std::string TestDataRoot() {
+  const char *root = std::getenv("KX_TEST_DATA");
+  if (!root || !*root) {
+    ADD_FAILURE() << "KX_TEST_DATA is not set";
+    return ".";
+  }
+  return PlatformPath(root);
+}
+
+void MakeDir(const std::string &path) {
+#ifdef _WIN32
+  _mkdir(path.c_str());
+#else
+  mkdir(path.c_str(), 0777);
+#endif
+}
+
+void RemoveTree(const std::string &path) {
+#ifdef _WIN32
+  std::string cmd = "cmd /c rmdir /s /q \"" + path + "\" >NUL 2>NUL";
+  std::system(cmd.c_str());
+#else
+  DIR *d = opendir(path.c_str());
+  if (!d) {
+    unlink(path.c_str());
+    return;
+  }
+  while (const dirent *e = readdir(d)) {
+    const std::string n = e->d_name;
+    if (n == "." || n == "..") continue;
+    RemoveTree(path + "/" + n);
+  }
+  closedir(d);
+  rmdir(path.c_str());
+#endif
+}
+
+void Put16(Bytes &b, std::uint32_t v) {
+  b.push_back(static_cast<std::uint8_t>(v));
+  b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(Bytes &b, std::uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+
+}  // namespace
+
+std::string Join(const std::string &dir, const std::string &name) {
+#ifdef _WIN32
+  return dir + "\\" + name;
+#else
+  return dir + "/" + name;
+#endif
+}
+
+std::string FixtureDir() { return Join(TestDataRoot(), "arj"); }
+
+std::string ScratchDir(const std::string &name) {
+  const std::string root = Join(TestDataRoot(), "arj-scratch");
+  MakeDir(TestDataRoot());
+  MakeDir(root);
+  const std::string dir = Join(root, name);
+  RemoveTree(dir);
+  MakeDir(dir);
+  return dir;
+}
+
+bool ReadFile(const std::string &path, Bytes *data) {
+  FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  data->clear();
+  std::uint8_t buf[65536];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->insert(data->end(), buf, buf + n);
+  std::fclose(f);
+  return true;
+}
+
+void WriteFile(const std::string &path, const Bytes &data) {
+  FILE *f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  if (!data.empty()) {
+    EXPECT_EQ(std::fwrite(data.data(), 1, data.size(), f), data.size());
+  }
+  std::fclose(f);
+}
+
+bool FileExists(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+void RemoveFile(const std::string &path) { std::remove(path.c_str()); }
+
+Bytes ToBytes(const std::string &text) { return Bytes(text.begin(), text.end()); }
+
+Bytes AsWrittenText(const Bytes &data) {
+#ifdef _WIN32
+  Bytes out;
+  for (std::uint8_t b : data) {
+    if (b == '\n') out.push_back('\r');
+    out.push_back(b);
+  }
+  return out;
+#else
+  return data;
+#endif
+}
+
+std::uint32_t Crc(const Bytes &data) { return arj::Crc32(data.data(), data.size()); }
+
+Member Stored(const std::string &name, const Bytes &content) {
+  Member m;
+  m.name = name;
+  m.data = content;
+  m.unpacked_size = static_cast<std::uint32_t>(content.size());
+  m.file_crc = Crc(content);
+  return m;
+}
+
+Member Packed(const std::string &name, std::uint8_t method, const Bytes &packed,
+              const Bytes &content) {
+  Member m = Stored(name, content);
+  m.method = method;
+  m.data = packed;
+  return m;
+}
+
+Bytes HeaderBytes(const Member &m) {
+  Bytes basic;
+  basic.push_back(m.first_part_size);
+  basic.push_back(m.archiver_version);
+  basic.push_back(m.min_version);
+  basic.push_back(m.host_system);
+  basic.push_back(m.flags);
+  basic.push_back(m.method);
+  basic.push_back(m.file_type);
+  basic.push_back(0);
+  Put32(basic, 0x5A8C6E21);  // date and time
+  Put32(basic, m.has_packed_size ? m.packed_size : static_cast<std::uint32_t>(m.data.size()));
+  Put32(basic, m.unpacked_size);
+  Put32(basic, m.file_crc);
+  Put16(basic, m.name_position);
+  Put16(basic, 0644);
+  Put16(basic, 0);
+  while (basic.size() < m.first_part_size) basic.push_back(0xEE);
+  basic.insert(basic.end(), m.name.begin(), m.name.end());
+  basic.push_back(0);
+  basic.insert(basic.end(), m.comment.begin(), m.comment.end());
+  basic.push_back(0);
+
+  Bytes out;
+  Put16(out, 0xEA60);
+  Put16(out, static_cast<std::uint32_t>(basic.size()));
+  out.insert(out.end(), basic.begin(), basic.end());
+  Put32(out, Crc(basic) ^ (m.break_header_crc ? 1u : 0u));
+  for (const Bytes &e : m.extended) {
+    Put16(out, static_cast<std::uint32_t>(e.size()));
+    out.insert(out.end(), e.begin(), e.end());
+    Put32(out, 0xDEADBEEF);
+  }
+  Put16(out, 0);
+  return out;
+}
+
+Bytes EndMarker() { return Bytes{0x60, 0xEA, 0, 0}; }
+
+Bytes Archive(const std::vector<Member> &members, const Bytes &prefix) {
+  Bytes out = prefix;
+  Member main;
+  main.name = "TEST.ARJ";
+  main.file_type = 2;  // the main header's type is never checked
+  const Bytes head = HeaderBytes(main);
+  out.insert(out.end(), head.begin(), head.end());
+  for (const Member &m : members) {
+    const Bytes h = HeaderBytes(m);
+    out.insert(out.end(), h.begin(), h.end());
+    out.insert(out.end(), m.data.begin(), m.data.end());
+  }
+  const Bytes end = EndMarker();
+  out.insert(out.end(), end.begin(), end.end());
+  return out;
+}
+
+void BitWriter::Put(std::uint32_t value, unsigned bits) {
+  for (unsigned i = bits; i-- > 0;) {
+    if (used_ == 0) out_.push_back(0);
+    if ((value >> i) & 1u) out_.back() |= static_cast<std::uint8_t>(0x80u >> used_);
+    used_ = (used_ + 1) & 7u;
+  }
+}
+
+Bytes BitWriter::Finish() const { return out_; }
+
+}  // namespace arjtest
