@@ -1,6 +1,7 @@
 #include "arj/sys_file.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #ifdef _WIN32
 #include <fcntl.h>
