@@ -97,7 +97,14 @@ INT_PTR CModalDialog::DoModal() {
 
   bool show = false;
   if (CreateFromTemplate(&show)) {
-    if (show && !m_endRequested) ShowWindow(m_hWnd, SW_SHOWNORMAL);
+    if (show && !m_endRequested) {
+      ShowWindow(m_hWnd, SW_SHOWNORMAL);
+      // The focus given during WM_INITDIALOG does not hold while the window is still hidden:
+      // give it again, as the dialog manager would for a dialog created visible.
+      if (m_initWantsFocus && m_hWnd) {
+        if (HWND first = GetNextDlgTabItem(m_hWnd, nullptr, FALSE)) SetFocus(first);
+      }
+    }
     RunModalLoop();
   }
 
@@ -158,7 +165,8 @@ void CModalDialog::OnCancel() { EndDialog(IDCANCEL); }
 INT_PTR CModalDialog::DialogProc(UINT msg, WPARAM, LPARAM, bool &handled) {
   if (msg == WM_INITDIALOG) {
     handled = true;
-    return OnInitDialog();
+    m_initWantsFocus = OnInitDialog() != FALSE;
+    return m_initWantsFocus;
   }
   return FALSE;
 }

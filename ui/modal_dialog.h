@@ -39,6 +39,7 @@ class CModalDialog {
   HWND m_hParent;
   bool m_endRequested = false;
   INT_PTR m_result = -1;
+  bool m_initWantsFocus = false;  // OnInitDialog returned TRUE
 
  private:
   static INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
