@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include "support/png_writer.h"
-
 namespace kxtest {
 
 bool ChildProcess::Start(const std::string &commandLine) {
@@ -106,38 +104,6 @@ void PostKey(HWND target, UINT virtualKey) {
   UINT scan = MapVirtualKeyA(virtualKey, 0);
   PostMessageA(target, WM_KEYDOWN, virtualKey, 1 | (LPARAM(scan) << 16));
   PostMessageA(target, WM_KEYUP, virtualKey, 1 | (LPARAM(scan) << 16) | (3u << 30));
-}
-
-bool SaveWindowPicture(HWND hwnd, const std::string &pngPath) {
-  RECT rc;
-  if (!GetWindowRect(hwnd, &rc)) return false;
-  int w = rc.right - rc.left, h = rc.bottom - rc.top;
-  if (w <= 0 || h <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;  // top-down
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void *bits = nullptr;
-  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, dib);
-  BOOL copied = BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
-  GdiFlush();
-  std::vector<uint8_t> rgb(size_t(w) * h * 3);
-  const auto *px = static_cast<const uint8_t *>(bits);
-  for (size_t i = 0; i < size_t(w) * h; ++i) {
-    rgb[i * 3] = px[i * 4 + 2];
-    rgb[i * 3 + 1] = px[i * 4 + 1];
-    rgb[i * 3 + 2] = px[i * 4];
-  }
-  SelectObject(mem, old);
-  DeleteObject(dib);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  return copied && WritePng(pngPath, w, h, rgb);
 }
 
 }  // namespace kxtest

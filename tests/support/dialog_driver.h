@@ -1,5 +1,5 @@
 // Drives the progress dialog of another process: finds it, reads its controls and its bar,
-// presses its button, sends it keys and requests, and takes its picture.
+// presses its button and sends it keys and requests.
 #pragma once
 #include <windows.h>
 
@@ -45,8 +45,5 @@ int BarPosition(HWND dialog);
 // Clicks the Cancel button (control 2), as the mouse would.
 void PressCancel(HWND dialog);
 void PostKey(HWND target, UINT virtualKey);
-
-// Saves what the screen shows of the window as a PNG file.
-bool SaveWindowPicture(HWND hwnd, const std::string &pngPath);
 
 }  // namespace kxtest
