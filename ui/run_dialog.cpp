@@ -1,4 +1,18 @@
-// Placeholder until the progress dialog lands: start-up ends right after the copy.
-#include "app/app.h"
+// Runs the progress dialog modally over the work folder.
+#include <windows.h>
 
-void RunProgressDialog(const char *, int) {}
+#include <commctrl.h>
+
+#include "app/app.h"
+#include "ui/unpack_dialog.h"
+
+void RunProgressDialog(const char *workDir, int silent) {
+  // The progress bar's window class must exist before the template is instantiated.
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  CUnpackDialog dialog(nullptr);
+  dialog.SetFolders(workDir, workDir);
+  dialog.SetSilent(silent);
+  dialog.DoModal();
+}

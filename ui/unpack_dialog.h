@@ -7,14 +7,21 @@
 
 class CUnpackDialog : public CModalDialog {
  public:
+  // The one-shot timer whose first tick starts the extraction.
+  static constexpr UINT_PTR kSequenceTimerId = 100;
+  static constexpr UINT kSequenceTimerMs = 100;
+
   explicit CUnpackDialog(HWND parent = nullptr);
   ~CUnpackDialog() override;
 
   BOOL SetSilent(int silent);
+  // FALSE, and that folder left empty, when a path does not fit in 259 characters: a cut
+  // path would name another folder.
   BOOL SetFolders(const char *archiveFolder, const char *outputFolder);
 
   // Archive unpack with progress: 1 done, 0 failed, 101 cancelled.
   short UnpackArchive(const char *archiveFolder, const char *outputFolder, const char *archiveName);
+  // Runs the waiting window messages, then the idle processing.
   void PumpMessages();
 
   // Inner installer hand-over.
@@ -25,7 +32,9 @@ class CUnpackDialog : public CModalDialog {
   // The extraction sequence (timer 100).
   void OnTimer(UINT_PTR timerId);
 
-  int m_nSilent;
+  BOOL PreTranslateMessage(MSG *msg) override;
+
+  int m_nSilent = 0;
   int m_bCancelled = 0;
   char m_szOutputFolder[260] = {};
   char m_szArchiveFolder[260] = {};
@@ -35,6 +44,13 @@ class CUnpackDialog : public CModalDialog {
 
  protected:
   BOOL OnInitDialog() override;
-  BOOL PreTranslateMessage(MSG *msg) override;
+  void DoDataExchange() override;
   INT_PTR DialogProc(UINT msg, WPARAM wParam, LPARAM lParam, bool &handled) override;
+
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnWindowPosChanging(WINDOWPOS *pos);
+  void OnClose();
+  BOOL OnHelpInfo(HELPINFO *info);
+  void OnCancelButton();
 };

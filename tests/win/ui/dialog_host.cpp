@@ -1,0 +1,62 @@
+// Test host: runs the progress dialog over a work folder the test prepared, exactly as
+// start-up does, and watches the dialog from inside its own thread.
+//   ui_dialog_host WORKFOLDER SILENT REPORTFILE [cancel-at-init]
+// The report tells how often the dialog was seen visible (at any message it was sent) and
+// how often something asked to show it.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app.h"
+
+namespace {
+
+HHOOK g_hook = nullptr;
+bool g_cancelAtInit = false;
+int g_messagesSeen = 0;
+int g_visibleSeen = 0;
+int g_showRequests = 0;
+
+bool IsUnpackDialog(HWND hwnd) {
+  char title[64] = {};
+  GetWindowTextA(hwnd, title, sizeof title);
+  return std::strcmp(title, "Unpacking ....") == 0;
+}
+
+LRESULT CALLBACK WatchDialog(int code, WPARAM wParam, LPARAM lParam) {
+  auto *msg = reinterpret_cast<CWPRETSTRUCT *>(lParam);
+  if (code == HC_ACTION && IsUnpackDialog(msg->hwnd)) {
+    ++g_messagesSeen;
+    if (GetWindowLongA(msg->hwnd, GWL_STYLE) & WS_VISIBLE) ++g_visibleSeen;
+    if (msg->message == WM_SHOWWINDOW && msg->wParam) ++g_showRequests;
+    if (msg->message == WM_WINDOWPOSCHANGED &&
+        (reinterpret_cast<WINDOWPOS *>(msg->lParam)->flags & SWP_SHOWWINDOW))
+      ++g_visibleSeen;
+    if (msg->message == WM_INITDIALOG && g_cancelAtInit)
+      PostMessageA(GetDlgItem(msg->hwnd, IDCANCEL), BM_CLICK, 0, 0);
+  }
+  return CallNextHookEx(g_hook, code, wParam, lParam);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 4) return 2;
+  g_cancelAtInit = argc > 4 && std::strcmp(argv[4], "cancel-at-init") == 0;
+  g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, WatchDialog, nullptr, GetCurrentThreadId());
+
+  // The folder arrives without its backslash (it would escape the closing quote).
+  char workDir[MAX_PATH] = {};
+  std::snprintf(workDir, sizeof workDir, "%s\\", argv[1]);
+  RunProgressDialog(workDir, std::atoi(argv[2]));
+
+  if (std::FILE *report = std::fopen(argv[3], "w")) {
+    std::fprintf(report, "messages=%d visible=%d showRequests=%d\n", g_messagesSeen, g_visibleSeen,
+                 g_showRequests);
+    std::fclose(report);
+  }
+  UnhookWindowsHookEx(g_hook);
+  ExitProcess(g_dwProcessExitCode);
+}

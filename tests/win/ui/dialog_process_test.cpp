@@ -1,0 +1,154 @@
+// The progress dialog as the user meets it: the test host runs it in its own process, the
+// test drives it from outside as a user (or another program) would.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/dialog_driver.h"
+#include "support/test_paths.h"
+
+using namespace kxtest;
+
+namespace {
+
+const DWORD kLong = 60000;  // generous upper bounds: the waits end on observed state
+
+std::string HostPath() {
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  std::string path = self;
+  return path.substr(0, path.rfind('\\') + 1) + "ui_dialog_host.exe";
+}
+
+class DialogProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    work = FreshFolder(name);
+    report = TestDataDir() + "\\ui-scratch\\" + name + ".report";
+    DeleteFileA(report.c_str());
+  }
+  void PutPayload(const char *archive) {
+    ASSERT_TRUE(
+        CopyFileA((TestDataDir() + "\\ui\\" + archive).c_str(), (work + "KXDATA.ARJ").c_str(), 0));
+  }
+  bool Start(int silent, const char *extra = "") {
+    // Without its backslash: "...\" would escape the closing quote.
+    std::string folder = work.substr(0, work.size() - 1);
+    return host.Start("\"" + HostPath() + "\" \"" + folder + "\" " + std::to_string(silent) +
+                      " \"" + report + "\" " + extra);
+  }
+  HWND WaitForDialog() {
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindUnpackDialog(host.pid())) != nullptr; }, kLong);
+    return dialog;
+  }
+  std::string Report() { return ReadFileBytes(report); }
+
+  std::string work, report;
+  ChildProcess host;
+};
+
+TEST_F(DialogProcess, ShowsItsTemplateAndIgnoresEscapeCloseAndHelp) {
+  PutPayload("many.arj");
+  ASSERT_TRUE(Start(0));
+  HWND dialog = WaitForDialog();
+  ASSERT_TRUE(dialog);
+  ASSERT_TRUE(WaitUntil([&] { return BarPosition(dialog) >= 20; }, kLong));
+  EXPECT_TRUE(IsWindowVisible(dialog));
+  EXPECT_EQ("Unpacking ....", WindowText(dialog));
+  EXPECT_EQ(0, BarLow(dialog));
+  EXPECT_EQ(2000, BarHigh(dialog));
+
+  auto controls = Controls(dialog);
+  ASSERT_EQ(4u, controls.size());
+  EXPECT_EQ(IDCANCEL, controls[0].id);
+  EXPECT_EQ("Button", controls[0].className);
+  EXPECT_EQ("&Cancel", controls[0].text);
+  EXPECT_EQ(1003, controls[1].id);
+  EXPECT_EQ("Static", controls[1].className);
+  EXPECT_EQ("Extracting files for installation.......", controls[1].text);
+  EXPECT_EQ(1001, controls[2].id);
+  EXPECT_EQ("msctls_progress32", controls[2].className);
+  EXPECT_EQ(1002, controls[3].id);
+  EXPECT_EQ("Static", controls[3].className);
+  for (const auto &c : controls) EXPECT_TRUE(c.visible) << c.id;
+
+  // Escape goes to the focused button, where the dialog manager would make it a Cancel.
+  HWND cancel = GetDlgItem(dialog, IDCANCEL);
+  PostKey(cancel, VK_ESCAPE);
+  PostKey(dialog, VK_ESCAPE);
+  PostMessageA(dialog, WM_CLOSE, 0, 0);
+  PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  PostKey(cancel, VK_F1);  // the help key: WM_HELP
+  int seen = BarPosition(dialog);
+  // Two more members: the messages above have been pumped and handled.
+  ASSERT_TRUE(WaitUntil([&] { return BarPosition(dialog) >= seen + 2; }, kLong));
+  EXPECT_TRUE(host.Running());
+  EXPECT_EQ("Extracting files for installation.......", WindowText(GetDlgItem(dialog, 1003)));
+
+  EXPECT_EQ(0, host.Wait(kLong));
+  EXPECT_EQ(2001, CountFiles(work));  // every member, and the payload copy
+  EXPECT_FALSE(FileExists(work + "NEWFILE.TMP"));
+  EXPECT_TRUE(FileExists(work + "F1999.TXT"));
+}
+
+TEST_F(DialogProcess, CancelWhileUnpackingEndsTheRun) {
+  PutPayload("many.arj");
+  ASSERT_TRUE(Start(0));
+  HWND dialog = WaitForDialog();
+  ASSERT_TRUE(dialog);
+  ASSERT_TRUE(WaitUntil([&] { return BarPosition(dialog) >= 10; }, kLong));
+  PressCancel(dialog);
+  EXPECT_EQ(0, host.Wait(kLong));
+  int files = CountFiles(work);
+  EXPECT_GT(files, 11);
+  EXPECT_LT(files, 2001);
+  EXPECT_TRUE(FileExists(work + "KXDATA.ARJ"));
+  EXPECT_FALSE(FileExists(work + "F1999.TXT"));
+}
+
+TEST_F(DialogProcess, CancelBeforeTheFirstTickLeavesOnlyThePayloadCopy) {
+  PutPayload("small.arj");
+  std::string payload = ReadFileBytes(work + "KXDATA.ARJ");
+  ASSERT_TRUE(Start(0, "cancel-at-init"));
+  EXPECT_EQ(0, host.Wait(kLong));
+  EXPECT_EQ("KXDATA.ARJ", ListFolder(work));
+  EXPECT_EQ(payload, ReadFileBytes(work + "KXDATA.ARJ"));
+}
+
+TEST_F(DialogProcess, SilentDialogIsNeverVisible) {
+  PutPayload("many.arj");
+  ASSERT_TRUE(Start(1));
+  int polls = 0, found = 0, visible = 0;
+  while (host.Running()) {
+    ++polls;
+    if (HWND dialog = FindUnpackDialog(host.pid())) {
+      ++found;
+      if (IsWindowVisible(dialog) || (GetWindowLongA(dialog, GWL_STYLE) & WS_VISIBLE)) ++visible;
+    }
+    Sleep(1);
+  }
+  EXPECT_EQ(0, host.Wait(kLong));
+  EXPECT_GT(found, 0) << "the dialog was never seen: nothing was checked";
+  EXPECT_EQ(0, visible) << found << " of " << polls << " polls found the dialog";
+  // From inside: asked to show (the template is visible) and yet never shown.
+  std::string r = Report();
+  EXPECT_NE(std::string::npos, r.find(" visible=0 ")) << r;
+  EXPECT_EQ(std::string::npos, r.find("showRequests=0")) << r;
+  EXPECT_EQ(2001, CountFiles(work));  // everything else runs the same
+}
+
+TEST_F(DialogProcess, OnlySilentOneHidesTheDialog) {
+  PutPayload("small.arj");
+  ASSERT_TRUE(Start(2));
+  EXPECT_EQ(0, host.Wait(kLong));
+  std::string r = Report();
+  ASSERT_FALSE(r.empty());
+  EXPECT_EQ(std::string::npos, r.find(" visible=0 ")) << r;
+  EXPECT_EQ("KXDATA.ARJ M1.TXT M2.TXT M3.TXT", ListFolder(work));
+}
+
+}  // namespace

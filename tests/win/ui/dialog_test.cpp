@@ -1,0 +1,269 @@
+// The progress dialog and its modal layer from inside: a probe derived from the dialog sees
+// each message before the dialog's own handlers and acts at chosen moments.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "res/resource.h"
+#include "support/test_paths.h"
+#include "ui/unpack_dialog.h"
+
+using namespace kxtest;
+
+namespace {
+
+class ProbeDialog : public CUnpackDialog {
+ public:
+  explicit ProbeDialog(HWND parent = nullptr) : CUnpackDialog(parent) {}
+
+  // After the dialog's own initialisation.
+  std::function<void()> afterInit;
+  // Before the dialog's handler; returning true keeps the message from it.
+  std::function<bool(UINT, WPARAM, LPARAM)> before;
+  // After the dialog's handler.
+  std::function<void(UINT, WPARAM, LPARAM)> after;
+  int iconBackgroundErases = 0;
+  int closeRequestsSeen = 0;
+  LRESULT helpResult = 0;
+
+ protected:
+  BOOL OnInitDialog() override {
+    BOOL result = CUnpackDialog::OnInitDialog();
+    if (afterInit) afterInit();
+    return result;
+  }
+  INT_PTR DialogProc(UINT msg, WPARAM wParam, LPARAM lParam, bool &handled) override {
+    if (msg == WM_ICONERASEBKGND) ++iconBackgroundErases;
+    if (msg == WM_CLOSE) ++closeRequestsSeen;
+    if (before && before(msg, wParam, lParam)) {
+      handled = true;
+      return 0;
+    }
+    INT_PTR result = CUnpackDialog::DialogProc(msg, wParam, lParam, handled);
+    if (after) after(msg, wParam, lParam);
+    return result;
+  }
+};
+
+class DialogInProcess : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+  }
+  void SetUp() override {
+    work = FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dialog.SetFolders(work.c_str(), work.c_str());
+    dialog.SetSilent(0);
+  }
+  void PutPayload(const char *archive) {
+    ASSERT_TRUE(
+        CopyFileA((TestDataDir() + "\\ui\\" + archive).c_str(), (work + "KXDATA.ARJ").c_str(), 0));
+  }
+  int BarHigh() { return int(SendMessageA(dialog.m_ctlProgress, PBM_GETRANGE, FALSE, 0)); }
+
+  std::string work;
+  ProbeDialog dialog;
+};
+
+TEST_F(DialogInProcess, InitialisationSetsIconsBindsControlsAndArmsTheTimer) {
+  EXPECT_EQ(0, dialog.m_bCancelled);
+  ASSERT_NE(nullptr, dialog.m_hIcon);
+  HICON bigIcon = nullptr, smallIcon = nullptr, dragIcon = nullptr;
+  dialog.afterInit = [&] {
+    bigIcon = HICON(SendMessageA(dialog.m_hWnd, WM_GETICON, ICON_BIG, 0));
+    smallIcon = HICON(SendMessageA(dialog.m_hWnd, WM_GETICON, ICON_SMALL, 0));
+    dragIcon = HICON(SendMessageA(dialog.m_hWnd, WM_QUERYDRAGICON, 0, 0));
+    EXPECT_EQ(GetDlgItem(dialog.m_hWnd, IDC_STATUS_TEXT), dialog.m_ctlStatus);
+    EXPECT_EQ(GetDlgItem(dialog.m_hWnd, IDC_PROGRESS), dialog.m_ctlProgress);
+    EXPECT_NE(nullptr, dialog.m_ctlProgress);
+  };
+  // No KXDATA.ARJ: the first tick's unpack counts 103 (cannot open) and fails.
+  EXPECT_EQ(1, dialog.DoModal());
+  EXPECT_EQ(dialog.m_hIcon, bigIcon);
+  EXPECT_EQ(dialog.m_hIcon, smallIcon);
+  EXPECT_EQ(dialog.m_hIcon, dragIcon);
+  EXPECT_EQ(nullptr, dialog.m_hWnd);  // destroyed when the run ended
+}
+
+TEST_F(DialogInProcess, EscapeCloseAndHelpDoNothing) {
+  dialog.afterInit = [&] {
+    HWND cancel = GetDlgItem(dialog.m_hWnd, IDCANCEL);
+    PostMessageA(cancel, WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageA(dialog.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageA(dialog.m_hWnd, WM_CLOSE, 0, 0);
+    HELPINFO help = {sizeof help, HELPINFO_WINDOW, IDCANCEL, cancel, 0, {0, 0}};
+    dialog.helpResult = SendMessageA(dialog.m_hWnd, WM_HELP, 0, LPARAM(&help));
+  };
+  int barHighAtTick = -1;
+  HWND focusAtTick = nullptr;
+  int focusIdAtTick = 0;
+  dialog.before = [&](UINT msg, WPARAM id, LPARAM) {
+    if (msg == WM_TIMER && id == 100) {
+      barHighAtTick = BarHigh();
+      focusAtTick = GetFocus();
+      focusIdAtTick = GetDlgCtrlID(focusAtTick);
+    }
+    return false;
+  };
+  // The run ends by the tick, not by any of the requests above.
+  EXPECT_EQ(1, dialog.DoModal());
+  EXPECT_EQ(0, dialog.m_bCancelled);
+  EXPECT_EQ(1, dialog.closeRequestsSeen);
+  EXPECT_EQ(TRUE, dialog.helpResult);
+  EXPECT_EQ(100, barHighAtTick);  // nothing had touched the bar before the tick
+  EXPECT_NE(nullptr, focusAtTick);
+  EXPECT_EQ(IDCANCEL, focusIdAtTick);  // the only tab stop holds the focus
+}
+
+TEST_F(DialogInProcess, CancelBeforeTheFirstTickEndsTheRunWithNothingUnpacked) {
+  PutPayload("small.arj");
+  bool ticked = false;
+  dialog.afterInit = [&] { PostMessageA(GetDlgItem(dialog.m_hWnd, IDCANCEL), BM_CLICK, 0, 0); };
+  dialog.before = [&](UINT msg, WPARAM, LPARAM) {
+    if (msg == WM_TIMER) ticked = true;
+    return false;
+  };
+  EXPECT_EQ(IDCANCEL, dialog.DoModal());
+  EXPECT_EQ(1, dialog.m_bCancelled);
+  EXPECT_FALSE(ticked);
+  EXPECT_EQ("KXDATA.ARJ", ListFolder(work));
+}
+
+TEST_F(DialogInProcess, CancelDuringTheUnpackTakesEffectWhenTheTickHandlerReturns) {
+  PutPayload("small.arj");
+  bool aliveAfterTick = false;
+  dialog.before = [&](UINT msg, WPARAM id, LPARAM) {
+    // The click waits in the queue until the pump before the first member.
+    if (msg == WM_TIMER && id == 100)
+      PostMessageA(GetDlgItem(dialog.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+    return false;
+  };
+  dialog.after = [&](UINT msg, WPARAM id, LPARAM) {
+    if (msg == WM_TIMER && id == 100) aliveAfterTick = IsWindow(dialog.m_hWnd) != 0;
+  };
+  EXPECT_EQ(1, dialog.DoModal());  // the handler's own EndDialog(1) comes last
+  EXPECT_EQ(1, dialog.m_bCancelled);
+  EXPECT_TRUE(aliveAfterTick);
+  EXPECT_EQ("KXDATA.ARJ M1.TXT", ListFolder(work));  // the member in progress was finished
+}
+
+TEST_F(DialogInProcess, OtherTimersKeepTheDefaultHandling) {
+  PutPayload("small.arj");
+  int otherTicks = 0;
+  dialog.afterInit = [&] { SetTimer(dialog.m_hWnd, 7, 1, nullptr); };
+  dialog.after = [&](UINT msg, WPARAM id, LPARAM) {
+    if (msg != WM_TIMER || id != 7) return;
+    ++otherTicks;
+    EXPECT_EQ(100, BarHigh());  // no unpack ran
+    EXPECT_EQ("KXDATA.ARJ", ListFolder(work));
+    KillTimer(dialog.m_hWnd, 7);
+  };
+  EXPECT_EQ(1, dialog.DoModal());
+  EXPECT_EQ(1, otherTicks);
+  EXPECT_EQ("KXDATA.ARJ M1.TXT M2.TXT M3.TXT", ListFolder(work));
+}
+
+TEST_F(DialogInProcess, OwnerIsDisabledOnlyWhileTheDialogRuns) {
+  HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  ProbeDialog owned(owner);
+  owned.SetFolders(work.c_str(), work.c_str());
+  owned.SetSilent(1);
+  BOOL enabledWhileRunning = TRUE;
+  owned.afterInit = [&] { enabledWhileRunning = IsWindowEnabled(owner); };
+  EXPECT_EQ(1, owned.DoModal());
+  EXPECT_FALSE(enabledWhileRunning);
+  EXPECT_TRUE(IsWindowEnabled(owner));
+  DestroyWindow(owner);
+}
+
+TEST_F(DialogInProcess, MinimisedDialogPaintsItsIconCentred) {
+  // The icon's own pixels: drawn over black and over white, the ones that agree are opaque.
+  int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+  HDC screen = GetDC(nullptr);
+  auto drawOver = [&](COLORREF background, HDC *dc, HBITMAP *bmp) {
+    *dc = CreateCompatibleDC(screen);
+    *bmp = CreateCompatibleBitmap(screen, cx, cy);
+    SelectObject(*dc, *bmp);
+    HBRUSH brush = CreateSolidBrush(background);
+    RECT all = {0, 0, cx, cy};
+    FillRect(*dc, &all, brush);
+    DeleteObject(brush);
+    DrawIcon(*dc, 0, 0, dialog.m_hIcon);
+  };
+  HDC overBlack, overWhite;
+  HBITMAP bmpBlack, bmpWhite;
+  drawOver(RGB(0, 0, 0), &overBlack, &bmpBlack);
+  drawOver(RGB(255, 255, 255), &overWhite, &bmpWhite);
+
+  // A minimised window keeps no client area today and is parked off the screen. Mark this one
+  // minimised where it stands instead, so the painting of its client area can be looked at.
+  RECT client = {};
+  std::string sample;
+  int matched = 0, compared = 0, matchedAtCorner = 0;
+  dialog.before = [&](UINT msg, WPARAM id, LPARAM) {
+    if (msg != WM_TIMER || id != 100) return false;
+    LONG style = GetWindowLongA(dialog.m_hWnd, GWL_STYLE);
+    SetWindowLongA(dialog.m_hWnd, GWL_STYLE, style | WS_MINIMIZE);
+    // A real icon shows no controls: keep them from painting over the client area.
+    for (int control : {IDCANCEL, IDC_STATUS_TEXT, IDC_PROGRESS, IDC_ICON_STATIC})
+      ShowWindow(GetDlgItem(dialog.m_hWnd, control), SW_HIDE);
+    EXPECT_TRUE(IsIconic(dialog.m_hWnd));
+    RedrawWindow(dialog.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    GetClientRect(dialog.m_hWnd, &client);
+    int x = (client.right - cx + 1) / 2, y = (client.bottom - cy + 1) / 2;
+    // The painting of an iconic window is placed in window coordinates: read it the same way.
+    HDC dc = GetWindowDC(dialog.m_hWnd);
+    for (int j = 0; j < cy; ++j) {
+      for (int i = 0; i < cx; ++i) {
+        COLORREF icon = GetPixel(overBlack, i, j);
+        if (icon != GetPixel(overWhite, i, j)) continue;  // transparent or blended
+        if (x + i < 0 || y + j < 0 || x + i >= client.right || y + j >= client.bottom) continue;
+        ++compared;
+        COLORREF seen = GetPixel(dc, x + i, y + j);
+        if (seen == icon) ++matched;
+        if (compared == 1)
+          sample = "first icon pixel " + std::to_string(icon) + " seen " + std::to_string(seen);
+        if (i < client.right && j < client.bottom && GetPixel(dc, i, j) == icon) ++matchedAtCorner;
+      }
+    }
+    ReleaseDC(dialog.m_hWnd, dc);
+    SetWindowLongA(dialog.m_hWnd, GWL_STYLE, style);
+    for (int control : {IDCANCEL, IDC_STATUS_TEXT, IDC_PROGRESS, IDC_ICON_STATIC})
+      ShowWindow(GetDlgItem(dialog.m_hWnd, control), SW_SHOW);
+    return false;
+  };
+  EXPECT_EQ(1, dialog.DoModal());
+  DeleteDC(overBlack);
+  DeleteDC(overWhite);
+  DeleteObject(bmpBlack);
+  DeleteObject(bmpWhite);
+  ReleaseDC(nullptr, screen);
+
+  EXPECT_GE(dialog.iconBackgroundErases, 1);
+  std::string where = "client " + std::to_string(client.right) + "x" +
+                      std::to_string(client.bottom) + ", " + sample;
+  EXPECT_GT(compared, 50) << where;
+  EXPECT_EQ(compared, matched) << where;
+  EXPECT_LT(matchedAtCorner, compared);  // the comparison tells positions apart
+}
+
+TEST(UnpackDialogFolders, PathsThatDoNotFitAreRefusedNotCut) {
+  CUnpackDialog dialog;
+  std::string fits(259, 'a'), tooLong(260, 'b');
+  EXPECT_TRUE(dialog.SetFolders(fits.c_str(), "C:\\work\\"));
+  EXPECT_EQ(fits, dialog.m_szArchiveFolder);
+  EXPECT_STREQ("C:\\work\\", dialog.m_szOutputFolder);
+  EXPECT_FALSE(dialog.SetFolders("C:\\a\\", tooLong.c_str()));
+  EXPECT_STREQ("C:\\a\\", dialog.m_szArchiveFolder);
+  EXPECT_STREQ("", dialog.m_szOutputFolder);
+  EXPECT_TRUE(dialog.SetSilent(-1));
+  EXPECT_EQ(-1, dialog.m_nSilent);
+}
+
+}  // namespace

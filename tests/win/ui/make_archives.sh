@@ -1,0 +1,54 @@
+#!/bin/sh
+# Makes the archives the ui tests unpack, with the Debian arj archiver, into $1.
+set -eu
+out=$1
+work=$out/src
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+make_arj() {  # archive, files...
+  name=$1
+  shift
+  rm -f "$out/$name"
+  arj a -y -m0 "$out/$name" "$@" >/dev/null
+}
+
+for i in 1 2 3; do printf 'member %s\n' "$i" >"M$i.TXT"; done
+make_arj small.arj M1.TXT M2.TXT M3.TXT
+
+for i in 1 2 3 4 5; do printf 'five %s\n' "$i" >"V$i.TXT"; done
+make_arj five.arj V1.TXT V2.TXT V3.TXT V4.TXT V5.TXT
+
+# Main header and end marker only: an archive without members.
+python3 - "$out/small.arj" "$out/empty.arj" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+size = data[2] | data[3] << 8
+open(sys.argv[2], "wb").write(data[:4 + size + 4 + 2] + b"\x60\xea\x00\x00")
+PY
+
+# The second member's data altered: it fails its CRC check.
+python3 - "$out/small.arj" "$out/bad.arj" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+assert data.count(b"member 2\n") == 1
+open(sys.argv[2], "wb").write(data.replace(b"member 2\n", b"mEmber 2\n"))
+PY
+
+printf 'long\n' >averyveryverylongname.txt
+make_arj longname.arj averyveryverylongname.txt
+
+printf 'this is not an archive at all\n' >"$out/notarj.bin"
+
+# Thousands of small members: slow enough to see and press Cancel while it runs.
+mkdir many
+i=0
+while [ $i -lt 2000 ]; do
+  printf 'file %d\n' $i >"many/F$(printf %04d $i).TXT"
+  i=$((i + 1))
+done
+(cd many && rm -f "$out/many.arj" && arj a -y -m0 "$out/many.arj" '*.TXT' >/dev/null)
+
+cd "$out"
+rm -rf "$work"

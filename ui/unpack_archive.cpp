@@ -1,0 +1,84 @@
+// Archive unpack with progress. Each member is written to NEWFILE.TMP first and renamed only
+// after the engine has checked it, so a member that fails never appears under its own name.
+#include "ui/unpack_archive.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "app/text.h"
+#include "arj/arj.h"
+
+namespace {
+
+// A bare name is used only when it names a file directly inside the output folder. A name
+// that fills the whole buffer may have been cut by the engine, and a cut name would put the
+// member's data under a name nobody asked for: refuse it too.
+bool IsSafeBareName(const char *name) {
+  std::size_t n = ::strnlen(name, kBareNameCap);
+  if (n == 0 || n >= kBareNameCap - 1) return false;
+  if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
+  return std::strpbrk(name, "\\/:") == nullptr;
+}
+
+}  // namespace
+
+const ArjEntryPoints &RealArjEngine() {
+  static const ArjEntryPoints engine = {arj_count_members, arj_extract_member};
+  return engine;
+}
+
+short UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
+                                const char *outputFolder, const char *archiveName,
+                                const ArjEntryPoints &engine) {
+  if (owner.IsCancelled()) return kUnpackCancelled;
+  // An empty folder would mean the current directory: treat it as missing.
+  if (!archiveFolder || !outputFolder || !archiveName || !*archiveFolder || !*outputFolder ||
+      !*archiveName)
+    return kUnpackFailed;
+
+  char archivePath[kx::kPathCap] = {};
+  if (!kx::CopyText(archivePath, archiveFolder) ||
+      !kx::AppendBackslashIfMissing(archivePath, sizeof archivePath) ||
+      !kx::AppendText(archivePath, archiveName))
+    return kUnpackFailed;
+
+  // Without its backslash the output folder would turn every name into a sibling of the
+  // folder: add it, so nothing is ever written outside.
+  char folder[kx::kPathCap] = {};
+  if (!kx::CopyText(folder, outputFolder) || !kx::AppendBackslashIfMissing(folder, sizeof folder))
+    return kUnpackFailed;
+  char tempPath[kx::kPathCap] = {};
+  if (!kx::JoinPath(tempPath, sizeof tempPath, folder, "NEWFILE.TMP")) return kUnpackFailed;
+
+  if (owner.IsCancelled()) return kUnpackCancelled;
+
+  short count = engine.countMembers(archivePath);
+  if (count < 0) return kUnpackFailed;
+
+  HWND bar = owner.ProgressBar();
+  SendMessageA(bar, PBM_SETRANGE, 0, static_cast<LPARAM>(count) << 16);
+  SendMessageA(bar, PBM_SETSTEP, 1, 0);
+
+  if (owner.IsCancelled()) return kUnpackCancelled;
+
+  for (short index = 0; index < count; ++index) {
+    // Messages run only here, between engine calls: the engine's state is not re-entrant.
+    owner.PumpMessages();
+
+    char bareName[kBareNameCap] = {};
+    if (engine.extractMember(archivePath, index + 1, tempPath, bareName, sizeof bareName) != 0)
+      return kUnpackFailed;
+    bareName[kBareNameCap - 1] = '\0';
+
+    char targetPath[kx::kPathCap] = {};
+    if (!IsSafeBareName(bareName) || !kx::JoinPath(targetPath, sizeof targetPath, folder, bareName))
+      return kUnpackFailed;
+    // Fails when a file of that name exists; the existing file then stays as it was.
+    MoveFileA(tempPath, targetPath);
+
+    SendMessageA(bar, PBM_STEPIT, 0, 0);
+    if (owner.IsCancelled()) return kUnpackCancelled;
+  }
+  return kUnpackDone;
+}
