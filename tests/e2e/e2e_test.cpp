@@ -2,8 +2,8 @@
 // the inner installer and the self-protection component are the test doubles, and the
 // progress dialog is driven like a user would drive it.
 #include <windows.h>
-#include <commctrl.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,13 +23,10 @@ const char kRefusal[] =
     "been restarted after un-installation.\r\n\r\nRestart is required to proceed with the "
     "installation.";
 
-const char kIfeo[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+const char kIfeo[] =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
 const char kLayers[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
 const char kLegacyKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\KX32.EXE";
-
-bool Contains(const std::vector<std::string> &v, const std::string &s) {
-  return std::find(v.begin(), v.end(), s) != v.end();
-}
 
 // What the progress dialog shows: its window and the bar's range and position.
 struct DialogState {
@@ -63,6 +60,7 @@ class EndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '_');  // parameterised names
     root_ = FreshDir("e2e_" + name);
     temp_ = root_ + "\\temp";
     CreateDirectoryA(temp_.c_str(), nullptr);
@@ -70,7 +68,9 @@ class EndToEnd : public ::testing::Test {
   }
 
   std::string SetDir(const std::string &set) { return TestDataDir() + "\\e2e\\" + set; }
-  std::string LogPath(const std::string &set) { return TestDataDir() + "\\e2e\\logs\\" + set + ".log"; }
+  std::string LogPath(const std::string &set) {
+    return TestDataDir() + "\\e2e\\logs\\" + set + ".log";
+  }
 
   void MakeImage(const std::string &set, int silent = 0) {
     ImageSpec spec;
@@ -85,7 +85,10 @@ class EndToEnd : public ::testing::Test {
   DWORD Run(const std::string &args, const std::function<void(Child &)> &watch = {}) {
     std::string t = temp_ + "\\";
     Child child;
-    EXPECT_TRUE(Start(image_, args, {{"TEMP", t}, {"TMP", t}}, "", &child));
+    if (!Start(image_, args, {{"TEMP", t}, {"TMP", t}}, "", &child)) {
+      ADD_FAILURE() << "cannot start " << image_;
+      return STILL_ACTIVE;
+    }
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 120000) {
       if (WaitForSingleObject(child.process, 5) == WAIT_OBJECT_0) break;
@@ -135,8 +138,10 @@ void PlantHijacks() {
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
     ASSERT_EQ(RegCreateKeyExA(root, kLayers, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    RegSetValueExA(key, "C:\\Setup\\Stage.EXE", 0, REG_SZ, reinterpret_cast<const BYTE *>("WIN95"), 6);
-    RegSetValueExA(key, "C:\\Setup\\mystage.exe", 0, REG_SZ, reinterpret_cast<const BYTE *>("WIN95"), 6);
+    RegSetValueExA(key, "C:\\Setup\\Stage.EXE", 0, REG_SZ, reinterpret_cast<const BYTE *>("WIN95"),
+                   6);
+    RegSetValueExA(key, "C:\\Setup\\mystage.exe", 0, REG_SZ,
+                   reinterpret_cast<const BYTE *>("WIN95"), 6);
     RegCloseKey(key);
   }
 }
@@ -176,9 +181,9 @@ TEST_F(EndToEnd, NormalRunUnpacksEverythingAndEndsWithTheInstallersCode) {
   for (const char *expected :
        {"ARGSAVE.DAT", "BN.ARJ", "VELODAT.ARJ", "CORE.ARJ", "bnstub.dll", "bnapi.dll",
         "bn_control.txt", "stage.exe", "KXDELTMP.EXE", "VeloDat", "NEWFILE.TMP"}) {
-    EXPECT_TRUE(std::any_of(files.begin(), files.end(),
-                            [&](const std::string &f) { return !lstrcmpiA(f.c_str(), expected); }))
-        << expected;
+    EXPECT_TRUE(std::any_of(files.begin(), files.end(), [&](const std::string &f) {
+      return !lstrcmpiA(f.c_str(), expected);
+    })) << expected;
   }
   EXPECT_FALSE(Exists(work + "\\KXDATA.ARJ"));
   EXPECT_FALSE(Exists(work + "\\STAGE.ARJ"));
@@ -269,7 +274,8 @@ TEST_F(EndToEnd, HostileMemberNamesWriteNothingOutsideTheWorkFolder) {
   Run("");
   std::string work = WorkFolder();
   ASSERT_FALSE(work.empty());
-  for (const std::string &place : {root_, temp_, TestDataDir(), std::string("C:"), std::string("Z:")}) {
+  for (const std::string &place :
+       {root_, temp_, TestDataDir(), std::string("C:"), std::string("Z:")}) {
     EXPECT_FALSE(Exists(place + "\\ESCAPED.EXE")) << place;
     EXPECT_FALSE(Exists(place + "\\ESCAPED2.EXE")) << place;
   }
@@ -306,13 +312,15 @@ TEST_P(CancelDuringArchive, RemovesWorkFolderReleasingFromStageOn) {
   EXPECT_EQ(log.find("BN_ReleaseFolder") != std::string::npos, c.released) << log;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Archives, CancelDuringArchive,
-    ::testing::Values(CancelCase{"KXDATA.ARJ", 3, false}, CancelCase{"BN.ARJ", 153, false}, CancelCase{"VeloDat.ARJ", 250, false},
-                      CancelCase{"STAGE.ARJ", 354, true}, CancelCase{"CORE.ARJ", 702, true}),
-    [](const ::testing::TestParamInfo<CancelCase> &info) {
-      std::string n = info.param.archive;
-      return n.substr(0, n.find('.'));
-    });
+INSTANTIATE_TEST_SUITE_P(Archives, CancelDuringArchive,
+                         ::testing::Values(CancelCase{"KXDATA.ARJ", 303, false},
+                                           CancelCase{"BN.ARJ", 153, false},
+                                           CancelCase{"VeloDat.ARJ", 250, false},
+                                           CancelCase{"STAGE.ARJ", 354, true},
+                                           CancelCase{"CORE.ARJ", 702, true}),
+                         [](const ::testing::TestParamInfo<CancelCase> &param) {
+                           std::string n = param.param.archive;
+                           return n.substr(0, n.find('.'));
+                         });
 
 }  // namespace

@@ -38,17 +38,18 @@ filler() {  # dir prefix count [size]
   done
 }
 
-# make_set NAME [options]: --core N --bn N --velo N --stage N --stage-exit CODE
+# make_set NAME [options]: --core N --bn N --velo N --stage N --outer N --stage-exit CODE
 #   --bn-control TEXT --without BN|VELO --hostile
 make_set() {
   local name=$1; shift
-  local core=40 bn=5 velo=10 stage=5 exitcode=0 control="" without="" hostile=0 size=""
+  local core=40 bn=5 velo=10 stage=5 outer=0 exitcode=0 control="" without="" hostile=0 size=""
   while [ $# -gt 0 ]; do
     case "$1" in
       --core) core=$2; shift ;;
       --bn) bn=$2; shift ;;
       --velo) velo=$2; shift ;;
       --stage) stage=$2; shift ;;
+      --outer) outer=$2; shift ;;
       --stage-exit) exitcode=$2; shift ;;
       --bn-control) control=$2; shift ;;
       --without) without=$2; shift ;;
@@ -105,6 +106,11 @@ make_set() {
       if [ -f "$f" ]; then arj a -y -e -m0 KXDATA.ARJ "$f" >/dev/null; fi
     done &&
     if [ -f VELODAT.ARJ ]; then arj a -y -e -m1 KXDATA.ARJ VELODAT.ARJ >/dev/null; fi)
+  # Further members of the payload, after the three the sequence looks for.
+  if [ "$outer" -gt 0 ]; then
+    filler "$w/outer" K "$outer"
+    (cd "$w/outer" && arj a -y -e -m1 KXDATA.ARJ K*.DAT >/dev/null)
+  fi
   mv "$w/outer/KXDATA.ARJ" "$dir/KXDATA.ARJ"
 }
 
@@ -114,7 +120,7 @@ for set in $wanted; do
     refusal) make_set refusal --bn-control 'installed=1\nrunning=1' ;;
     only_bn) make_set only_bn --without VELO ;;
     hostile) make_set hostile --hostile ;;
-    cancel) make_set cancel --core 700 --bn 150 --velo 250 --stage 350 ;;
+    cancel) make_set cancel --core 700 --bn 150 --velo 250 --stage 350 --outer 300 ;;
     # About 100 MB, shaped like the delivered set, for the whole-run benchmark.
     large) make_set large --core 2400 --velo 400 --size 36000 ;;
   esac
