@@ -112,6 +112,18 @@ int ArjEngine::ReadHeader(bool first) {
   return 1;
 }
 
+// Reads the header at the current position as ReadHeader does, but without reporting a
+// failure (no state changes): true when a header was read.
+bool ArjEngine::ReadHeaderQuietly() {
+  const bool counting = counting_;
+  const std::int32_t counter = member_counter_;
+  counting_ = false;
+  const int r = ReadHeader(false);
+  counting_ = counting;
+  member_counter_ = counter;
+  return r == 1 && archive_.IsOpen();
+}
+
 bool ArjEngine::OpenAndReadMainHeader(const char *archive_path, short *result) {
   archive_.Close();
   output_.Close();
@@ -130,7 +142,20 @@ bool ArjEngine::OpenAndReadMainHeader(const char *archive_path, short *result) {
     *result = 103;
     return false;
   }
-  if (memory_.Matches(archive_.Identity())) return true;
+  if (memory_.Matches(archive_path_, archive_.Identity())) {
+    // A cheap check that this is still the archive walked: its main header reads again
+    // with the same CRC. (A failure here is not reported: the full scan below decides.)
+    archive_.Seek(memory_.main_offset());
+    if (ReadHeaderQuietly() && header_.header_crc == memory_.main_crc()) {
+      archive_.Seek(memory_.first_member_offset());
+      return true;
+    }
+    archive_.Close();
+    if (!archive_.Open(archive_path_)) {
+      *result = 103;
+      return false;
+    }
+  }
 
   memory_.Reset();
   std::int64_t start;
@@ -144,7 +169,7 @@ bool ArjEngine::OpenAndReadMainHeader(const char *archive_path, short *result) {
     *result = r == 0 ? ReportFailure(100) : static_cast<short>(r);
     return false;
   }
-  memory_.Begin(archive_.Identity(), archive_.Tell());
+  memory_.Begin(archive_path_, archive_.Identity(), start, header_.header_crc, archive_.Tell());
   return true;
 }
 

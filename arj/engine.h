@@ -34,6 +34,7 @@ class ArjEngine {
   bool ScanForHeader(std::int64_t *found);
   bool CandidateAt(std::int64_t position);
   int ReadHeader(bool first);
+  bool ReadHeaderQuietly();
   bool ReadU16(std::uint16_t *value);
   bool ReadU32(std::uint32_t *value);
   Walk WalkTo(int index);

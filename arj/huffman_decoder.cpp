@@ -190,75 +190,84 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
       if (rc != 0) break;
       left = head == 0 ? 0x10000u : head;  // a count of 0 means 65536 symbols
     }
-    --left;
-    KX_REFILL();
-    unsigned sym;
-    std::uint32_t e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
-    if (!(e & HuffmanTables::kSymbolWalk)) {
-      sym = e & 0x1FFu;
-      KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
-      // Runs of literals: a refill leaves at least 56 bits, enough for two more codes.
-      if (sym < 256) {
-        *out++ = static_cast<std::uint8_t>(sym);
-        for (int more = 0; more < 2 && left != 0 && out < out_stop; ++more) {
-          e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
-          if (e & (HuffmanTables::kSymbolWalk | 0x100u)) break;  // not a plain literal
-          KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
-          --left;
-          *out++ = static_cast<std::uint8_t>(e);
+    // A symbol writes at most 256 bytes: this many can be decoded without looking at the
+    // output's end (at least one, the loop's own test covers it).
+    std::uint32_t round = static_cast<std::uint32_t>((out_stop - out) / 256);
+    if (round == 0) round = 1;
+    if (round > left) round = left;
+    left -= round;
+    while (round != 0) {
+      --round;
+      KX_REFILL();
+      unsigned sym;
+      std::uint32_t e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
+      if (!(e & HuffmanTables::kSymbolWalk)) {
+        sym = e & 0x1FFu;
+        KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
+        // Runs of literals: a refill leaves at least 56 bits, enough for two more codes.
+        if (sym < 256) {
+          *out++ = static_cast<std::uint8_t>(sym);
+          for (int more = 0; more < 2 && round != 0; ++more) {
+            e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
+            if (e & (HuffmanTables::kSymbolWalk | 0x100u)) break;  // not a plain literal
+            KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
+            --round;
+            *out++ = static_cast<std::uint8_t>(e);
+          }
+          continue;
         }
-        continue;
+      } else {
+        const unsigned w16 = KX_PEEK(16);
+        const int j =
+            WalkTree(tables, SymbolEntryValue(t->symbol_lookup[w16 >> 4]), kSymbolCount, w16, 0x8);
+        if (j < 0) {
+          rc = kBadData;
+          goto finish;
+        }
+        sym = static_cast<unsigned>(j);
+        KX_SKIP(tables.symbol_lengths[sym]);
+        if (sym < 256) {
+          *out++ = static_cast<std::uint8_t>(sym);
+          continue;
+        }
       }
-    } else {
-      const unsigned w16 = KX_PEEK(16);
-      const int j =
-          WalkTree(tables, SymbolEntryValue(t->symbol_lookup[w16 >> 4]), kSymbolCount, w16, 0x8);
-      if (j < 0) {
+      const std::size_t length = sym - 253;
+      // The refill above left at least 56 bits; the symbol took at most 16, and a position
+      // needs at most 16 + 15.
+      unsigned position;
+      const std::uint32_t pe = t->position_lookup[KX_PEEK(kSmallTableBits)];
+      if (!(pe & HuffmanTables::kNeedsWalk)) {
+        // One lookup gives the code's length, the extra bits and the class's first position.
+        const unsigned code_bits = pe & 0x1Fu;
+        const unsigned extra = (pe >> 5) & 0x1Fu;
+        position = (pe >> 10 & 0xFFFFu) +
+                   static_cast<std::uint32_t>(((bits << code_bits) >> (63 - extra)) >> 1);
+        KX_SKIP(code_bits + extra);
+      } else {
+        const unsigned w16 = KX_PEEK(16);
+        const int j = WalkTree(tables, tables.small_table[w16 >> 8], kPositionCount, w16, 0x80);
+        if (j < 0) {
+          rc = kBadData;
+          goto finish;
+        }
+        const unsigned cls = static_cast<unsigned>(j);
+        KX_SKIP(tables.small_lengths[cls]);
+        position = 0;
+        if (cls != 0) {
+          position = (1u << (cls - 1)) + (cls > 1 ? KX_PEEK(cls - 1) : 0u);
+          KX_SKIP(cls - 1);
+        }
+      }
+      // Positions beyond the window's history cannot come from a valid stream.
+      if (position > kMaxPosition) {
         rc = kBadData;
-        break;
+        goto finish;
       }
-      sym = static_cast<unsigned>(j);
-      KX_SKIP(tables.symbol_lengths[sym]);
-      if (sym < 256) {
-        *out++ = static_cast<std::uint8_t>(sym);
-        continue;
-      }
+      CopyMatch(out, position + 1, length);
+      out += length;
     }
-    const std::size_t length = sym - 253;
-    // The refill above left at least 56 bits; the symbol took at most 16, and a position
-    // needs at most 16 + 15.
-    unsigned position;
-    const std::uint32_t pe = t->position_lookup[KX_PEEK(kSmallTableBits)];
-    if (!(pe & HuffmanTables::kNeedsWalk)) {
-      // One lookup gives the code's length, the extra bits and the class's first position.
-      const unsigned code_bits = pe & 0x1Fu;
-      const unsigned extra = (pe >> 5) & 0x1Fu;
-      position = (pe >> 10 & 0xFFFFu) +
-                 static_cast<std::uint32_t>(((bits << code_bits) >> (63 - extra)) >> 1);
-      KX_SKIP(code_bits + extra);
-    } else {
-      const unsigned w16 = KX_PEEK(16);
-      const int j = WalkTree(tables, tables.small_table[w16 >> 8], kPositionCount, w16, 0x80);
-      if (j < 0) {
-        rc = kBadData;
-        break;
-      }
-      const unsigned cls = static_cast<unsigned>(j);
-      KX_SKIP(tables.small_lengths[cls]);
-      position = 0;
-      if (cls != 0) {
-        position = (1u << (cls - 1)) + (cls > 1 ? KX_PEEK(cls - 1) : 0u);
-        KX_SKIP(cls - 1);
-      }
-    }
-    // Positions beyond the window's history cannot come from a valid stream.
-    if (position > kMaxPosition) {
-      rc = kBadData;
-      break;
-    }
-    CopyMatch(out, position + 1, length);
-    out += length;
   }
+finish:
   KX_SAVE();
 #undef KX_SAVE
 #undef KX_LOAD

@@ -1,10 +1,12 @@
 // Where the member headers of the archive last walked lie, so that extracting member k
 // reads one header instead of walking members 1 to k-1 again. Trusted only while the file
-// keeps its identity (device, inode, size, modification and change times), and every
-// remembered header is read again and must match its remembered CRC.
+// keeps its path and identity (device, inode, size, modification and change times) and its
+// main header still reads with the same CRC; every remembered member header is read again
+// and must match its remembered CRC.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -28,13 +30,26 @@ class WalkMemory {
     count_ = 0;
     end_known_ = false;
   }
-  bool Matches(const sys::FileIdentity &identity) const { return valid_ && identity_ == identity; }
-  void Begin(const sys::FileIdentity &identity, std::int64_t first_member_offset) {
+  // The path counts too: where the platform has no inode numbers, two archives unpacked
+  // in the same second with the same size would otherwise look alike.
+  bool Matches(const char *path, const sys::FileIdentity &identity) const {
+    return valid_ && identity_ == identity && std::strcmp(path_, path) == 0;
+  }
+  void Begin(const char *path, const sys::FileIdentity &identity, std::int64_t main_offset,
+             std::uint32_t main_crc, std::int64_t first_member_offset) {
     Reset();
+    if (std::strlen(path) >= sizeof path_) return;
+    std::strcpy(path_, path);
     valid_ = true;
     identity_ = identity;
+    main_offset_ = main_offset;
+    main_crc_ = main_crc;
     first_member_offset_ = first_member_offset;
   }
+
+  // Where the main header lies and its CRC, checked again on every call.
+  std::int64_t main_offset() const { return main_offset_; }
+  std::uint32_t main_crc() const { return main_crc_; }
 
   std::int64_t first_member_offset() const { return first_member_offset_; }
   std::size_t count() const { return count_; }
@@ -65,7 +80,10 @@ class WalkMemory {
   }
 
   bool valid_ = false;
+  char path_[512] = {};
   sys::FileIdentity identity_;
+  std::int64_t main_offset_ = 0;
+  std::uint32_t main_crc_ = 0;
   std::int64_t first_member_offset_ = 0;
   std::int64_t resume_offset_ = 0;
   bool end_known_ = false;

@@ -11,10 +11,12 @@
 
 #ifdef _WIN32
 #include <direct.h>
+#include <sys/utime.h>
 #define chdir _chdir
 #define getcwd _getcwd
 #else
 #include <unistd.h>
+#include <utime.h>
 #endif
 
 namespace arjtest {
@@ -433,6 +435,33 @@ TEST_F(ArjReader, RememberedWalkFollowsChangesToTheArchive) {
   Write(b);
   EXPECT_EQ(Extract(3), 1);
   EXPECT_EQ(Count(), 2);
+}
+
+TEST_F(ArjReader, ArchivesAlikeInSizeAndTimeAreToldApart) {
+  // Two different archives of one size and one modification time, as two archives
+  // unpacked in the same second could be (Windows gives no inode numbers to tell them by).
+  Bytes a = Archive({Stored("A1.TXT", kHello), Stored("A2.TXT", Bytes(10, 'a'))});
+  const Bytes b = Archive(
+      {Stored("B1.TXT", kHello), Stored("B2.TXT", kHello), Stored("B3.TXT", ToBytes("third"))});
+  ASSERT_LT(a.size(), b.size());
+  a.insert(a.begin(), b.size() - a.size(), 'x');  // junk before the archive evens the sizes
+  const std::string other = Join(dir_, "other.arj");
+  Write(a);
+  WriteFile(other, b);
+  struct utimbuf when = {1700000000, 1700000000};
+  ASSERT_EQ(utime(archive_.c_str(), &when), 0);
+  ASSERT_EQ(utime(other.c_str(), &when), 0);
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(Count(), 2);
+    EXPECT_EQ(arj_count_members(other.c_str()), 3);
+    char bare[16];
+    EXPECT_EQ(arj_extract_member(other.c_str(), 3, out_.c_str(), bare, sizeof bare), 0);
+    EXPECT_STREQ(bare, "B3.TXT");
+    std::string name;
+    EXPECT_EQ(Extract(3, &name), 1);
+    EXPECT_EQ(Extract(2, &name), 0);
+    EXPECT_EQ(name, "A2.TXT");
+  }
 }
 
 }  // namespace
