@@ -7,8 +7,8 @@
 #include <regex>
 
 #include "app/messages.h"
-#include "support/win_harness.h"
 #include "support/image_builder.h"
+#include "support/win_harness.h"
 
 using namespace kxtest;
 
@@ -51,48 +51,54 @@ class StartupTest : public ::testing::Test {
   std::vector<MessageBoxInfo> boxes_;
 };
 
+// The payload copy is unpacked (its member's CRC checked) and then deleted; the member
+// arriving whole shows the copy was exact.
 TEST_F(StartupTest, CopiesPayloadIntoFreshWorkFolder) {
+  std::string content = PayloadBytes(3 * 4096 + 123);
   ImageSpec spec;
-  spec.payload = PayloadBytes(3 * 4096 + 123);
+  spec.payload = StoredArchive("PAYLOAD.BIN", content);
   ASSERT_TRUE(WriteImage(image_, spec));
   EXPECT_EQ(Run(), 0u);
   EXPECT_TRUE(boxes_.empty());
   auto folders = WorkFolders();
   ASSERT_EQ(folders.size(), 1u);
-  std::string copy;
-  ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\KXDATA.ARJ", &copy));
-  EXPECT_EQ(copy, spec.payload);
+  std::string work = temp_ + "\\" + folders[0];
+  std::string unpacked;
+  ASSERT_TRUE(ReadFileBytes(work + "\\PAYLOAD.BIN", &unpacked));
+  EXPECT_EQ(unpacked, content);
+  EXPECT_FALSE(Exists(work + "\\KXDATA.ARJ"));
   // An empty command line is not saved.
-  EXPECT_FALSE(Exists(temp_ + "\\" + folders[0] + "\\ARGSAVE.DAT"));
+  EXPECT_FALSE(Exists(work + "\\ARGSAVE.DAT"));
 }
 
 TEST_F(StartupTest, IgnoresBytesAfterPayload) {
+  std::string content = PayloadBytes(5000, 2);
   ImageSpec spec;
-  spec.payload = PayloadBytes(5000, 2);
+  spec.payload = StoredArchive("PAYLOAD.BIN", content);
   spec.trailer = std::string(6, '\0') + PayloadBytes(4000, 3);
   ASSERT_TRUE(WriteImage(image_, spec));
   EXPECT_EQ(Run(), 0u);
   EXPECT_TRUE(boxes_.empty());
   auto folders = WorkFolders();
   ASSERT_EQ(folders.size(), 1u);
-  std::string copy;
-  ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\KXDATA.ARJ", &copy));
-  EXPECT_EQ(copy, spec.payload);
+  std::string unpacked;
+  ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\PAYLOAD.BIN", &unpacked));
+  EXPECT_EQ(unpacked, content);
 }
 
 TEST_F(StartupTest, SignedImageIsAccepted) {
   // Signed after building: a certificate table follows the payload.
   std::string dir = TestDataDir() + "\\signed";
-  std::string payload;
-  ASSERT_TRUE(ReadFileBytes(dir + "\\payload.bin", &payload));
+  std::string content;
+  ASSERT_TRUE(ReadFileBytes(dir + "\\content.txt", &content));
   ASSERT_TRUE(CopyFileA((dir + "\\signed.exe").c_str(), image_.c_str(), FALSE));
   EXPECT_EQ(Run("/KXPATH=C:\\P"), 0u);
   EXPECT_TRUE(boxes_.empty());
   auto folders = WorkFolders();
   ASSERT_EQ(folders.size(), 1u);
-  std::string copy;
-  ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\KXDATA.ARJ", &copy));
-  EXPECT_EQ(copy, payload);
+  std::string unpacked;
+  ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\content.txt", &unpacked));
+  EXPECT_EQ(unpacked, content);
 }
 
 TEST_F(StartupTest, ImageOneByteShortIsCorruptExactLengthRuns) {

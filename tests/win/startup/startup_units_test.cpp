@@ -10,8 +10,8 @@
 #include "app/app.h"
 #include "app/guard.h"
 #include "app/workdir.h"
-#include "support/win_harness.h"
 #include "support/image_builder.h"
+#include "support/win_harness.h"
 
 using namespace kxtest;
 
