@@ -204,10 +204,10 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
       if (!(e & HuffmanTables::kSymbolWalk)) {
         sym = e & 0x1FFu;
         KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
-        // Runs of literals: a refill leaves at least 56 bits, enough for two more codes.
+        // Runs of literals: more codes while the bits at hand surely hold one (16 at most).
         if (sym < 256) {
           *out++ = static_cast<std::uint8_t>(sym);
-          for (int more = 0; more < 2 && round != 0; ++more) {
+          while (round != 0 && count >= 16) {
             e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
             if (e & (HuffmanTables::kSymbolWalk | 0x100u)) break;  // not a plain literal
             KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
