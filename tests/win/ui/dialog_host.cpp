@@ -1,9 +1,12 @@
 // Test host: runs the progress dialog over a work folder the test prepared, exactly as
 // start-up does, and watches the dialog from inside its own thread.
 //   ui_dialog_host WORKFOLDER SILENT REPORTFILE [cancel-at-init]
-// The report tells how often the dialog was seen visible (at any message it was sent) and
-// how often something asked to show it.
+// The report tells how often the dialog was seen visible (at any message it was sent), how
+// often something asked to show it, and where its progress bar stood when it was destroyed
+// (how far the run got, even when the work folder is gone by then).
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +21,8 @@ bool g_cancelAtInit = false;
 int g_messagesSeen = 0;
 int g_visibleSeen = 0;
 int g_showRequests = 0;
+int g_barAtEnd = -1;
+int g_barHighAtEnd = -1;
 
 bool IsUnpackDialog(HWND hwnd) {
   char title[64] = {};
@@ -34,6 +39,11 @@ LRESULT CALLBACK WatchDialog(int code, WPARAM wParam, LPARAM lParam) {
     if (msg->message == WM_WINDOWPOSCHANGED &&
         (reinterpret_cast<WINDOWPOS *>(msg->lParam)->flags & SWP_SHOWWINDOW))
       ++g_visibleSeen;
+    if (msg->message == WM_DESTROY) {
+      HWND bar = GetDlgItem(msg->hwnd, 1001);
+      g_barAtEnd = int(SendMessageA(bar, PBM_GETPOS, 0, 0));
+      g_barHighAtEnd = int(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
+    }
     if (msg->message == WM_INITDIALOG && g_cancelAtInit)
       PostMessageA(GetDlgItem(msg->hwnd, IDCANCEL), BM_CLICK, 0, 0);
   }
@@ -53,8 +63,8 @@ int main(int argc, char **argv) {
   RunProgressDialog(workDir, std::atoi(argv[2]));
 
   if (std::FILE *report = std::fopen(argv[3], "w")) {
-    std::fprintf(report, "messages=%d visible=%d showRequests=%d\n", g_messagesSeen, g_visibleSeen,
-                 g_showRequests);
+    std::fprintf(report, "messages=%d visible=%d showRequests=%d bar=%d/%d\n", g_messagesSeen,
+                 g_visibleSeen, g_showRequests, g_barAtEnd, g_barHighAtEnd);
     std::fclose(report);
   }
   UnhookWindowsHookEx(g_hook);

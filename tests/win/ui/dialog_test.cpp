@@ -82,8 +82,10 @@ TEST_F(DialogInProcess, InitialisationSetsIconsBindsControlsAndArmsTheTimer) {
     EXPECT_EQ(GetDlgItem(dialog.m_hWnd, IDC_PROGRESS), dialog.m_ctlProgress);
     EXPECT_NE(nullptr, dialog.m_ctlProgress);
   };
-  // No KXDATA.ARJ: the first tick's unpack counts 103 (cannot open) and fails.
+  // No KXDATA.ARJ: the first tick's unpack counts 103 (cannot open) and fails; the run goes
+  // on regardless, finds nothing else to unpack or start and ends the dialog itself.
   EXPECT_EQ(1, dialog.DoModal());
+  EXPECT_EQ("VeloDat", ListFolder(work));  // the data folder is made even so
   EXPECT_EQ(dialog.m_hIcon, bigIcon);
   EXPECT_EQ(dialog.m_hIcon, smallIcon);
   EXPECT_EQ(dialog.m_hIcon, dragIcon);
@@ -137,6 +139,7 @@ TEST_F(DialogInProcess, CancelBeforeTheFirstTickEndsTheRunWithNothingUnpacked) {
 TEST_F(DialogInProcess, CancelDuringTheUnpackTakesEffectWhenTheTickHandlerReturns) {
   PutPayload("small.arj");
   bool aliveAfterTick = false;
+  int barAfterTick = -1, barHighAfterTick = -1;
   dialog.before = [&](UINT msg, WPARAM id, LPARAM) {
     // The click waits in the queue until the pump before the first member.
     if (msg == WM_TIMER && id == 100)
@@ -144,12 +147,19 @@ TEST_F(DialogInProcess, CancelDuringTheUnpackTakesEffectWhenTheTickHandlerReturn
     return false;
   };
   dialog.after = [&](UINT msg, WPARAM id, LPARAM) {
-    if (msg == WM_TIMER && id == 100) aliveAfterTick = IsWindow(dialog.m_hWnd) != 0;
+    if (msg != WM_TIMER || id != 100) return;
+    aliveAfterTick = IsWindow(dialog.m_hWnd) != 0;
+    barAfterTick = int(SendMessageA(dialog.m_ctlProgress, PBM_GETPOS, 0, 0));
+    barHighAfterTick = BarHigh();
   };
   EXPECT_EQ(1, dialog.DoModal());  // the handler's own EndDialog(1) comes last
   EXPECT_EQ(1, dialog.m_bCancelled);
   EXPECT_TRUE(aliveAfterTick);
-  EXPECT_EQ("KXDATA.ARJ M1.TXT", ListFolder(work));  // the member in progress was finished
+  // The member in progress was finished, and the unpack stopped right after it.
+  EXPECT_EQ(3, barHighAfterTick);
+  EXPECT_EQ(1, barAfterTick);
+  // A cancelled run removes the work folder with all it held.
+  EXPECT_FALSE(FileExists(work.substr(0, work.size() - 1)));
 }
 
 TEST_F(DialogInProcess, OtherTimersKeepTheDefaultHandling) {
@@ -165,7 +175,31 @@ TEST_F(DialogInProcess, OtherTimersKeepTheDefaultHandling) {
   };
   EXPECT_EQ(1, dialog.DoModal());
   EXPECT_EQ(1, otherTicks);
-  EXPECT_EQ("KXDATA.ARJ M1.TXT M2.TXT M3.TXT", ListFolder(work));
+  // The sequence ran once, in full: members out, the spent payload copy deleted.
+  EXPECT_EQ("M1.TXT M2.TXT M3.TXT VeloDat", ListFolder(work));
+}
+
+TEST_F(DialogInProcess, CleanerGoesNextToTheWorkFolderOnlyWhenNotSilent) {
+  for (int silent : {0, 1}) {
+    // A parent of its own per run, so one run's copy cannot be mistaken for the other's.
+    std::string parent = work + "silent" + std::to_string(silent) + "\\";
+    std::string inner = parent + "work\\";
+    ASSERT_TRUE(CreateDirectoryA(parent.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(inner.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA((TestDataDir() + "\\ui\\cleaner.arj").c_str(),
+                          (inner + "KXDATA.ARJ").c_str(), 0));
+    ProbeDialog run;
+    ASSERT_TRUE(run.SetFolders(inner.c_str(), inner.c_str()));
+    run.SetSilent(silent);
+    EXPECT_EQ(1, run.DoModal()) << silent;
+    EXPECT_EQ("KXDELTMP.EXE M1.TXT VeloDat", ListFolder(inner)) << silent;
+    if (silent == 0) {
+      EXPECT_EQ("KXDELTMP.EXE work", ListFolder(parent));
+      EXPECT_EQ("cleaner\n", ReadFileBytes(parent + "KXDELTMP.EXE"));
+    } else {
+      EXPECT_EQ("work", ListFolder(parent));
+    }
+  }
 }
 
 TEST_F(DialogInProcess, OwnerIsDisabledOnlyWhileTheDialogRuns) {

@@ -17,6 +17,10 @@ make_arj() {  # archive, files...
 for i in 1 2 3; do printf 'member %s\n' "$i" >"M$i.TXT"; done
 make_arj small.arj M1.TXT M2.TXT M3.TXT
 
+# The cleaner beside a member, as the run would find it after an unpack.
+printf 'cleaner\n' >KXDELTMP.EXE
+make_arj cleaner.arj M1.TXT KXDELTMP.EXE
+
 for i in 1 2 3 4 5; do printf 'five %s\n' "$i" >"V$i.TXT"; done
 make_arj five.arj V1.TXT V2.TXT V3.TXT V4.TXT V5.TXT
 

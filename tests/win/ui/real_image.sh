@@ -1,6 +1,8 @@
 #!/bin/sh
-# The real program from a real image: start-up copies the payload, the progress dialog unpacks
-# it on its first tick and the program ends with 0.
+# The real program from a real image: start-up copies the payload, the progress dialog runs
+# the extraction on its first tick (members out, the spent payload copy deleted, the data
+# folder made), the launch of the inner installer, absent from this payload, fails, and the
+# program ends with 0 with the work folder left in place.
 #   real_image.sh BUILD_TREE TEST_DATA SOURCE_TREE
 set -eu
 tree=$1
@@ -28,9 +30,20 @@ if [ -z "$found" ]; then
   exit 1
 fi
 listing=$(cd "$found" && ls | tr '\n' ' ')
-cmp "$found/KXDATA.ARJ" "$data/ui/small.arj"
+status=0
+for i in 1 2 3; do
+  if ! printf 'member %s\n' $i | cmp -s - "$found/M$i.TXT"; then
+    echo "M$i.TXT does not hold what was packed" >&2
+    status=1
+  fi
+done
+if [ ! -d "$found/VeloDat" ] || [ -n "$(ls -A "$found/VeloDat")" ]; then
+  echo "no empty data folder VeloDat" >&2
+  status=1
+fi
 rm -rf "$found"
-if [ "$listing" != "ARGSAVE.DAT KXDATA.ARJ M1.TXT M2.TXT M3.TXT " ]; then
+if [ "$listing" != "ARGSAVE.DAT M1.TXT M2.TXT M3.TXT VeloDat " ]; then
   echo "work folder holds: $listing" >&2
   exit 1
 fi
+exit $status
