@@ -70,7 +70,7 @@ bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs) {
   for (;;) {
     if (condition()) return true;
     if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(2);
+    Sleep(10);
   }
 }
 

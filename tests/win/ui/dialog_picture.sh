@@ -17,9 +17,9 @@ cd "$tree"
   </dev/null >/dev/null 2>&1 &
 host=$!
 
-# Wait until a third of the members are out, so the bar shows real progress.
+# Wait until a third of the 600 members are out, so the bar shows real progress.
 polls=0
-while [ "$(ls "$work" | wc -l)" -lt 700 ]; do
+while [ "$(ls "$work" | wc -l)" -lt 200 ]; do
   if ! kill -0 $host 2>/dev/null; then
     echo "the dialog ended before the picture" >&2
     exit 1

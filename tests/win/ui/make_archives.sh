@@ -45,10 +45,10 @@ make_arj longname.arj averyveryverylongname.txt
 
 printf 'this is not an archive at all\n' >"$out/notarj.bin"
 
-# Thousands of small members: slow enough to see and press Cancel while it runs.
+# Hundreds of small members: slow enough to see and press Cancel while it runs.
 mkdir many
 i=0
-while [ $i -lt 2000 ]; do
+while [ $i -lt 600 ]; do
   printf 'file %d\n' $i >"many/F$(printf %04d $i).TXT"
   i=$((i + 1))
 done
