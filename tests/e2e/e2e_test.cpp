@@ -84,28 +84,14 @@ class EndToEnd : public ::testing::Test {
   // with the child and may drive the dialog. Message boxes are read and dismissed.
   DWORD Run(const std::string &args, const std::function<void(Child &)> &watch = {}) {
     std::string t = temp_ + "\\";
-    Child child;
-    if (!Start(image_, args, {{"TEMP", t}, {"TMP", t}}, "", &child)) {
-      ADD_FAILURE() << "cannot start " << image_;
-      return STILL_ACTIVE;
-    }
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 120000) {
-      if (WaitForSingleObject(child.process, 5) == WAIT_OBJECT_0) break;
-      everVisible_ |= AnyVisibleWindow(child.pid);
-      if (watch) watch(child);
-      HWND box = WaitForWindow(child.pid, "#32770", "Installer", 0);
-      if (box && IsWindowVisible(box) && GetDlgItem(box, 0xFFFF)) {
-        char text[1024] = {};
-        GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof text);
-        boxes_.push_back(text);
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
-        for (int i = 0; i < 250 && IsWindow(box); ++i) Sleep(20);
-      }
-    }
-    DWORD code = WaitExit(child, 0);
-    if (code == STILL_ACTIVE) Kill(child);
+    std::vector<MessageBoxInfo> infos;
+    DWORD code = RunDismissingBoxes(image_, args, {{"TEMP", t}, {"TMP", t}}, &infos, 120000,
+                                    [&](Child &child) {
+                                      everVisible_ |= AnyVisibleWindow(child.pid);
+                                      if (watch) watch(child);
+                                    });
+    for (const MessageBoxInfo &box : infos) boxes_.push_back(box.text);
+    EXPECT_NE(code, static_cast<DWORD>(STILL_ACTIVE)) << "did not start or did not end";
     return code;
   }
 

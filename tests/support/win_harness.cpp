@@ -337,12 +337,14 @@ bool ReadAndDismissMessageBox(Child &child, MessageBoxInfo *info, DWORD timeoutM
 
 DWORD RunDismissingBoxes(const std::string &exe, const std::string &args,
                          const std::map<std::string, std::string> &env,
-                         std::vector<MessageBoxInfo> *boxes, DWORD timeoutMs) {
+                         std::vector<MessageBoxInfo> *boxes, DWORD timeoutMs,
+                         const std::function<void(Child &)> &onPoll) {
   Child child;
   if (!Start(exe, args, env, "", &child)) return STILL_ACTIVE;
   DWORD start = GetTickCount();
   while (GetTickCount() - start < timeoutMs) {
-    if (WaitForSingleObject(child.process, 20) == WAIT_OBJECT_0) break;
+    if (WaitForSingleObject(child.process, onPoll ? 5 : 20) == WAIT_OBJECT_0) break;
+    if (onPoll) onPoll(child);
     MessageBoxInfo info;
     HWND box = WaitForWindow(child.pid, "#32770", "Installer", 0);
     if (box && GetDlgItem(box, 0xFFFF) && ReadBox(box, &info)) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,9 +58,11 @@ struct MessageBoxInfo {
 bool ReadAndDismissMessageBox(Child &child, MessageBoxInfo *info, DWORD timeoutMs);
 
 // Runs the program to its end, dismissing every message box it shows on the way. Returns the
-// exit code (STILL_ACTIVE on time-out) and the boxes seen.
+// exit code (STILL_ACTIVE on time-out or when it cannot start) and the boxes seen. onPoll, when
+// given, is called with the running child at every poll (a few milliseconds apart).
 DWORD RunDismissingBoxes(const std::string &exe, const std::string &args,
                          const std::map<std::string, std::string> &env,
-                         std::vector<MessageBoxInfo> *boxes, DWORD timeoutMs = 30000);
+                         std::vector<MessageBoxInfo> *boxes, DWORD timeoutMs = 30000,
+                         const std::function<void(Child &)> &onPoll = {});
 
 }  // namespace kxtest
