@@ -67,9 +67,26 @@ KX_CLMUL_TARGET inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
   return _mm_xor_si128(_mm_xor_si128(lo, hi), next);
 }
 
+// Folds four 128-bit lanes into one, then the remaining whole 16-byte blocks, and finishes
+// the rest through the tables.
+KX_CLMUL_TARGET std::uint32_t FinishLanes(__m128i x0, __m128i x1, __m128i x2, __m128i x3,
+                                          const unsigned char *p, std::size_t n) {
+  const __m128i fold1 = _mm_set_epi64x(0x0ccaa009eLL, 0x1751997d0LL);
+  x0 = Fold(x0, fold1, x1);
+  x0 = Fold(x0, fold1, x2);
+  x0 = Fold(x0, fold1, x3);
+  while (n >= 16) {
+    x0 = Fold(x0, fold1, Load128(p));
+    p += 16;
+    n -= 16;
+  }
+  alignas(16) unsigned char rest[16];
+  _mm_store_si128(reinterpret_cast<__m128i *>(rest), x0);
+  return Crc32Tables(Crc32Tables(0, rest, 16), p, n);
+}
+
 KX_CLMUL_TARGET std::uint32_t Crc32Clmul(std::uint32_t crc, const unsigned char *p, std::size_t n) {
   const __m128i fold4 = _mm_set_epi64x(0x1c6e41596LL, 0x154442bd4LL);
-  const __m128i fold1 = _mm_set_epi64x(0x0ccaa009eLL, 0x1751997d0LL);
   __m128i x0 = _mm_xor_si128(Load128(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
   __m128i x1 = Load128(p + 16);
   __m128i x2 = Load128(p + 32);
@@ -84,17 +101,7 @@ KX_CLMUL_TARGET std::uint32_t Crc32Clmul(std::uint32_t crc, const unsigned char 
     p += 64;
     n -= 64;
   }
-  x0 = Fold(x0, fold1, x1);
-  x0 = Fold(x0, fold1, x2);
-  x0 = Fold(x0, fold1, x3);
-  while (n >= 16) {
-    x0 = Fold(x0, fold1, Load128(p));
-    p += 16;
-    n -= 16;
-  }
-  alignas(16) unsigned char rest[16];
-  _mm_store_si128(reinterpret_cast<__m128i *>(rest), x0);
-  return Crc32Tables(Crc32Tables(0, rest, 16), p, n);
+  return FinishLanes(x0, x1, x2, x3, p, n);
 }
 
 // With 512-bit carry-less multiplication one instruction folds all four lanes; the lanes
@@ -118,21 +125,10 @@ KX_VCLMUL_TARGET std::uint32_t Crc32VectorClmul(std::uint32_t crc, const unsigne
     p += 64;
     n -= 64;
   }
-  const __m128i fold1 = _mm_set_epi64x(0x0ccaa009eLL, 0x1751997d0LL);
   alignas(64) unsigned char lanes[64];
   _mm512_store_si512(lanes, x);
-  __m128i x0 = Load128(lanes);
-  x0 = Fold(x0, fold1, Load128(lanes + 16));
-  x0 = Fold(x0, fold1, Load128(lanes + 32));
-  x0 = Fold(x0, fold1, Load128(lanes + 48));
-  while (n >= 16) {
-    x0 = Fold(x0, fold1, Load128(p));
-    p += 16;
-    n -= 16;
-  }
-  alignas(16) unsigned char rest[16];
-  _mm_store_si128(reinterpret_cast<__m128i *>(rest), x0);
-  return Crc32Tables(Crc32Tables(0, rest, 16), p, n);
+  return FinishLanes(Load128(lanes), Load128(lanes + 16), Load128(lanes + 32), Load128(lanes + 48),
+                     p, n);
 }
 
 bool HasVectorClmul() {
