@@ -5,16 +5,10 @@
 #include "arj/arj.h"
 #include "arj/crc32.h"
 #include "arj/fast_decoder.h"
+#include "arj/member_name.h"
 
 namespace arj {
 namespace {
-
-bool IsSafeBareName(const char *name) {
-  if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
-    return false;
-  }
-  return std::strpbrk(name, "\\/:") == nullptr;
-}
 
 void CopyCut(char *destination, std::size_t capacity, const char *source) {
   std::size_t n = std::strlen(source);
@@ -258,7 +252,7 @@ short ArjEngine::ExtractCurrent(const char *output_path) {
     return ReportFailure(112);
   }
   if (header_.file_type > 1) return ReportFailure(113);
-  if (!IsSafeBareName(bare_name_)) return ReportFailure(115);
+  if (!IsSafeMemberName(bare_name_)) return ReportFailure(115);
 
   if (std::strlen(target) > kMaxOutputPath ||
       !output_.Create(target, header_.file_type == 1, header_.host_system == kHostUnix)) {

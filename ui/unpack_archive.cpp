@@ -8,17 +8,16 @@
 
 #include "app/text.h"
 #include "arj/arj.h"
+#include "arj/member_name.h"
 
 namespace {
 
 // A bare name is used only when it names a file directly inside the output folder. A name
 // that fills the whole buffer may have been cut by the engine, and a cut name would put the
 // member's data under a name nobody asked for: refuse it too.
-bool IsSafeBareName(const char *name) {
+bool IsUsableBareName(const char *name) {
   std::size_t n = ::strnlen(name, kBareNameCap);
-  if (n == 0 || n >= kBareNameCap - 1) return false;
-  if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
-  return std::strpbrk(name, "\\/:") == nullptr;
+  return n < kBareNameCap - 1 && arj::IsSafeMemberName(name);
 }
 
 }  // namespace
@@ -72,7 +71,8 @@ short UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
     bareName[kBareNameCap - 1] = '\0';
 
     char targetPath[kx::kPathCap] = {};
-    if (!IsSafeBareName(bareName) || !kx::JoinPath(targetPath, sizeof targetPath, folder, bareName))
+    if (!IsUsableBareName(bareName) ||
+        !kx::JoinPath(targetPath, sizeof targetPath, folder, bareName))
       return kUnpackFailed;
     // Fails when a file of that name exists; the existing file then stays as it was.
     MoveFileA(tempPath, targetPath);

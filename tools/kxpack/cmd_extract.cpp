@@ -17,7 +17,7 @@
 #include "tools/kxpack/arj_listing.h"
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/file_io.h"
-#include "tools/kxpack/member_name.h"
+#include "arj/member_name.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ int CmdExtract(int argc, char **argv) {
     char name[kxpack::kBareNameSize] = {};
     std::remove(temp.c_str());
     int code = arj_extract_member(archive.c_str(), i, temp.c_str(), name, sizeof name);
-    if (code == 0 && !kxpack::IsSafeMemberName(name)) code = 115;
+    if (code == 0 && !arj::IsSafeMemberName(name)) code = 115;
     if (code == 0) {
       std::string target = prefix + name;
       if (target.size() > kMaxOutputPath || !kxpack::RenameReplacing(temp, target)) code = 105;

@@ -277,13 +277,22 @@ TEST_F(ArjReader, MemberChecksAndTheirOrder) {
 }
 
 TEST_F(ArjReader, UnsafeBareNamesAreRefused) {
-  const char *unsafe[] = {"", ".", "..", "a\\b", "a/b", "c:x", "..\\..\\x"};
+  // Separators, and every name Windows would read as another file or a device.
+  const char *unsafe[] = {
+      "",    ".",  "..", "a\\b", "a/b", "c:x",  "..\\..\\x", "CON", "lpt1.txt", "Com9",   "nul .x",
+      "aux", "x.", "x ", "a*b",  "a?b", "a\"b", "a<b",       "a>b", "a|b",      "a\x01b", "a\x7f"};
   for (const char *name : unsafe) {
     Write(Archive({Stored(name, kHello)}));
     RemoveFile(out_);
     std::string bare;
     EXPECT_EQ(Extract(1, &bare), 115) << name;
     EXPECT_FALSE(FileExists(out_)) << name;
+  }
+  // Names that only look like devices or dots stay usable.
+  for (const char *name : {"CONFIG.SYS", "COM10", "LPT0", "x.y", ".hidden", "con$"}) {
+    Write(Archive({Stored(name, kHello)}));
+    RemoveFile(out_);
+    EXPECT_EQ(Extract(1), 0) << name;
   }
   // The name rule comes before the output file is opened.
   Write(Archive({Stored("a/b", kHello)}));
