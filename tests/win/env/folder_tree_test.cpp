@@ -250,7 +250,7 @@ class FolderTreeBestFit : public FolderTreeTest {
   void PlantFile(const std::wstring &name) {
     HANDLE f = CreateFileW((Wide(work_) + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, f);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f) << "error " << GetLastError();
     CloseHandle(f);
   }
   // The work folder's names as FindFirstFileA lists them.
