@@ -254,13 +254,7 @@ class TreeTest : public BuildTest {
       if (w.size() == 6) m.push_back({w[5], w[1]});
     return m;
   }
-  // The payload of the built image, cut out by its stamp.
-  std::string Payload() {
-    const std::string image = kxtest::ReadFile(output_);
-    kx::StampRecord s =
-        kx::DecodeStamp(reinterpret_cast<const unsigned char *>(image.data()) + kx::kStampOffset);
-    return image.substr(std::size_t(s.payloadOffset), std::size_t(s.payloadLength));
-  }
+  std::string Payload() { return kxtest::PayloadOf(kxtest::ReadFile(output_)); }
   void PutDeliveredLayout() {
     Put("STAGE.ARJ/stage.exe", kxtest::MakePe32(0x400));
     Put("STAGE.ARJ/KXDELTMP.EXE", kxtest::MakePe32());
@@ -334,7 +328,9 @@ TEST_F(TreeTest, RefusesFoldersAndNamesItCannotPack) {
   Put("CORE.ARJ/LPT1.DLL", "a");
   ExpectRefused(BuildTree(tree_), "not a safe file name");
   kxtest::Run({"/bin/rm", "-rf", tree_});
-  Put("CORE.ARJ/\xC3\xBC" "ber.txt", "a");
+  Put("CORE.ARJ/\xC3\xBC"
+      "ber.txt",
+      "a");
   ExpectRefused(BuildTree(tree_), "not plain ASCII");
   kxtest::Run({"/bin/rm", "-rf", tree_});
   Put("CORE.ARJ/a.txt", "a");

@@ -175,6 +175,12 @@ std::vector<MemberSpan> MemberSpans(const std::string &a) {
   return spans;
 }
 
+std::string PayloadOf(const std::string &image) {
+  if (image.size() < 0x28) return std::string();
+  const std::size_t offset = GetLe32(image, 0x20), length = GetLe32(image, 0x24);
+  return offset <= image.size() ? image.substr(offset, length) : std::string();
+}
+
 std::vector<std::vector<std::string>> Words(const std::string &text) {
   std::vector<std::vector<std::string>> lines;
   std::istringstream in(text);

@@ -48,6 +48,9 @@ struct MemberSpan {
 };
 std::vector<MemberSpan> MemberSpans(const std::string &archive);
 
+// The payload of a built image, cut out where its stamp says (offset at 0x20, length at 0x24).
+std::string PayloadOf(const std::string &image);
+
 // Splits output into lines and each line into whitespace-separated words.
 std::vector<std::vector<std::string>> Words(const std::string &text);
 
