@@ -1,6 +1,7 @@
 #include "tools/kxpack/archive_maker.h"
 
 #include "arjenc/archive_writer.h"
+#include "tools/kxpack/archive_check.h"
 #include "tools/kxpack/decimal_arg.h"
 #include "tools/kxpack/file_io.h"
 #include "tools/kxpack/member_names.h"
@@ -55,8 +56,10 @@ bool AddFile(const std::string &path, const std::string &name, const MakeOptions
   return true;
 }
 
-bool PackFolder(const std::string &dir, const std::string &archive_name, const MakeOptions &options,
-                arjenc::Bytes *archive, std::uint32_t *time, std::string *why);
+// depth: the level of the archive made, the payload being the first.
+bool PackFolder(const std::string &dir, const std::string &archive_name, int depth,
+                const MakeOptions &options, arjenc::Bytes *archive, std::uint32_t *time,
+                std::string *why);
 
 }  // namespace
 
@@ -104,13 +107,19 @@ bool PackFiles(const std::vector<std::string> &paths, const std::string &archive
 bool PackTree(const std::string &dir, const std::string &archive_name, const MakeOptions &options,
               arjenc::Bytes *archive, std::string *why) {
   std::uint32_t time = 0;
-  return PackFolder(dir, archive_name, options, archive, &time, why);
+  return PackFolder(dir, archive_name, 1, options, archive, &time, why);
 }
 
 namespace {
 
-bool PackFolder(const std::string &dir, const std::string &archive_name, const MakeOptions &options,
-                arjenc::Bytes *archive, std::uint32_t *time, std::string *why) {
+bool PackFolder(const std::string &dir, const std::string &archive_name, int depth,
+                const MakeOptions &options, arjenc::Bytes *archive, std::uint32_t *time,
+                std::string *why) {
+  // As deep as verify looks, and no deeper: a folder link back up the tree ends here too.
+  if (depth > kMaxNesting) {
+    *why = dir + ": archives nested more than " + std::to_string(kMaxNesting) + " levels deep";
+    return false;
+  }
   std::vector<std::string> entries;
   if (!ListFolder(dir, &entries)) {
     *why = "cannot list folder " + dir;
@@ -131,7 +140,7 @@ bool PackFolder(const std::string &dir, const std::string &archive_name, const M
       }
       arjenc::Bytes nested;
       std::uint32_t nestedTime = 0;
-      if (!PackFolder(path, name, options, &nested, &nestedTime, why)) return false;
+      if (!PackFolder(path, name, depth + 1, options, &nested, &nestedTime, why)) return false;
       if (!writer.Add(name, nested.data(), nested.size(), nestedTime, true)) {
         *why = path + ": the archive made from it is 2 GiB or more";
         return false;
