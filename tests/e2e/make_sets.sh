@@ -19,7 +19,7 @@ winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 mkdir -p "$root/logs"
 stamp="$root/.built"
 inputs=$( (cat "$doubles"/stage.exe "$doubles"/bnstub.dll "$doubles"/bnapi.dll "$kxpack" "$stub" \
-  "$0"; echo "$wanted") | md5sum | cut -c1-32)
+  "$tree/tests/hand_archive.exe" "$0"; echo "$wanted") | md5sum | cut -c1-32)
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$inputs" ] && exit 0
 
 # Deterministic filler files PREFIXnnn.DAT of a few hundred bytes to a few KiB, or of about
@@ -75,9 +75,11 @@ make_set() {
     local src="$dir/hostile"
     mv "$w/STAGE.ARJ/CORE.ARJ" "$src"
     echo "must stay inside" > "$src/evil.txt"
-    python3 "$here/arj_write.py" "$w/STAGE.ARJ/CORE.ARJ" \
-      'C01.DAT='"$src/C01.DAT" '..\..\ESCAPED.EXE='"$src/evil.txt" \
-      'C:\ESCAPED2.EXE='"$src/evil.txt" '@..\..\INSIDE.EXE='"$src/evil.txt"
+    "$here/../../cmake/wine-run" "$tree/tests/hand_archive.exe" \
+      "$(winpath "$w/STAGE.ARJ/CORE.ARJ")" 'C01.DAT='"$(winpath "$src/C01.DAT")" \
+      '..\..\ESCAPED.EXE='"$(winpath "$src/evil.txt")" \
+      'C:\ESCAPED2.EXE='"$(winpath "$src/evil.txt")" \
+      '@..\..\INSIDE.EXE='"$(winpath "$src/evil.txt")" >&2
   fi
 
   # BN.ARJ: the self-protection loader, its interface library, its control file.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/stamp.h"
+#include "arjenc/archive_writer.h"
 #include "tests/native/kxpack/pe_writer.h"
 #include "tests/native/kxpack/support.h"
 
@@ -18,21 +19,7 @@ using kxtest::RunResult;
 
 // A payload as small as an archive gets: a main header named KXDATA.ARJ and the end marker.
 std::string MinimalArchive() {
-  std::string basic(30, '\0');
-  basic[0] = 30;  // the name follows the fixed part
-  basic[1] = 11;
-  basic[2] = 1;
-  basic[6] = 2;  // main header type
-  basic += std::string("KXDATA.ARJ\0\0", 12);
-  std::string a("\x60\xEA", 2);
-  a += std::string(2, '\0');
-  kxtest::PutLe16(&a, 2, std::uint32_t(basic.size()));
-  a += basic;
-  a += std::string(4, '\0');
-  kxtest::PutLe32(&a, a.size() - 4, kxtest::Crc32(basic));
-  a += std::string("\0\0", 2);          // no extended headers
-  a += std::string("\x60\xEA\0\0", 4);  // end marker
-  return a;
+  return kxtest::ToString(arjenc::ArchiveWriter("KXDATA.ARJ", arjenc::PackOptions()).Finish());
 }
 
 class BuildTest : public ::testing::Test {
@@ -337,6 +324,12 @@ TEST_F(TreeTest, RefusesFoldersAndNamesItCannotPack) {
   ASSERT_EQ(symlink("/dev/null", (tree_ + "/CORE.ARJ/null").c_str()), 0);
   ExpectRefused(BuildTree(tree_), "neither a file nor a folder");
   ExpectRefused(BuildTree(dir_ + "/no-such-tree"), "no folder");
+  kxtest::Run({"/bin/rm", "-rf", tree_});
+  Put("A.ARJ/A.ARJ/A.ARJ/A.ARJ/A.ARJ/A.ARJ/A.ARJ/ok.txt", "eight levels, the payload first");
+  ASSERT_EQ(BuildTree(tree_).exitCode, 0);
+  kxtest::Run({"/bin/rm", "-f", output_});
+  ASSERT_EQ(symlink("..", (tree_ + "/A.ARJ/UP.ARJ").c_str()), 0);  // a loop
+  ExpectRefused(BuildTree(tree_), "nested more than 8 levels");
   ExpectRefused(Kxpack({"build", "--stub", stub_, "--tree", tree_, "--payload", payload_,
                         "--output", output_}),
                 "one of --payload and --tree");
