@@ -21,21 +21,9 @@ bool IsArchiveName(const std::string &name) {
   return true;
 }
 
-}  // namespace
-
-std::string BareName(const std::string &path) {
-#ifdef _WIN32
-  const std::size_t cut = path.find_last_of("/\\:");
-#else
-  const std::size_t cut = path.find_last_of('/');
-#endif
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-namespace {
-
-bool AddFile(const std::string &path, const std::string &name, const MakeOptions &options,
-             arjenc::ArchiveWriter *writer, std::string *why) {
+// store_only: stored whatever the method (archives in archives gain nothing from packing).
+bool AddFile(const std::string &path, const std::string &name, bool store_only,
+             const MakeOptions &options, arjenc::ArchiveWriter *writer, std::string *why) {
   std::string data;
   std::int64_t mtime = 0;
   switch (ReadInputFile(path, &data, &mtime)) {
@@ -49,7 +37,7 @@ bool AddFile(const std::string &path, const std::string &name, const MakeOptions
       return false;
   }
   if (!writer->Add(name, reinterpret_cast<const std::uint8_t *>(data.data()), data.size(),
-                   options.times.For(mtime), IsArchiveName(name))) {
+                   options.times.For(mtime), store_only)) {
     *why = "cannot pack " + path;
     return false;
   }
@@ -62,6 +50,15 @@ bool PackFolder(const std::string &dir, const std::string &archive_name, int dep
                 std::string *why);
 
 }  // namespace
+
+std::string BareName(const std::string &path) {
+#ifdef _WIN32
+  const std::size_t cut = path.find_last_of("/\\:");
+#else
+  const std::size_t cut = path.find_last_of('/');
+#endif
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
 
 bool ParseMethod(const char *text, arjenc::PackMethod *method) {
   unsigned long long v = 0;
@@ -98,7 +95,7 @@ bool PackFiles(const std::vector<std::string> &paths, const std::string &archive
       *why = path + ": " + *why;
       return false;
     }
-    if (!AddFile(path, BareName(path), options, &writer, why)) return false;
+    if (!AddFile(path, BareName(path), false, options, &writer, why)) return false;
   }
   *archive = writer.Finish();
   return true;
@@ -146,7 +143,7 @@ bool PackFolder(const std::string &dir, const std::string &archive_name, int dep
         return false;
       }
     } else if (IsRegularFile(path)) {
-      if (!AddFile(path, name, options, &writer, why)) return false;
+      if (!AddFile(path, name, IsArchiveName(name), options, &writer, why)) return false;
     } else {
       *why = path + ": neither a file nor a folder";
       return false;
