@@ -69,9 +69,16 @@ bool ReadFile(const std::string &path, std::string *data) {
 }
 
 InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t *mtime) {
+  // The 64-bit form: the 32-bit one fails outright on a file of 2 GiB or more.
+#ifdef _WIN32
+  struct _stat64 st;
+  if (_stat64(path.c_str(), &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG)
+    return InputRead::kUnreadable;
+#else
   struct stat st;
   if (stat(path.c_str(), &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG)
     return InputRead::kUnreadable;
+#endif
   std::FILE *f = std::fopen(path.c_str(), "rb");
   if (!f) return InputRead::kUnreadable;
   // The size of the open file, not of the name: the file may have been replaced meanwhile.
