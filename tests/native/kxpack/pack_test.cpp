@@ -204,6 +204,15 @@ TEST_F(PackFieldsTest, MemberTimesComeFromTheFiles) {
   const std::uint32_t dos = (19u << 25 | 12u << 21 | 31u << 16) | (23u << 11 | 59u << 5 | 29u);
   EXPECT_EQ(Headers(ReadFile(archive_)).at(1).time, dos);
   EXPECT_EQ(Headers(ReadFile(archive_)).at(0).time, dos) << "the main header: newest member";
+  // Moments the MS-DOS form cannot hold become its first and its last.
+  const std::uint32_t first = 1u << 21 | 1u << 16,
+                      last = (127u << 25 | 12u << 21 | 31u << 16) | (23u << 11 | 59u << 5 | 29u);
+  for (const auto &c : {std::make_pair("0", first), std::make_pair("7258118400", last)}) {
+    ScopedEnv epoch("SOURCE_DATE_EPOCH", c.first);  // 1970 and 2200
+    kxtest::Run({"/bin/rm", "-f", archive_});
+    ASSERT_EQ(Pack({path}).exitCode, 0);
+    EXPECT_EQ(Headers(ReadFile(archive_)).at(1).time, c.second) << c.first;
+  }
 }
 
 TEST_F(PackFieldsTest, RefusesNamesTheInstallerCouldNotUnpack) {
