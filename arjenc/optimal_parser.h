@@ -1,0 +1,41 @@
+// The parse for --best: for a stretch of input, the cheapest sequence of literals and
+// matches under a cost model taken from the codes of an earlier parse, found by a shortest
+// path over the positions; parsing again under the codes that parse gives, a few times,
+// brings the codes and the parse together.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "arjenc/cost_model.h"
+#include "arjenc/match_finder.h"
+#include "arjenc/token.h"
+
+namespace arjenc {
+
+class OptimalParser {
+ public:
+  OptimalParser(const std::uint8_t *data, std::size_t size, unsigned max_chain);
+
+  // Finds the matches for the next stretch of up to max_bytes of input (after the last
+  // stretch); returns how many bytes it holds, 0 at the end of the input.
+  std::size_t NextStretch(std::size_t max_bytes);
+
+  // The cheapest parse of the current stretch under the costs, replacing *tokens.
+  void Parse(const CostModel &costs, std::vector<Token> *tokens);
+
+ private:
+  const std::uint8_t *data_;
+  std::size_t size_;
+  unsigned max_chain_;
+  MatchFinder finder_;
+  std::size_t start_ = 0;
+  std::size_t length_ = 0;
+  // Matches of the stretch: those at its position i are matches_[first_[i]..first_[i+1]).
+  std::vector<Match> matches_;
+  std::vector<std::uint32_t> first_;
+  std::vector<std::uint32_t> price_;
+  std::vector<std::uint32_t> from_;  // the step that reaches each position: length, distance
+};
+
+}  // namespace arjenc
