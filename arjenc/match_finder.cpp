@@ -2,13 +2,29 @@
 
 namespace arjenc {
 
+namespace {
+
+// The bits of the smallest power of two at or above n, within [low, high].
+unsigned BitsFor(std::size_t n, unsigned low, unsigned high) {
+  unsigned bits = low;
+  while (bits < high && (std::size_t{1} << bits) < n) ++bits;
+  return bits;
+}
+
+}  // namespace
+
 MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance)
-    : data_(data),
-      size_(size),
-      max_distance_(max_distance),
-      head_(1u << kHashBits, 0),
-      prev_(kChainMask + 1, 0),
-      head3_(1u << kHash3Bits, 0) {}
+    : data_(data), size_(size), max_distance_(max_distance) {
+  const unsigned hash_bits = BitsFor(size, kMinHashBits, kHashBits);
+  hash_shift_ = 32 - hash_bits;
+  hash3_shift_ = 32 - (hash_bits - 1);
+  // Below the ring's size every position has a slot of its own.
+  const unsigned chain_bits = BitsFor(size, kMinHashBits, kChainBits);
+  chain_mask_ = (1u << chain_bits) - 1;
+  head_.assign(std::size_t{1} << hash_bits, 0);
+  head3_.assign(std::size_t{1} << (hash_bits - 1), 0);
+  prev_.assign(std::size_t{1} << chain_bits, 0);
+}
 
 // A match of three bytes at the nearest position filed under the same three-byte hash.
 Match MatchFinder::Nearest3(const std::uint8_t *scan, std::uint32_t here) const {
@@ -46,7 +62,7 @@ Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chai
         if (len >= nice) break;
       }
     }
-    cand = prev_[cand & kChainMask];
+    cand = prev_[cand & chain_mask_];
   }
   return best;
 }
@@ -75,7 +91,7 @@ unsigned MatchFinder::AllLongest(std::size_t pos, unsigned max_chain, Match *out
         if (len >= limit) break;
       }
     }
-    cand = prev_[cand & kChainMask];
+    cand = prev_[cand & chain_mask_];
   }
   return n;
 }

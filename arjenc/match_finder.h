@@ -46,7 +46,7 @@ class MatchFinder {
     if (pos + 4 > size_) return;
     const std::uint32_t h = Hash4(data_ + pos);
     const std::uint32_t tagged = static_cast<std::uint32_t>(pos) + kTagOffset;
-    prev_[tagged & kChainMask] = head_[h];
+    prev_[tagged & chain_mask_] = head_[h];
     head_[h] = tagged;
     head3_[Hash3(data_ + pos)] = tagged;
   }
@@ -71,28 +71,32 @@ class MatchFinder {
  private:
   Match Nearest3(const std::uint8_t *scan, std::uint32_t here) const;
 
+  // Tables for large inputs; small ones get smaller tables, cheaper to set up.
   static constexpr unsigned kHashBits = 15;
-  static constexpr unsigned kHash3Bits = 14;
-  static constexpr std::uint32_t kChainMask = 0x7FFF;  // a power of two above the window
+  static constexpr unsigned kMinHashBits = 10;
+  static constexpr unsigned kChainBits = 15;  // a power of two above the window
   // Positions are stored plus this offset, so an empty entry (0) is always out of reach.
   static constexpr std::uint32_t kTagOffset = 0x10000;
 
   // Chains link positions by their first four bytes; the nearest position with the same
   // first three is kept apart, so that three-byte matches are still found.
-  static std::uint32_t Hash4(const std::uint8_t *p) {
+  std::uint32_t Hash4(const std::uint8_t *p) const {
     std::uint32_t v;
     std::memcpy(&v, p, 4);
-    return (v * 0x9E3779B1u) >> (32 - kHashBits);
+    return (v * 0x9E3779B1u) >> hash_shift_;
   }
-  static std::uint32_t Hash3(const std::uint8_t *p) {
+  std::uint32_t Hash3(const std::uint8_t *p) const {
     std::uint32_t v;
     std::memcpy(&v, p, 4);
-    return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> (32 - kHash3Bits);
+    return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift_;
   }
 
   const std::uint8_t *data_;
   std::size_t size_;
   unsigned max_distance_;
+  unsigned hash_shift_;
+  unsigned hash3_shift_;
+  std::uint32_t chain_mask_;
   std::vector<std::uint32_t> head_;
   std::vector<std::uint32_t> prev_;
   std::vector<std::uint32_t> head3_;
