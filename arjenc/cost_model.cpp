@@ -29,7 +29,26 @@ void CostModel::FromCodes(const BlockCodes &codes) {
   }
 }
 
+void CostModel::AverageLiteral(const BlockCounts &counts) {
+  std::uint64_t count = 0;
+  std::uint64_t cost = 0;
+  for (unsigned i = 0; i < 256; ++i) {
+    count += counts.symbols[i];
+    cost += static_cast<std::uint64_t>(counts.symbols[i]) * symbol[i];
+  }
+  if (count) average_literal = static_cast<std::uint32_t>(cost / count);
+}
+
+void CostModel::Fast() {
+  fast = true;
+  for (unsigned i = 0; i < 256; ++i) symbol[i] = kFastLiteralBits * kCostScale;
+  for (unsigned len = kMinMatch; len <= kMaxMatch; ++len) {
+    symbol[len + kLengthSymbolBase] = FastLengthCode(len).count * kCostScale;
+  }
+}
+
 void CostModel::Initial() {
+  fast = false;
   for (unsigned i = 0; i < 256; ++i) symbol[i] = 8 * kCostScale;
   for (unsigned i = 256; i < kSymbolCount; ++i)
     symbol[i] = kCostScale * (i - 256 < 16 ? 6 + (i - 256) / 4 : 11);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "arjenc/fast_code.h"
 #include "arjenc/huffman_block.h"
 #include "arjenc/packed_form.h"
 
@@ -20,13 +21,24 @@ struct CostModel {
   void FromCodes(const BlockCodes &codes);
   // A first guess before any codes exist: plain bytes, short matches near by.
   void Initial();
+  // The fixed codes of method 4.
+  void Fast();
 
-  std::uint32_t MatchCost(unsigned length, unsigned distance) const {
+  std::uint32_t DistanceCost(unsigned distance) const {
     const unsigned position = distance - 1;
+    if (fast) return FastPositionCode(position).count * kCostScale;
     const unsigned c = PositionClass(position);
-    return symbol[length + kLengthSymbolBase] + position_class[c] +
-           (c > 1 ? c - 1 : 0) * kCostScale;
+    return position_class[c] + (c > 1 ? c - 1 : 0) * kCostScale;
   }
+  std::uint32_t MatchCost(unsigned length, unsigned distance) const {
+    return symbol[length + kLengthSymbolBase] + DistanceCost(distance);
+  }
+
+  // Sets average_literal from a block's counts.
+  void AverageLiteral(const BlockCounts &counts);
+
+  std::uint32_t average_literal = 8 * kCostScale;
+  bool fast = false;  // positions in method 4's code rather than by class
 };
 
 }  // namespace arjenc

@@ -1,13 +1,18 @@
 #include "arjenc/fast_packer.h"
 
 #include "arjenc/bit_writer.h"
+#include "arjenc/cost_model.h"
 #include "arjenc/fast_code.h"
-#include "arjenc/lazy_parser.h"
+#include "arjenc/optimal_parser.h"
 
 namespace arjenc {
 namespace {
 
-constexpr std::size_t kChunkTokens = 16384;
+constexpr std::size_t kStretch = 64 * 1024;
+constexpr unsigned kChain = 16;  // earlier positions searched per position
+constexpr unsigned kBestChain = 256;
+constexpr unsigned kTakeWhole = 64;  // matches this long are taken without a closer look
+constexpr unsigned kBestTakeWhole = 192;
 
 void WriteTokens(const Token *tokens, std::size_t n, BitWriter &out) {
   // A match takes at most 14 + 17 bits.
@@ -28,16 +33,16 @@ void WriteTokens(const Token *tokens, std::size_t n, BitWriter &out) {
 
 bool PackFast(const std::uint8_t *data, std::size_t size, bool best, std::size_t give_up,
               std::vector<std::uint8_t> *packed) {
-  (void)best;
   BitWriter out(packed);
-  LazyOptions options;
-  options.max_distance = kFastMaxDistance;
-  LazyParser parser(data, size, options);
+  // The codes are fixed, so one shortest-path parse is the cheapest for the matches found.
+  OptimalParser parser(data, size, kFastMaxDistance, best ? kBestChain : kChain,
+                       best ? kBestTakeWhole : kTakeWhole);
+  CostModel costs;
+  costs.Fast();
   std::vector<Token> tokens;
-  tokens.reserve(kChunkTokens);
-  while (parser.Parse(&tokens, kChunkTokens)) {
+  while (parser.NextStretch(kStretch) != 0) {
+    parser.Parse(costs, &tokens);
     WriteTokens(tokens.data(), tokens.size(), out);
-    tokens.clear();
     if (out.ByteCount() >= give_up) return false;
   }
   out.Finish();

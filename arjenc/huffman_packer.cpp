@@ -12,15 +12,16 @@
 namespace arjenc {
 namespace {
 
-// The default: lazy parsing, a block for every 16384 tokens, short matches weighed by the
+// The default: lazy parsing, a block for every 32768 tokens, short matches weighed by the
 // codes of the block before.
-constexpr std::size_t kLazyBlockTokens = 16384;
+constexpr std::size_t kLazyBlockTokens = 32768;
 
 // --best: stretches of 256 KiB parsed three times over, each time under the codes of the
 // parse before, searched up to 256 positions deep.
 constexpr std::size_t kBestStretch = 256 * 1024;
 constexpr int kBestPasses = 3;
 constexpr unsigned kBestChain = 256;
+constexpr unsigned kBestTakeWhole = 192;  // a match this long is taken without a closer look
 
 // Writes tokens as blocks of at most kMaxBlockSymbols, of equal size, each with its codes.
 void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
@@ -50,6 +51,7 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
     counts.Add(tokens.data(), tokens.size());
     const BlockCodes codes(counts);
     costs.FromCodes(codes);
+    costs.AverageLiteral(counts);
     WriteBlock(tokens.data(), tokens.size(), counts, codes, out);
     tokens.clear();
     if (out.ByteCount() >= give_up) return false;
@@ -61,7 +63,7 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
 bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
               std::vector<std::uint8_t> *packed) {
   BitWriter out(packed);
-  OptimalParser parser(data, size, kBestChain);
+  OptimalParser parser(data, size, kMaxDistance, kBestChain, kBestTakeWhole);
   CostModel costs;
   costs.Initial();
   std::vector<Token> tokens, best_tokens;

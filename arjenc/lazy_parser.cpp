@@ -12,7 +12,7 @@ LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOpt
     : data_(data), size_(size), options_(options), finder_(data, size, options.max_distance) {}
 
 Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
-  Match m = finder_.Longest(pos, at_least, chain, options_.nice_length);
+  Match m = finder_.Longest(pos, at_least, chain, options_.nice_length, costs_);
   finder_.Insert(pos);
   // A short far match can cost more than the literals it replaces.
   if (costs_ && m.length != 0 && m.length <= kWeighedLength) {
@@ -21,6 +21,12 @@ Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
     if (costs_->MatchCost(m.length, m.distance) >= literals) m.length = 0;
   }
   return m;
+}
+
+std::int64_t LazyParser::Savings(std::size_t pos, const Match &m) const {
+  std::int64_t literals = 0;
+  for (unsigned k = 0; k < m.length; ++k) literals += costs_->symbol[data_[pos + k]];
+  return literals - static_cast<std::int64_t>(costs_->MatchCost(m.length, m.distance));
 }
 
 bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens) {
@@ -38,7 +44,7 @@ bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens) {
       const unsigned chain =
           m.length >= options_.good_length ? options_.max_chain / 4 : options_.max_chain;
       const Match next = Search(pos_ + 1, m.length, chain);
-      if (next.length > m.length) {
+      if (next.length > m.length && (!costs_ || Savings(pos_ + 1, next) > Savings(pos_, m))) {
         tokens->push_back(LiteralToken(data_[pos_]));
         ++pos_;
         current_ = next;

@@ -1,5 +1,7 @@
 #include "arjenc/match_finder.h"
 
+#include <climits>
+
 namespace arjenc {
 
 namespace {
@@ -35,8 +37,14 @@ Match MatchFinder::Nearest3(const std::uint8_t *scan, std::uint32_t here) const 
   return Match{kMinMatch, here - cand};
 }
 
-Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chain,
-                           unsigned nice) const {
+std::int64_t MatchFinder::Saving(const CostModel *costs, const Match &m) {
+  if (!costs) return m.length;
+  return static_cast<std::int64_t>(m.length) * costs->average_literal -
+         static_cast<std::int64_t>(costs->MatchCost(m.length, m.distance));
+}
+
+Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
+                           const CostModel *costs) const {
   Match best;
   const unsigned limit = Limit(pos);
   if (limit < 4 || at_least >= limit) return best;
@@ -48,6 +56,8 @@ Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chai
     best = Nearest3(scan, here);
     if (best.length) best_len = kMinMatch;
   }
+  // With costs, a longer match further away must also save more than the nearer one.
+  std::int64_t best_saving = best.length ? Saving(costs, best) : INT64_MIN;
   if (nice > limit) nice = limit;
   std::uint32_t cand = head_[Hash4(scan)];
   while (cand >= oldest && max_chain-- != 0) {
@@ -57,8 +67,12 @@ Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chai
       const unsigned len = MatchLength(m, scan, limit);
       if (len > best_len) {
         best_len = len;
-        best.length = len;
-        best.distance = here - cand;
+        const Match found{len, here - cand};
+        const std::int64_t saving = Saving(costs, found);
+        if (saving > best_saving) {
+          best = found;
+          best_saving = saving;
+        }
         if (len >= nice) break;
       }
     }

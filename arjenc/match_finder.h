@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "arjenc/cost_model.h"
 #include "arjenc/packed_form.h"
 
 namespace arjenc {
@@ -56,7 +57,10 @@ class MatchFinder {
 
   // The longest match at pos longer than at_least (nearest among equals), walking at most
   // max_chain earlier positions and stopping at the first of nice bytes or more.
-  Match Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice) const;
+  // With costs, a longer match is preferred only where it saves more bits against
+  // literals of average cost.
+  Match Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
+                const CostModel *costs = nullptr) const;
 
   // Every match at pos that is longer than the ones nearer to it: lengths grow and
   // distances grow along the result. Returns how many were written to out (at most
@@ -69,6 +73,7 @@ class MatchFinder {
   }
 
  private:
+  static std::int64_t Saving(const CostModel *costs, const Match &m);
   Match Nearest3(const std::uint8_t *scan, std::uint32_t here) const;
 
   // Tables for large inputs; small ones get smaller tables, cheaper to set up.

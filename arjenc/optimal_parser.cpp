@@ -5,14 +5,17 @@
 namespace arjenc {
 namespace {
 
-// A match this long is taken as it is: the positions it covers get no matches of their own.
-constexpr unsigned kTakeWhole = 192;
 constexpr std::uint32_t kUnreached = 0xFFFFFFFFu;
 
 }  // namespace
 
-OptimalParser::OptimalParser(const std::uint8_t *data, std::size_t size, unsigned max_chain)
-    : data_(data), size_(size), max_chain_(max_chain), finder_(data, size, kMaxDistance) {}
+OptimalParser::OptimalParser(const std::uint8_t *data, std::size_t size, unsigned max_distance,
+                             unsigned max_chain, unsigned take_whole)
+    : data_(data),
+      size_(size),
+      max_chain_(max_chain),
+      take_whole_(take_whole),
+      finder_(data, size, max_distance) {}
 
 std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
   start_ += length_;
@@ -38,7 +41,7 @@ std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
     matches_.insert(matches_.end(), found, found + kept);
     finder_.Insert(pos);
     ++i;
-    if (kept != 0 && found[kept - 1].length >= kTakeWhole) {
+    if (kept != 0 && found[kept - 1].length >= take_whole_) {
       const unsigned skip = found[kept - 1].length - 1;
       for (unsigned k = 0; k < skip; ++k, ++i) {
         first_[i] = static_cast<std::uint32_t>(matches_.size());
@@ -52,37 +55,37 @@ std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
 
 void OptimalParser::Parse(const CostModel &costs, std::vector<Token> *tokens) {
   const std::size_t n = length_;
-  price_.assign(n + 1, kUnreached);
-  from_.assign(n + 1, 0);
-  price_[0] = 0;
+  // Plain pointers in the hot loop: stores through them cannot be taken to change the
+  // vectors' own fields.
+  node_.resize(n + 1);
+  Node *const node = node_.data();
+  for (std::size_t i = 0; i <= n; ++i) node[i].price = kUnreached;
+  node[0].price = 0;
   const std::uint8_t *const bytes = data_ + start_;
+  const std::uint32_t *const first = first_.data();
+  const Match *const matches = matches_.data();
+  const std::uint32_t *const literal = costs.symbol;
+  const std::uint32_t *const sym = costs.symbol + kLengthSymbolBase;
   for (std::size_t i = 0; i < n; ++i) {
-    const std::uint32_t here = price_[i];
-    const std::uint32_t lit = here + costs.symbol[bytes[i]];
-    if (lit < price_[i + 1]) {
-      price_[i + 1] = lit;
-      from_[i + 1] = 1;
-    }
+    const std::uint32_t here = node[i].price;
+    const std::uint32_t lit = here + literal[bytes[i]];
+    if (lit < node[i + 1].price) node[i + 1] = Node{lit, 1};
     unsigned len = kMinMatch;
-    for (std::uint32_t k = first_[i]; k < first_[i + 1]; ++k) {
-      const Match m = matches_[k];
-      const unsigned position = m.distance - 1;
-      const unsigned c = PositionClass(position);
-      const std::uint32_t base = here + costs.position_class[c] + (c > 1 ? c - 1 : 0) * kCostScale;
-      const std::uint32_t *const sym = costs.symbol + kLengthSymbolBase;
+    Node *const ahead = node + i;
+    for (std::uint32_t k = first[i], end = first[i + 1]; k < end; ++k) {
+      const Match m = matches[k];
+      const std::uint32_t base = here + costs.DistanceCost(m.distance);
+      const std::uint32_t step = m.distance << 9;
       for (; len <= m.length; ++len) {
         const std::uint32_t p = base + sym[len];
-        if (p < price_[i + len]) {
-          price_[i + len] = p;
-          from_[i + len] = len | m.distance << 9;
-        }
+        if (p < ahead[len].price) ahead[len] = Node{p, len | step};
       }
     }
   }
   // Walk back from the end, then turn the steps around.
   tokens->clear();
   for (std::size_t i = n; i > 0;) {
-    const std::uint32_t step = from_[i];
+    const std::uint32_t step = node[i].from;
     const unsigned len = step & 0x1FFu;
     if (len == 1) {
       tokens->push_back(LiteralToken(bytes[i - 1]));
