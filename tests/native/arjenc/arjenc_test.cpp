@@ -72,7 +72,7 @@ struct Packer {
     return "method " + std::to_string(method) + (best ? " best" : " default");
   }
 };
-const Packer kPackers[] = {{kHuffman, false}, {kHuffman, true}, {kFast, false}};
+const Packer kPackers[] = {{kHuffman, false}, {kHuffman, true}, {kFast, false}, {kFast, true}};
 
 // The packed form even where it is not smaller than the input.
 Bytes ForcePack(const Packer &p, const Bytes &data) {
