@@ -62,10 +62,17 @@ std::string Header(std::uint8_t fileType, std::uint32_t size, std::uint32_t crc,
 }  // namespace
 
 std::string StoredArchive(const std::string &memberName, const std::string &bytes) {
+  return StoredArchive({{memberName, bytes}});
+}
+
+std::string StoredArchive(const std::vector<std::pair<std::string, std::string>> &members) {
   std::string archive = Header(2, 0, 0, "PAYLOAD.ARJ");
-  archive += Header(0, static_cast<std::uint32_t>(bytes.size()),
-                    arj::Crc32(bytes.data(), bytes.size()), memberName);
-  archive += bytes;
+  for (const auto &member : members) {
+    const std::string &bytes = member.second;
+    archive += Header(0, static_cast<std::uint32_t>(bytes.size()),
+                      arj::Crc32(bytes.data(), bytes.size()), member.first);
+    archive += bytes;
+  }
   archive += std::string("\x60\xEA\0\0", 4);
   return archive;
 }
