@@ -6,6 +6,18 @@
 
 namespace kxtest {
 
+namespace {
+
+std::wstring Widen(const std::string &text, UINT codePage) {
+  int n = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring out(n > 0 ? n : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(codePage, 0, text.c_str(), -1, &out[0], n);
+  out.resize(out.size() - 1);
+  return out;
+}
+
+}  // namespace
+
 std::string WinePath(const std::string &unixPath) {
   std::string p = "Z:" + unixPath;
   std::replace(p.begin(), p.end(), '/', '\\');
@@ -79,35 +91,42 @@ std::vector<std::string> ListDir(const std::string &folder) {
   return names;
 }
 
-void RemoveTree(const std::string &folder) {
-  DWORD a = GetFileAttributesA(folder.c_str());
+namespace {
+
+// Wide throughout, so that names outside the code page go too.
+void RemoveTreeW(const std::wstring &path) {
+  DWORD a = GetFileAttributesW(path.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return;
   if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
-    if (!RemoveDirectoryA(folder.c_str())) DeleteFileA(folder.c_str());
+    if (!RemoveDirectoryW(path.c_str())) DeleteFileW(path.c_str());
     return;
   }
   if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(folder.c_str());
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
     return;
   }
-  for (const std::string &name : ListDir(folder)) RemoveTree(folder + "\\" + name);
-  RemoveDirectoryA(folder.c_str());
+  WIN32_FIND_DATAW e;
+  HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &e);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      if (lstrcmpW(e.cFileName, L".") && lstrcmpW(e.cFileName, L".."))
+        RemoveTreeW(path + L"\\" + e.cFileName);
+    } while (FindNextFileW(h, &e));
+    FindClose(h);
+  }
+  RemoveDirectoryW(path.c_str());
 }
+
+}  // namespace
+
+void RemoveTree(const std::string &folder) { RemoveTreeW(Widen(folder, CP_ACP)); }
 
 Child::~Child() {
   if (process) CloseHandle(process);
 }
 
 namespace {
-
-std::wstring Widen(const std::string &text, UINT codePage) {
-  int n = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring out(n > 0 ? n : 1, L'\0');
-  if (n > 0) MultiByteToWideChar(codePage, 0, text.c_str(), -1, &out[0], n);
-  out.resize(out.size() - 1);
-  return out;
-}
 
 // The current environment with some variables replaced (their values in UTF-8), as a sorted
 // wide block: a TEMP outside the code page reaches the child unmapped.
