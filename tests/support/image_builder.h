@@ -16,7 +16,8 @@ std::string ProgramPath();
 // Deterministic payload bytes of the given length.
 std::string PayloadBytes(std::size_t length, unsigned seed = 1);
 
-// An ARJ archive holding one stored member: a payload whose unpacking shows the copy was exact.
+// An ARJ archive holding one stored member, made by the encoder library: a payload whose
+// unpacking shows the copy was exact.
 std::string StoredArchive(const std::string &memberName, const std::string &bytes);
 // The same with several stored members, in order: {name, bytes}.
 std::string StoredArchive(const std::vector<std::pair<std::string, std::string>> &members);
