@@ -1,6 +1,6 @@
 // libFuzzer harness over the payload stamp: the input is the start of an image. The stamp read
 // from the file must be the 13 bytes at its offset (zero where the file is short), and
-// encoding a decoded stamp must give back the same bytes.
+// encoding a decoded stamp must give back the same bytes; a payload fits only inside the file.
 #include <unistd.h>
 
 #include <cstddef>
@@ -50,5 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       decoded.silent != read.silent || decoded.requiredMB != read.requiredMB)
     std::abort();
   if (read.silent < -128 || read.silent > 127) std::abort();
+  // A payload fits only wholly inside the image, with no overflow in the sum.
+  const std::int64_t length = static_cast<std::int64_t>(size);
+  const bool fits = read.payloadOffset >= 0 && read.payloadLength >= 0 &&
+                    std::int64_t(read.payloadOffset) + read.payloadLength <= length;
+  if (kx::PayloadFits(read, length) != fits) std::abort();
   return 0;
 }
