@@ -56,6 +56,13 @@ bool ToComponentFolder(const char *workDir, wchar_t *out, int cap) {
   return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, folder, -1, out, cap) > 0;
 }
 
+HMODULE LoadWithSearchFlags(const char *path) {
+  return LoadLibraryExA(path, nullptr,
+                        LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+StubLoaderFn g_loadWithSearchFlags = LoadWithSearchFlags;
+
 // Loads bnstub.dll by its full path in the work folder. Its dependencies are looked for next
 // to it and in the system folder only, never in the current folder or along PATH.
 bool LoadStub(const char *workDir, Bastion *b, int *error) {
@@ -65,8 +72,12 @@ bool LoadStub(const char *workDir, Bastion *b, int *error) {
     *error = ERROR_BAD_PATHNAME;
     return false;
   }
-  b->stub = LoadLibraryExA(path, nullptr,
-                           LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  b->stub = g_loadWithSearchFlags(path);
+  // Systems without the search flags refuse them outright: the full path with the altered
+  // search order still looks for the dependencies beside the library first.
+  if (!b->stub && GetLastError() == ERROR_INVALID_PARAMETER) {
+    b->stub = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
   if (!b->stub) {
     *error = LastError();
     return false;
@@ -144,6 +155,12 @@ bool Record(int *error, Call call) {
 }
 
 }  // namespace
+
+StubLoaderFn SetStubLoaderForTesting(StubLoaderFn loader) {
+  StubLoaderFn previous = g_loadWithSearchFlags;
+  g_loadWithSearchFlags = loader ? loader : LoadWithSearchFlags;
+  return previous;
+}
 
 bool SetUpProtection(const char *workDir, unsigned char silent, int *errorOut) {
   int ignored = 0;

@@ -63,6 +63,9 @@ BOOL HideDialogWindow(HWND window) {
   return TRUE;
 }
 
+// Fresh names tried for the cleaner's copy before giving up: each is ours unless planted.
+constexpr unsigned kFreshNameAttempts = 16;
+
 int CopyCleanerToParent(const char *folder) {
   if (!folder || !*folder) return 0;
   char source[kPathCap] = {};
@@ -79,11 +82,23 @@ int CopyCleanerToParent(const char *folder) {
   if (!AppendText(target, kCleanerFileName)) return 0;
 
   // The temporary folder is writable by every process of the user, and we run elevated: a
-  // copy written over whatever is there would follow a link planted under that name to any
-  // file of the system. The name is removed first (a link goes, not its target) and the copy
-  // made as a new file, which fails rather than follows anything planted in between.
-  DeleteFileA(target);
-  return CopyFileA(source, target, TRUE) ? 1 : 0;
+  // copy written over whatever is there would follow a link planted under that name. So the
+  // copy is made as a new file under a fresh name beside the target, then moved over the
+  // target, which replaces a planted link rather than following it. Without a source nothing
+  // is touched: an existing cleaner is never removed for nothing.
+  if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) return 0;
+  char fresh[kPathCap] = {};
+  bool copied = false;
+  for (unsigned attempt = 0; attempt < kFreshNameAttempts && !copied; ++attempt) {
+    char suffix[32];
+    wsprintfA(suffix, ".%lu.%u.tmp", GetCurrentProcessId(), attempt);
+    if (!JoinPath(fresh, sizeof fresh, target, suffix)) return 0;
+    copied = CopyFileA(source, fresh, TRUE) != 0;  // fails on any name already there
+  }
+  if (!copied) return 0;
+  if (MoveFileExA(fresh, target, MOVEFILE_REPLACE_EXISTING)) return 1;
+  DeleteFileA(fresh);
+  return 0;
 }
 
 }  // namespace kx

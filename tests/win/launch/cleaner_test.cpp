@@ -32,6 +32,24 @@ TEST(CopyCleaner, MissingSourceCopiesNothing) {
   std::string work = FreshFolder("cleaner\\nosource\\KX0102.ins");
   EXPECT_EQ(kx::CopyCleanerToParent(work.c_str()), 0);
   EXPECT_FALSE(Exists(parent + "KXDELTMP.EXE"));
+  // A cleaner another run left there stays when this run has none to put in its place.
+  WriteText(parent + "KXDELTMP.EXE", "a cleaner from an earlier run");
+  EXPECT_EQ(kx::CopyCleanerToParent(work.c_str()), 0);
+  EXPECT_EQ(ReadText(parent + "KXDELTMP.EXE"), "a cleaner from an earlier run");
+}
+
+TEST(CopyCleaner, PlantedNamesBesideTheTargetAreNeverWrittenThrough) {
+  std::string parent = FreshFolder("cleaner\\planted");
+  std::string work = FreshFolder("cleaner\\planted\\KX0103.ins");
+  WriteText(work + "KXDELTMP.EXE", "new cleaner");
+  // Whatever sits at the first fresh names is somebody else's: it is passed over, unchanged.
+  const std::string fresh = parent + "KXDELTMP.EXE." + std::to_string(GetCurrentProcessId());
+  WriteText(fresh + ".0.tmp", "planted");
+  ASSERT_TRUE(CreateDirectoryA((fresh + ".1.tmp").c_str(), nullptr));
+  EXPECT_EQ(kx::CopyCleanerToParent(work.c_str()), 1);
+  EXPECT_EQ(ReadText(parent + "KXDELTMP.EXE"), "new cleaner");
+  EXPECT_EQ(ReadText(fresh + ".0.tmp"), "planted");
+  EXPECT_FALSE(Exists(fresh + ".2.tmp")) << "the copy's own name is moved, not left behind";
 }
 
 TEST(CopyCleaner, FolderWithoutBackslashBeforeItsLastCharacterCopiesNothing) {

@@ -175,6 +175,36 @@ TEST_F(SetUpProtectionTest, LoaderFindsItsDependenciesInTheWorkFolder) {
   EXPECT_EQ(error, ERROR_MOD_NOT_FOUND);
 }
 
+// A system that does not know the search flags refuses them with ERROR_INVALID_PARAMETER.
+HMODULE RefuseSearchFlags(const char *) {
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return nullptr;
+}
+HMODULE FailOtherwise(const char *) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return nullptr;
+}
+
+TEST_F(SetUpProtectionTest, LoaderFallsBackWhereTheSearchFlagsAreUnknown) {
+  MakeWorkFolder("installed=1\n");
+  InstallPartial("protection_stub_dependent.dll", "bnstub.dll");
+  InstallPartial("protection_dependency.dll", "protection_dependency.dll");
+  StubLoaderFn previous = SetStubLoaderForTesting(RefuseSearchFlags);
+  int error = -1;
+  bool result = SetUpProtection(work_.c_str(), 0, &error);
+  SetStubLoaderForTesting(previous);
+  EXPECT_TRUE(result) << "the set-up must still run, and so must its refusal";
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(Log().front(), "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll");
+
+  // Any other failure of the flagged load is final: no second try without the flags.
+  previous = SetStubLoaderForTesting(FailOtherwise);
+  result = SetUpProtection(work_.c_str(), 0, &error);
+  SetStubLoaderForTesting(previous);
+  EXPECT_FALSE(result);
+  EXPECT_EQ(error, ERROR_ACCESS_DENIED);
+}
+
 TEST_F(SetUpProtectionTest, MissingInterfaceLibraryGivesFalse) {
   MakeWorkFolder("installed=1\n");
   DeleteFileA((work_ + "bnapi.dll").c_str());
