@@ -3,9 +3,17 @@
 namespace arj {
 namespace {
 
+// Bits a step takes at most: a literal; a length (seven 1-bits, seven more); a position
+// (four 1-bits, thirteen more).
+constexpr unsigned kLiteralBits = 9;
+constexpr unsigned kMaxLengthBits = 14;
+constexpr unsigned kMaxPositionBits = 17;
+// Literals one refill surely holds: 6 with a 64-bit word, 2 with a 32-bit one.
+constexpr unsigned kLiteralsPerRefill = kRefillBits / kLiteralBits;
+
 // Leading 1-bits of the upcoming bits, at most limit.
-inline unsigned LeadingOnes(std::uint64_t bits, unsigned limit) {
-  const unsigned n = static_cast<unsigned>(__builtin_clzll(~bits | 1u));
+inline unsigned LeadingOnes(BitWord bits, unsigned limit) {
+  const unsigned n = LeadingZeros(~bits | 1u);
   return n < limit ? n : limit;
 }
 
@@ -22,21 +30,20 @@ int UnpackFast(BitInput &input, SlidingWindow &window, MemberOutput &output,
       const unsigned k = LeadingOnes(s.bits, 7);
       if (k == 0) {
         // A literal costs 9 bits; a refill holds enough for several in a row.
-        base[pos++] = static_cast<std::uint8_t>(s.bits >> 55);
-        SkipBits(s, 9);
-        if ((s.bits >> 63) == 0 && pos < stop) {
-          base[pos++] = static_cast<std::uint8_t>(s.bits >> 55);
-          SkipBits(s, 9);
-          if ((s.bits >> 63) == 0 && pos < stop) {
-            base[pos++] = static_cast<std::uint8_t>(s.bits >> 55);
-            SkipBits(s, 9);
-          }
+        base[pos++] = static_cast<std::uint8_t>(s.bits >> (kWordBits - kLiteralBits));
+        SkipBits(s, kLiteralBits);
+        for (unsigned i = 1;
+             i < kLiteralsPerRefill && (s.bits >> (kWordBits - 1)) == 0 && pos < stop; ++i) {
+          base[pos++] = static_cast<std::uint8_t>(s.bits >> (kWordBits - kLiteralBits));
+          SkipBits(s, kLiteralBits);
         }
         continue;
       }
       SkipBits(s, k < 7 ? k + 1 : 7);
       const std::size_t length = (1u << k) - 1 + PeekBits(s, k) + 2;
       SkipBits(s, k);
+      // With a 64-bit word the refill above covers the position too.
+      if (kRefillBits < kMaxLengthBits + kMaxPositionBits) s = input.Refill(s);
       // Position code: up to four 1-bits closed by a 0-bit (none after the fourth).
       const unsigned m = LeadingOnes(s.bits, 4);
       SkipBits(s, m < 4 ? m + 1 : 4);
