@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "arj/cpu_features.h"
+
 namespace arj {
 namespace {
 
@@ -146,8 +148,11 @@ class BlockHeadReader {
 // Decodes symbols while pos < stop. The reader's state and the block counter are copied
 // into plain locals so the compiler keeps them in registers: byte stores to the window
 // cannot alias locals whose address is never taken.
-int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
-              std::uint8_t *const base, std::size_t &pos_ref, const std::size_t stop) {
+__attribute__((always_inline)) inline int DecodeRunBody(HuffmanTables &tables, BitInput &input,
+                                                        std::uint32_t &block_left,
+                                                        std::uint8_t *const base,
+                                                        std::size_t &pos_ref,
+                                                        const std::size_t stop) {
   // One pointer reaches both lookups (fewer registers for the hot loop).
   const HuffmanTables *const t = &tables;
   BitState s = input.state;
@@ -254,11 +259,31 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
   return rc;
 }
 
+int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left, std::uint8_t *base,
+              std::size_t &pos, std::size_t stop) {
+  return DecodeRunBody(tables, input, block_left, base, pos, stop);
+}
+
+#ifdef KX_SSE2_LOOPS
+KX_TARGET_SSE2 int DecodeRunSse2(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
+                                 std::uint8_t *base, std::size_t &pos, std::size_t stop) {
+  return DecodeRunBody(tables, input, block_left, base, pos, stop);
+}
+#endif
+
 }  // namespace
 
 int UnpackHuffman(HuffmanTables &tables, BitInput &input, SlidingWindow &window,
                   MemberOutput &output, std::int32_t unpacked_size) {
   std::uint32_t block_left = 0;
+#ifdef KX_SSE2_LOOPS
+  if (ChosenLoopForm() == LoopForm::kSse2) {
+    return window.Run(output, unpacked_size,
+                      [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
+                        return DecodeRunSse2(tables, input, block_left, base, pos, stop);
+                      });
+  }
+#endif
   return window.Run(output, unpacked_size,
                     [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
                       return DecodeRun(tables, input, block_left, base, pos, stop);
