@@ -34,7 +34,6 @@ CInstallerApp &TheApp();
 extern DWORD g_dwProcessExitCode;
 
 // Start-up helpers (exposed for the tests).
-BOOL CopyPayload(const char *imagePath, const char *workDir, int payloadOffset, int payloadLength);
 BOOL HasEnoughFreeSpace(const char *tempPath, int requiredMB);
 
 // Runs the progress dialog modally over the work folder (workDir ends in a backslash).

@@ -1,21 +1,25 @@
 #!/bin/bash
-# Builds the installation sets of the end-to-end tests with the arj archiver, shaped like the
-# delivered one: KXDATA.ARJ holds STAGE.ARJ and BN.ARJ stored and VELODAT.ARJ packed;
-# STAGE.ARJ holds stage.exe, KXDELTMP.EXE and CORE.ARJ; BN.ARJ holds the self-protection
-# doubles. Every set is a folder OUTROOT/<name>/ with its KXDATA.ARJ.
-#   make_sets.sh DOUBLES_DIR OUTROOT [SET...]   (default: every set the tests use)
+# Builds the installation sets of the end-to-end tests with kxpack (the tree's kxpack.exe,
+# under Wine), shaped like the delivered one. Each set is laid out as a folder tree,
+# OUTROOT/<name>/tree/: STAGE.ARJ/ (stage.exe, KXDELTMP.EXE, CORE.ARJ/), BN.ARJ/ (the
+# self-protection doubles) and VeloDat.ARJ/; `kxpack build --tree` makes the image
+# OUTROOT/<name>/setup.exe from it, and its payload is cut out as OUTROOT/<name>/KXDATA.ARJ.
+#   make_sets.sh BUILD_TREE OUTROOT [SET...]   (default: every set the tests use)
 set -euo pipefail
-doubles=$1
+tree=$1
 root=$2
 shift 2
 wanted=${*:-normal refusal only_bn hostile cancel}
 here=$(cd "$(dirname "$0")" && pwd)
+doubles=$tree/doubles
+kxpack=$tree/tools/kxpack.exe
+stub=$tree/app/kxunpack.exe
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 mkdir -p "$root/logs"
 stamp="$root/.built"
-inputs=$( (cat "$doubles"/stage.exe "$doubles"/bnstub.dll "$doubles"/bnapi.dll "$0"; echo "$wanted") |
-  md5sum | cut -c1-32)
+inputs=$( (cat "$doubles"/stage.exe "$doubles"/bnstub.dll "$doubles"/bnapi.dll "$kxpack" "$stub" \
+  "$tree/tests/hand_archive.exe" "$0"; echo "$wanted") | md5sum | cut -c1-32)
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$inputs" ] && exit 0
 
 # Deterministic filler files PREFIXnnn.DAT of a few hundred bytes to a few KiB, or of about
@@ -60,58 +64,50 @@ make_set() {
   done
   local dir="$root/$name" w
   rm -rf "$dir"
-  mkdir -p "$dir"/{core,bn,velo,stage,outer}
-  w="$dir"
+  w="$dir/tree"
+  mkdir -p "$w"/{STAGE.ARJ/CORE.ARJ,BN.ARJ,VeloDat.ARJ}
 
-  # CORE.ARJ: product files, mixed methods; its last members are also members of BN.ARJ.
-  filler "$w/core" C "$core" $size
-  cp "$doubles/bnstub.dll" "$doubles/bnapi.dll" "$w/core/"
-  (cd "$w/core" &&
-    ls C*.DAT | awk 'NR % 2 == 1' | xargs arj a -y -e -m1 CORE.ARJ >/dev/null &&
-    ls C*.DAT | awk 'NR % 2 == 0' | xargs arj a -y -e -m4 CORE.ARJ >/dev/null &&
-    arj a -y -e -m0 CORE.ARJ bnstub.dll bnapi.dll >/dev/null)
+  # CORE.ARJ: product files; the self-protection doubles are also members of BN.ARJ.
+  filler "$w/STAGE.ARJ/CORE.ARJ" C "$core" $size
+  cp "$doubles/bnstub.dll" "$doubles/bnapi.dll" "$w/STAGE.ARJ/CORE.ARJ/"
   if [ "$hostile" = 1 ]; then
-    echo "must stay inside" > "$w/core/evil.txt"
-    python3 "$here/arj_write.py" "$w/core/CORE.ARJ" \
-      'C01.DAT='"$w/core/C01.DAT" '..\..\ESCAPED.EXE='"$w/core/evil.txt" \
-      'C:\ESCAPED2.EXE='"$w/core/evil.txt" '@..\..\INSIDE.EXE='"$w/core/evil.txt"
+    # A hand-made CORE.ARJ in place of the folder: names no archiver would store.
+    local src="$dir/hostile"
+    mv "$w/STAGE.ARJ/CORE.ARJ" "$src"
+    echo "must stay inside" > "$src/evil.txt"
+    "$here/../../cmake/wine-run" "$tree/tests/hand_archive.exe" \
+      "$(winpath "$w/STAGE.ARJ/CORE.ARJ")" 'C01.DAT='"$(winpath "$src/C01.DAT")" \
+      '..\..\ESCAPED.EXE='"$(winpath "$src/evil.txt")" \
+      'C:\ESCAPED2.EXE='"$(winpath "$src/evil.txt")" \
+      '@..\..\INSIDE.EXE='"$(winpath "$src/evil.txt")" >&2
   fi
 
   # BN.ARJ: the self-protection loader, its interface library, its control file.
-  cp "$doubles/bnstub.dll" "$doubles/bnapi.dll" "$w/bn/"
-  printf '%s\n' "log=$(winpath "$root/logs/$name.log")" > "$w/bn/bn_control.txt"
-  [ -n "$control" ] && printf '%b\n' "$control" >> "$w/bn/bn_control.txt"
-  filler "$w/bn" B "$bn"
-  (cd "$w/bn" && arj a -y -e -m1 BN.ARJ bnstub.dll bnapi.dll bn_control.txt B*.DAT >/dev/null)
+  cp "$doubles/bnstub.dll" "$doubles/bnapi.dll" "$w/BN.ARJ/"
+  printf '%s\n' "log=$(winpath "$root/logs/$name.log")" > "$w/BN.ARJ/bn_control.txt"
+  [ -n "$control" ] && printf '%b\n' "$control" >> "$w/BN.ARJ/bn_control.txt"
+  filler "$w/BN.ARJ" B "$bn"
 
-  # VELODAT.ARJ: data files.
-  filler "$w/velo" V "$velo" $size
-  (cd "$w/velo" && arj a -y -e -m1 VELODAT.ARJ V*.DAT >/dev/null)
+  # VeloDat.ARJ: data files.
+  filler "$w/VeloDat.ARJ" V "$velo" $size
 
   # STAGE.ARJ: the inner installer, the cleaner and the product archive.
-  cp "$doubles/stage.exe" "$w/stage/stage.exe"
-  cp "$doubles/stage.exe" "$w/stage/KXDELTMP.EXE"
-  echo "$exitcode" > "$w/stage/stage_exit.txt"
-  cp "$w/core/CORE.ARJ" "$w/stage/"
-  filler "$w/stage" S "$stage"
-  (cd "$w/stage" && arj a -y -e -m1 STAGE.ARJ S*.DAT stage.exe KXDELTMP.EXE stage_exit.txt >/dev/null &&
-    arj a -y -e -m0 STAGE.ARJ CORE.ARJ >/dev/null)
+  cp "$doubles/stage.exe" "$w/STAGE.ARJ/stage.exe"
+  cp "$doubles/stage.exe" "$w/STAGE.ARJ/KXDELTMP.EXE"
+  echo "$exitcode" > "$w/STAGE.ARJ/stage_exit.txt"
+  filler "$w/STAGE.ARJ" S "$stage"
 
-  # KXDATA.ARJ: STAGE.ARJ and BN.ARJ stored, VELODAT.ARJ packed.
-  cp "$w/stage/STAGE.ARJ" "$w/bn/BN.ARJ" "$w/velo/VELODAT.ARJ" "$w/outer/"
-  [ "$without" = BN ] && rm "$w/outer/BN.ARJ"
-  [ "$without" = VELO ] && rm "$w/outer/VELODAT.ARJ"
-  (cd "$w/outer" &&
-    for f in STAGE.ARJ BN.ARJ; do
-      if [ -f "$f" ]; then arj a -y -e -m0 KXDATA.ARJ "$f" >/dev/null; fi
-    done &&
-    if [ -f VELODAT.ARJ ]; then arj a -y -e -m1 KXDATA.ARJ VELODAT.ARJ >/dev/null; fi)
-  # Further members of the payload, after the three the sequence looks for.
-  if [ "$outer" -gt 0 ]; then
-    filler "$w/outer" K "$outer"
-    (cd "$w/outer" && arj a -y -e -m1 KXDATA.ARJ K*.DAT >/dev/null)
-  fi
-  mv "$w/outer/KXDATA.ARJ" "$dir/KXDATA.ARJ"
+  [ "$without" = BN ] && rm -r "$w/BN.ARJ"
+  [ "$without" = VELO ] && rm -r "$w/VeloDat.ARJ"
+  # Further members of the payload, beside the three the sequence looks for.
+  if [ "$outer" -gt 0 ]; then filler "$w" K "$outer"; fi
+
+  "$here/../../cmake/wine-run" "$kxpack" build --stub "$(winpath "$stub")" \
+    --tree "$(winpath "$w")" --output "$(winpath "$dir/setup.exe")" >&2
+  # The payload, where the stamp says it lies.
+  local at
+  read -r at len < <(od -An -tu4 -j32 -N8 "$dir/setup.exe")
+  tail -c +$((at + 1)) "$dir/setup.exe" | head -c "$len" > "$dir/KXDATA.ARJ"
 }
 
 for set in $wanted; do
