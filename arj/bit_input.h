@@ -1,6 +1,7 @@
-// The member's packed bits, most significant bit first. Bits are kept in a 64-bit word that
-// is refilled eight bytes at a time from a buffer, so the decoders' hot loops look bits up
-// with shifts instead of reading byte by byte.
+// The member's packed bits, most significant bit first. Bits are kept in one machine word
+// (64 bits on x86-64, 32 on i686, where a wider one would hold two of its seven registers),
+// refilled a word at a time from a buffer, so the decoders' hot loops look bits up with
+// shifts instead of reading byte by byte.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -30,27 +31,47 @@ class PackedSource {
   bool file_ended_ = false;
 };
 
+using BitWord = std::uintptr_t;
+constexpr unsigned kWordBits = 8 * sizeof(BitWord);
+// A refill loads whole bytes until fewer than eight bits of the word are free: at least this
+// many bits are then at hand (56 or 24). Decoders refill again where a step may need more.
+constexpr unsigned kRefillBits = kWordBits - 8;
+
 // Reader state, kept in locals by the hot loops (by value, so byte stores to the output
 // cannot be taken to alias it).
 struct BitState {
-  std::uint64_t bits;  // upcoming bits, the earliest in the top position
-  unsigned count;      // how many of them are loaded (at least 56 after a refill)
+  BitWord bits;    // upcoming bits, the earliest in the top position, zeros below them
+  unsigned count;  // how many of them are loaded
   const std::uint8_t *next;
   const std::uint8_t *end;
 };
 
-inline std::uint64_t LoadBigEndian64(const std::uint8_t *p) {
-  std::uint64_t v;
+inline BitWord LoadBigEndianWord(const std::uint8_t *p) {
+  BitWord v;
   std::memcpy(&v, p, sizeof v);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   return v;
 #else
-  return __builtin_bswap64(v);
+  if constexpr (sizeof v == 8) {
+    return static_cast<BitWord>(__builtin_bswap64(v));
+  } else {
+    return static_cast<BitWord>(__builtin_bswap32(static_cast<std::uint32_t>(v)));
+  }
 #endif
 }
 
+// Leading zero bits of a word that is not zero.
+inline unsigned LeadingZeros(BitWord v) {
+  if constexpr (sizeof v == sizeof(unsigned long long)) {
+    return static_cast<unsigned>(__builtin_clzll(v));
+  } else {
+    return static_cast<unsigned>(__builtin_clz(static_cast<unsigned>(v)));
+  }
+}
+
+// The next n bits (0 to kRefillBits of those loaded).
 inline std::uint32_t PeekBits(const BitState &s, unsigned n) {
-  return n == 0 ? 0u : static_cast<std::uint32_t>(s.bits >> (64 - n));
+  return n == 0 ? 0u : static_cast<std::uint32_t>(s.bits >> (kWordBits - n));
 }
 inline void SkipBits(BitState &s, unsigned n) {
   s.bits <<= n;
@@ -66,17 +87,21 @@ class BitInput {
     state = BitState{0, 0, buffer_, buffer_};
   }
 
-  // Loads bits until at least 56 are available.
+  // Loads bits until at least kRefillBits are available. The fast path reads one whole word
+  // from the buffer without a byte count: the bytes past the last whole one are read again
+  // by the next refill, and the same bits ORed twice are the same bits.
   BitState Refill(BitState s) {
-    if (s.end - s.next >= 8) {
-      s.bits |= LoadBigEndian64(s.next) >> s.count;
-      s.next += (63 - s.count) >> 3;
-      s.count |= 56;
+    if (__builtin_expect(s.end - s.next >= static_cast<std::ptrdiff_t>(sizeof(BitWord)), 1)) {
+      s.bits |= LoadBigEndianWord(s.next) >> s.count;
+      s.next += (kWordBits - 1 - s.count) >> 3;
+      s.count |= kRefillBits;
       return s;
     }
-    return RefillFromSource(s);
+    // A fresh copy, made only here: the hot loops keep their own state in registers.
+    return RefillFromSource(BitState{s.bits, s.count, s.next, s.end});
   }
-  // The slow half of Refill: moves the unread bytes down and fetches more from the source.
+  // The careful path near the end of the buffer, out of the hot loops: moves the unread bytes
+  // down and fetches more from the source.
   BitState RefillFromSource(BitState s);
 
   // Convenience forms over the stored state, for the rarely run block heads.

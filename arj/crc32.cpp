@@ -1,8 +1,10 @@
 #include "arj/crc32.h"
 
-#include <cstring>
+#include <atomic>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The carry-less multiply kernels are compiled for any x86 build with target attributes
+// (the i686 build's baseline has no SSE at all) and only run where the processor has them.
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define KX_CRC_CLMUL 1
 #include <immintrin.h>
 #endif
@@ -80,8 +82,8 @@ KX_CLMUL_TARGET std::uint32_t FinishLanes(__m128i x0, __m128i x1, __m128i x2, __
     p += 16;
     n -= 16;
   }
-  alignas(16) unsigned char rest[16];
-  _mm_store_si128(reinterpret_cast<__m128i *>(rest), x0);
+  unsigned char rest[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(rest), x0);
   return Crc32Tables(Crc32Tables(0, rest, 16), p, n);
 }
 
@@ -113,7 +115,7 @@ KX_VCLMUL_TARGET std::uint32_t Crc32VectorClmul(std::uint32_t crc, const unsigne
   alignas(64) static const std::uint64_t kFold4[8] = {0x154442bd4, 0x1c6e41596, 0x154442bd4,
                                                       0x1c6e41596, 0x154442bd4, 0x1c6e41596,
                                                       0x154442bd4, 0x1c6e41596};
-  const __m512i fold4 = _mm512_load_si512(kFold4);
+  const __m512i fold4 = _mm512_loadu_si512(kFold4);
   __m512i x = _mm512_xor_si512(_mm512_loadu_si512(p),
                                _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
   p += 64;
@@ -125,31 +127,73 @@ KX_VCLMUL_TARGET std::uint32_t Crc32VectorClmul(std::uint32_t crc, const unsigne
     p += 64;
     n -= 64;
   }
-  alignas(64) unsigned char lanes[64];
-  _mm512_store_si512(lanes, x);
+  unsigned char lanes[64];
+  _mm512_storeu_si512(lanes, x);
   return FinishLanes(Load128(lanes), Load128(lanes + 16), Load128(lanes + 32), Load128(lanes + 48),
                      p, n);
 }
 
-bool HasVectorClmul() {
-  static const bool has = __builtin_cpu_supports("avx512f") &&
-                          __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("pclmul");
-  return has;
+#endif
+
+bool Available(Crc32Kernel kernel) {
+  switch (kernel) {
+    case Crc32Kernel::kAuto:
+    case Crc32Kernel::kTables:
+      return true;
+#ifdef KX_CRC_CLMUL
+    case Crc32Kernel::kClmul:
+      return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
+    case Crc32Kernel::kVectorClmul:
+      // The processor check covers the system's support for the 512-bit registers too.
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("vpclmulqdq") &&
+             __builtin_cpu_supports("pclmul");
+#endif
+    default:
+      return false;
+  }
 }
 
-bool HasClmul() {
-  static const bool has = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
-  return has;
+Crc32Kernel Fastest() {
+  static const Crc32Kernel fastest = Available(Crc32Kernel::kVectorClmul)
+                                         ? Crc32Kernel::kVectorClmul
+                                     : Available(Crc32Kernel::kClmul) ? Crc32Kernel::kClmul
+                                                                      : Crc32Kernel::kTables;
+  return fastest;
 }
-#endif
+
+std::atomic<Crc32Kernel> forced{Crc32Kernel::kAuto};
 
 }  // namespace
 
+const char *Crc32KernelName(Crc32Kernel kernel) {
+  switch (kernel) {
+    case Crc32Kernel::kTables:
+      return "tables";
+    case Crc32Kernel::kClmul:
+      return "clmul";
+    case Crc32Kernel::kVectorClmul:
+      return "vector-clmul";
+    default:
+      return "auto";
+  }
+}
+
+bool Crc32KernelAvailable(Crc32Kernel kernel) { return Available(kernel); }
+
+bool Crc32ForceKernel(Crc32Kernel kernel) {
+  if (!Available(kernel)) return false;
+  forced.store(kernel, std::memory_order_relaxed);
+  return true;
+}
+
 std::uint32_t Crc32Update(std::uint32_t crc, const void *data, std::size_t n) {
   const unsigned char *p = static_cast<const unsigned char *>(data);
+  Crc32Kernel kernel = forced.load(std::memory_order_relaxed);
+  if (kernel == Crc32Kernel::kAuto) kernel = Fastest();
 #ifdef KX_CRC_CLMUL
-  if (n >= 1024 && HasVectorClmul()) return Crc32VectorClmul(crc, p, n);
-  if (n >= 256 && HasClmul()) return Crc32Clmul(crc, p, n);
+  // Each kernel pays from its own block size on; shorter blocks take the next one down.
+  if (kernel == Crc32Kernel::kVectorClmul && n >= 1024) return Crc32VectorClmul(crc, p, n);
+  if (kernel != Crc32Kernel::kTables && n >= 256) return Crc32Clmul(crc, p, n);
 #endif
   return Crc32Tables(crc, p, n);
 }

@@ -2,11 +2,19 @@
 
 #include <cstring>
 
+#include "arj/cpu_features.h"
+
 namespace arj {
 namespace {
 
 constexpr int kBadData = 102;
 constexpr unsigned kMaxPosition = SlidingWindow::kHistory - 1;
+
+// Bits one step may take at most: a symbol's code, a position's code and its extra bits,
+// and the run length after a code-length code of a block head.
+constexpr unsigned kMaxCodeBits = 16;
+constexpr unsigned kMaxExtraBits = 15;
+constexpr unsigned kMaxRunBits = 9;
 
 // A tree walk tests the bits of the 16-bit window below the table's index bits, then (for a
 // tree that does not end there, which only damaged data builds) takes left branches. Node
@@ -94,6 +102,7 @@ class BlockHeadReader {
         continue;
       }
       int run = 1;
+      if (kRefillBits < kMaxCodeBits + kMaxRunBits) s = in_.Refill(s);
       if (c == 1) {
         run = static_cast<int>(PeekBits(s, 4)) + 3;
         SkipBits(s, 4);
@@ -139,54 +148,25 @@ class BlockHeadReader {
 // Decodes symbols while pos < stop. The reader's state and the block counter are copied
 // into plain locals so the compiler keeps them in registers: byte stores to the window
 // cannot alias locals whose address is never taken.
-int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
-              std::uint8_t *const base, std::size_t &pos_ref, const std::size_t stop) {
+__attribute__((always_inline)) inline int DecodeRunBody(HuffmanTables &tables, BitInput &input,
+                                                        std::uint32_t &block_left,
+                                                        std::uint8_t *const base,
+                                                        std::size_t &pos_ref,
+                                                        const std::size_t stop) {
   // One pointer reaches both lookups (fewer registers for the hot loop).
   const HuffmanTables *const t = &tables;
-  std::uint64_t bits = input.state.bits;
-  unsigned count = input.state.count;
-  const std::uint8_t *next = input.state.next;
-  const std::uint8_t *end = input.state.end;
+  BitState s = input.state;
   std::uint32_t left = block_left;
   std::uint8_t *out = base + pos_ref;
   std::uint8_t *const out_stop = base + stop;
   int rc = 0;
 
-#define KX_SAVE() (input.state = BitState{bits, count, next, end})
-#define KX_LOAD()              \
-  do {                         \
-    bits = input.state.bits;   \
-    count = input.state.count; \
-    next = input.state.next;   \
-    end = input.state.end;     \
-  } while (0)
-#define KX_REFILL()                                                                \
-  do {                                                                             \
-    if (end - next >= 8) {                                                         \
-      bits |= LoadBigEndian64(next) >> count;                                      \
-      next += (63 - count) >> 3;                                                   \
-      count |= 56;                                                                 \
-    } else {                                                                       \
-      const BitState r = input.RefillFromSource(BitState{bits, count, next, end}); \
-      bits = r.bits;                                                               \
-      count = r.count;                                                             \
-      next = r.next;                                                               \
-      end = r.end;                                                                 \
-    }                                                                              \
-  } while (0)
-#define KX_PEEK(n) static_cast<std::uint32_t>(bits >> (64 - (n)))
-#define KX_SKIP(n) \
-  do {             \
-    bits <<= (n);  \
-    count -= (n);  \
-  } while (0)
-
   while (out < out_stop) {
     if (left == 0) {
-      KX_SAVE();
+      input.state = s;
       const std::uint32_t head = input.Take(16);
       rc = BlockHeadReader(tables, input).Read();
-      KX_LOAD();
+      s = input.state;
       if (rc != 0) break;
       left = head == 0 ? 0x10000u : head;  // a count of 0 means 65536 symbols
     }
@@ -198,92 +178,112 @@ int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
     left -= round;
     while (round != 0) {
       --round;
-      KX_REFILL();
+      s = input.Refill(s);
       unsigned sym;
-      std::uint32_t e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
+      std::uint32_t e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
       if (!(e & HuffmanTables::kSymbolWalk)) {
         sym = e & 0x1FFu;
-        KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
-        // Runs of literals: more codes while the bits at hand surely hold one (16 at most).
+        SkipBits(s, e >> HuffmanTables::kSymbolBitsShift);
+        // Runs of literals: more codes while the bits at hand surely hold one (a table
+        // entry's code fits the table's bits; an entry that leads into the tree ends the run).
         if (sym < 256) {
           *out++ = static_cast<std::uint8_t>(sym);
-          while (round != 0 && count >= 16) {
-            e = t->symbol_lookup[KX_PEEK(kSymbolTableBits)];
+          while (round != 0 && s.count >= kSymbolTableBits) {
+            e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
             if (e & (HuffmanTables::kSymbolWalk | 0x100u)) break;  // not a plain literal
-            KX_SKIP(e >> HuffmanTables::kSymbolBitsShift);
+            SkipBits(s, e >> HuffmanTables::kSymbolBitsShift);
             --round;
             *out++ = static_cast<std::uint8_t>(e);
           }
           continue;
         }
       } else {
-        const unsigned w16 = KX_PEEK(16);
+        const unsigned w16 = PeekBits(s, 16);
         const int j =
             WalkTree(tables, SymbolEntryValue(t->symbol_lookup[w16 >> 4]), kSymbolCount, w16, 0x8);
         if (j < 0) {
           rc = kBadData;
-          goto finish;
+          break;
         }
         sym = static_cast<unsigned>(j);
-        KX_SKIP(tables.symbol_lengths[sym]);
+        SkipBits(s, tables.symbol_lengths[sym]);
         if (sym < 256) {
           *out++ = static_cast<std::uint8_t>(sym);
           continue;
         }
       }
       const std::size_t length = sym - 253;
-      // The refill above left at least 56 bits; the symbol took at most 16, and a position
-      // needs at most 16 + 15.
+      // With a 64-bit word the refill above covers the symbol and its position too.
+      if (kRefillBits < kMaxCodeBits + kMaxCodeBits + kMaxExtraBits) s = input.Refill(s);
       unsigned position;
-      const std::uint32_t pe = t->position_lookup[KX_PEEK(kSmallTableBits)];
+      const std::uint32_t pe = t->position_lookup[PeekBits(s, kSmallTableBits)];
       if (!(pe & HuffmanTables::kNeedsWalk)) {
-        // One lookup gives the code's length, the extra bits and the class's first position.
+        // One lookup gives the code's length (within the table's bits), the extra bits and
+        // the class's first position.
         const unsigned code_bits = pe & 0x1Fu;
         const unsigned extra = (pe >> 5) & 0x1Fu;
-        position = (pe >> 10 & 0xFFFFu) +
-                   static_cast<std::uint32_t>(((bits << code_bits) >> (63 - extra)) >> 1);
-        KX_SKIP(code_bits + extra);
+        static_assert(kSmallTableBits + kMaxExtraBits <= kRefillBits, "one refill per position");
+        position =
+            (pe >> 10 & 0xFFFFu) +
+            static_cast<std::uint32_t>(((s.bits << code_bits) >> (kWordBits - 1 - extra)) >> 1);
+        SkipBits(s, code_bits + extra);
       } else {
-        const unsigned w16 = KX_PEEK(16);
+        const unsigned w16 = PeekBits(s, 16);
         const int j = WalkTree(tables, tables.small_table[w16 >> 8], kPositionCount, w16, 0x80);
         if (j < 0) {
           rc = kBadData;
-          goto finish;
+          break;
         }
         const unsigned cls = static_cast<unsigned>(j);
-        KX_SKIP(tables.small_lengths[cls]);
+        SkipBits(s, tables.small_lengths[cls]);
+        if (kRefillBits < kMaxCodeBits + kMaxExtraBits) s = input.Refill(s);
         position = 0;
         if (cls != 0) {
-          position = (1u << (cls - 1)) + (cls > 1 ? KX_PEEK(cls - 1) : 0u);
-          KX_SKIP(cls - 1);
+          position = (1u << (cls - 1)) + (cls > 1 ? PeekBits(s, cls - 1) : 0u);
+          SkipBits(s, cls - 1);
         }
       }
       // Positions beyond the window's history cannot come from a valid stream.
       if (position > kMaxPosition) {
         rc = kBadData;
-        goto finish;
+        break;
       }
       CopyMatch(out, position + 1, length);
       out += length;
     }
+    if (rc != 0) break;
   }
-finish:
-  KX_SAVE();
-#undef KX_SAVE
-#undef KX_LOAD
-#undef KX_REFILL
-#undef KX_PEEK
-#undef KX_SKIP
+  input.state = s;
   block_left = left;
   pos_ref = static_cast<std::size_t>(out - base);
   return rc;
 }
+
+int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left, std::uint8_t *base,
+              std::size_t &pos, std::size_t stop) {
+  return DecodeRunBody(tables, input, block_left, base, pos, stop);
+}
+
+#ifdef KX_SSE2_LOOPS
+KX_TARGET_SSE2 int DecodeRunSse2(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
+                                 std::uint8_t *base, std::size_t &pos, std::size_t stop) {
+  return DecodeRunBody(tables, input, block_left, base, pos, stop);
+}
+#endif
 
 }  // namespace
 
 int UnpackHuffman(HuffmanTables &tables, BitInput &input, SlidingWindow &window,
                   MemberOutput &output, std::int32_t unpacked_size) {
   std::uint32_t block_left = 0;
+#ifdef KX_SSE2_LOOPS
+  if (ChosenLoopForm() == LoopForm::kSse2) {
+    return window.Run(output, unpacked_size,
+                      [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
+                        return DecodeRunSse2(tables, input, block_left, base, pos, stop);
+                      });
+  }
+#endif
   return window.Run(output, unpacked_size,
                     [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
                       return DecodeRun(tables, input, block_left, base, pos, stop);

@@ -64,7 +64,8 @@ class SlidingWindow {
 // Copies a match of length bytes (3 to 256) from distance bytes back (1 to 26624).
 // Overlapping sources repeat the bytes being written, as a byte-by-byte copy would. Writes
 // up to 16 bytes past the match; the window keeps slack for that.
-inline void CopyMatch(std::uint8_t *dst, std::size_t distance, std::size_t length) {
+__attribute__((always_inline)) inline void CopyMatch(std::uint8_t *dst, std::size_t distance,
+                                                     std::size_t length) {
   const std::uint8_t *src = dst - distance;
   std::uint8_t *const end = dst + length;
   if (distance < 8) {

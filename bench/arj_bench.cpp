@@ -79,12 +79,24 @@ void BM_ExtractMethod4(benchmark::State &state) { ExtractArchive(state, "m4.arj"
 void BM_Extract2000Members(benchmark::State &state) { ExtractArchive(state, "s2000.arj"); }
 void BM_Extract20000Members(benchmark::State &state) { ExtractArchive(state, "s20000.arj"); }
 
-void BM_Crc32(benchmark::State &state) {
+// CRC-32 with the kernel the processor's features choose (kAuto), or one forced.
+void Crc32With(benchmark::State &state, arj::Crc32Kernel kernel) {
+  if (!arj::Crc32ForceKernel(kernel)) {
+    state.SkipWithError("this processor lacks the kernel");
+    return;
+  }
   std::vector<unsigned char> data(static_cast<std::size_t>(state.range(0)));
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>(i * 131 + 7);
   for (auto _ : state) benchmark::DoNotOptimize(arj::Crc32(data.data(), data.size()));
+  arj::Crc32ForceKernel(arj::Crc32Kernel::kAuto);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
   state.counters["unpacked_bytes"] = static_cast<double>(state.range(0));
+}
+void BM_Crc32(benchmark::State &state) { Crc32With(state, arj::Crc32Kernel::kAuto); }
+void BM_Crc32Tables(benchmark::State &state) { Crc32With(state, arj::Crc32Kernel::kTables); }
+void BM_Crc32Clmul(benchmark::State &state) { Crc32With(state, arj::Crc32Kernel::kClmul); }
+void BM_Crc32VectorClmul(benchmark::State &state) {
+  Crc32With(state, arj::Crc32Kernel::kVectorClmul);
 }
 
 }  // namespace
@@ -111,5 +123,8 @@ BENCHMARK(BM_Extract20000Members)
     ->Repetitions(5)
     ->ComputeStatistics("min", Minimum);
 BENCHMARK(BM_Crc32)->Arg(256 << 10)->Arg(4096)->Repetitions(5)->ComputeStatistics("min", Minimum);
+BENCHMARK(BM_Crc32Tables)->Arg(256 << 10)->Repetitions(5)->ComputeStatistics("min", Minimum);
+BENCHMARK(BM_Crc32Clmul)->Arg(256 << 10)->Repetitions(5)->ComputeStatistics("min", Minimum);
+BENCHMARK(BM_Crc32VectorClmul)->Arg(256 << 10)->Repetitions(5)->ComputeStatistics("min", Minimum);
 
 BENCHMARK_MAIN();

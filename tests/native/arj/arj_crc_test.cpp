@@ -1,8 +1,10 @@
-// CRC-32: the fast paths (tables, carry-less multiplication where the processor has it)
-// against the bit-at-a-time definition, over many lengths, alignments and split points.
+// CRC-32: every kernel (tables, carry-less multiplication in 128 and 512 bits), each forced
+// in turn wherever the processor has it, against the bit-at-a-time definition, over many
+// lengths, alignments and split points.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "arj/crc32.h"
@@ -22,7 +24,18 @@ TEST(ArjCrc32, KnownValue) {
   EXPECT_EQ(arj::Crc32("", 0), 0u);
 }
 
-TEST(ArjCrc32, MatchesTheDefinitionAtEveryLengthAndAlignment) {
+// Runs each test with one kernel forced, and the automatic choice again afterwards.
+class ArjCrc32Kernel : public testing::TestWithParam<arj::Crc32Kernel> {
+ protected:
+  void SetUp() override {
+    if (!arj::Crc32ForceKernel(GetParam())) {
+      GTEST_SKIP() << "this processor has no " << arj::Crc32KernelName(GetParam()) << " kernel";
+    }
+  }
+  void TearDown() override { arj::Crc32ForceKernel(arj::Crc32Kernel::kAuto); }
+};
+
+TEST_P(ArjCrc32Kernel, MatchesTheDefinitionAtEveryLengthAndAlignment) {
   std::vector<std::uint8_t> data(70000);
   std::uint32_t seed = 99;
   for (auto &b : data) {
@@ -50,6 +63,18 @@ TEST(ArjCrc32, MatchesTheDefinitionAtEveryLengthAndAlignment) {
   }
   pieces = arj::Crc32Update(pieces, data.data() + at, data.size() - at);
   EXPECT_EQ(pieces, whole);
+  EXPECT_EQ(arj::Crc32("123456789", 9), 0xCBF43926u);
 }
+
+std::string KernelTestName(const testing::TestParamInfo<arj::Crc32Kernel> &kernel) {
+  std::string name = arj::Crc32KernelName(kernel.param);
+  for (char &c : name) {
+    if (c == '-') c = '_';
+  }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKernel, ArjCrc32Kernel, testing::ValuesIn(arj::kCrc32Kernels),
+                         KernelTestName);
 
 }  // namespace
