@@ -46,26 +46,27 @@ void SaveCommandLine(const char *workDir, const char *cmdLine) {
 
 }  // namespace
 
-BOOL CopyPayload(const char *imagePath, const char *workDir, int payloadOffset, int payloadLength) {
+PayloadCopy CopyPayload(const char *imagePath, const char *workDir, int payloadOffset,
+                        int payloadLength) {
   static char block[4096];
-  if (!imagePath || !workDir) return FALSE;
+  if (!imagePath || !workDir) return PayloadCopy::kFailed;
   char target[kx::kPathCap] = {};
-  if (!kx::JoinPath(target, sizeof target, workDir, "KXDATA.ARJ")) return FALSE;
+  if (!kx::JoinPath(target, sizeof target, workDir, "KXDATA.ARJ")) return PayloadCopy::kFailed;
 
   std::FILE *image = std::fopen(imagePath, "rb");
-  if (!image) return FALSE;
+  if (!image) return PayloadCopy::kFailed;
   long imageLength = std::fseek(image, 0, SEEK_END) == 0 ? std::ftell(image) : -1;
   // A stamp with a negative field describes no payload at all: the image is corrupt.
   if (payloadOffset < 0 || payloadLength < 0 ||
       static_cast<long long>(imageLength) < static_cast<long long>(payloadOffset) + payloadLength) {
     std::fclose(image);
-    FailWithMessage(msg::kCorruptImage, 131);
+    return PayloadCopy::kImageTooShort;
   }
 
   int out = OpenForWriting(target);
   if (out < 0) {
     std::fclose(image);
-    return FALSE;
+    return PayloadCopy::kFailed;
   }
   bool ok = std::fseek(image, payloadOffset, SEEK_SET) == 0;
   int wholeBlocks = payloadLength / 4096;
@@ -81,7 +82,7 @@ BOOL CopyPayload(const char *imagePath, const char *workDir, int payloadOffset, 
   }
   ok = _close(out) == 0 && ok;
   std::fclose(image);
-  return ok ? TRUE : FALSE;
+  return ok ? PayloadCopy::kDone : PayloadCopy::kFailed;
 }
 
 BOOL HasEnoughFreeSpace(const char *tempPath, int requiredMB) {
@@ -132,12 +133,9 @@ void CInstallerApp::InitInstance() {
   if (n == 0 || n >= sizeof workPath) FailWithMessage(msg::kNoTempFolder, 127);
 
   if (stamp.requiredMB == 0) stamp.requiredMB = 200;
-  if (!HasEnoughFreeSpace(workPath, stamp.requiredMB)) {
-    if (stamp.silent == 0) {
-      MessageBoxA(nullptr, msg::kNoDiskSpace, "Installer", MB_OK | MB_ICONERROR);
-    }
-    ExitProcess(130);
-  }
+  // The only start-up message that the silent flag suppresses.
+  if (!HasEnoughFreeSpace(workPath, stamp.requiredMB))
+    FailWithMessage(kx::kNoDiskSpace, stamp.silent != 0);
 
   if (!MakeWorkFolderName(workPath, folderName, sizeof folderName))
     FailWithMessage(msg::kNoFolderName, 128);
@@ -150,11 +148,18 @@ void CInstallerApp::InitInstance() {
   if (!kx::AppendText(workPath, "\\")) FailWithMessage(msg::kCannotCreateFolder, 0);
   const char *workDir = workPath;
 
-  if (!CopyPayload(imagePath, workDir, stamp.payloadOffset, stamp.payloadLength))
-    FailWithMessage(msg::kExtractError, 130);
+  switch (CopyPayload(imagePath, workDir, stamp.payloadOffset, stamp.payloadLength)) {
+    case PayloadCopy::kDone:
+      break;
+    case PayloadCopy::kImageTooShort:
+      FailWithMessage(kx::kCorruptSet, false);
+    case PayloadCopy::kFailed:
+      FailWithMessage(msg::kExtractError, 130);
+  }
 
   if (m_lpCmdLine && *m_lpCmdLine) SaveCommandLine(workDir, m_lpCmdLine);
 
-  RunProgressDialog(workDir, stamp.silent);
+  if (const kx::Failure *failure = RunProgressDialog(workDir, stamp.silent))
+    FailWithMessage(*failure, stamp.silent != 0);
   ExitProcess(g_dwProcessExitCode);
 }

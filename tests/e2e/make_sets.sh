@@ -8,7 +8,8 @@ set -euo pipefail
 doubles=$1
 root=$2
 shift 2
-wanted=${*:-normal refusal only_bn hostile cancel}
+wanted=${*:-normal refusal only_bn hostile cancel no_stage disk_full
+  damaged_KXDATA damaged_BN damaged_VELO damaged_STAGE damaged_CORE}
 here=$(cd "$(dirname "$0")" && pwd)
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
@@ -38,11 +39,27 @@ filler() {  # dir prefix count [size]
   done
 }
 
+# Appends a stored member to the archive and alters its data: its CRC check fails (106).
+damage() {  # dir archive
+  printf 'damaged member of %s\n' "$2" > "$1/DAMAGED.DAT"
+  (cd "$1" && arj a -y -e -m0 "$2" DAMAGED.DAT >/dev/null)
+  python3 - "$1/$2" <<'PY'
+import sys
+path = sys.argv[1]
+data = open(path, "rb").read()
+assert data.count(b"damaged member") == 1
+open(path, "wb").write(data.replace(b"damaged member", b"DAMAGED MEMBER"))
+PY
+}
+
 # make_set NAME [options]: --core N --bn N --velo N --stage N --outer N --stage-exit CODE
-#   --bn-control TEXT --without BN|VELO --hostile
+#   --bn-control TEXT --without BN|VELO|stage.exe --hostile --size BYTES
+#   --damage KXDATA|BN|VELO|STAGE|CORE (one member of that archive fails its check)
+#   --big BYTES (a member of that many zero bytes, packed small, ends KXDATA.ARJ)
 make_set() {
   local name=$1; shift
   local core=40 bn=5 velo=10 stage=5 outer=0 exitcode=0 control="" without="" hostile=0 size=""
+  local damaged="" big=""
   while [ $# -gt 0 ]; do
     case "$1" in
       --core) core=$2; shift ;;
@@ -55,6 +72,8 @@ make_set() {
       --without) without=$2; shift ;;
       --hostile) hostile=1 ;;
       --size) size=$2; shift ;;
+      --damage) damaged=$2; shift ;;
+      --big) big=$2; shift ;;
     esac
     shift
   done
@@ -76,6 +95,7 @@ make_set() {
       'C01.DAT='"$w/core/C01.DAT" '..\..\ESCAPED.EXE='"$w/core/evil.txt" \
       'C:\ESCAPED2.EXE='"$w/core/evil.txt" '@..\..\INSIDE.EXE='"$w/core/evil.txt"
   fi
+  [ "$damaged" = CORE ] && damage "$w/core" CORE.ARJ
 
   # BN.ARJ: the self-protection loader, its interface library, its control file.
   cp "$doubles/bnstub.dll" "$doubles/bnapi.dll" "$w/bn/"
@@ -83,10 +103,12 @@ make_set() {
   [ -n "$control" ] && printf '%b\n' "$control" >> "$w/bn/bn_control.txt"
   filler "$w/bn" B "$bn"
   (cd "$w/bn" && arj a -y -e -m1 BN.ARJ bnstub.dll bnapi.dll bn_control.txt B*.DAT >/dev/null)
+  [ "$damaged" = BN ] && damage "$w/bn" BN.ARJ
 
   # VELODAT.ARJ: data files.
   filler "$w/velo" V "$velo" $size
   (cd "$w/velo" && arj a -y -e -m1 VELODAT.ARJ V*.DAT >/dev/null)
+  [ "$damaged" = VELO ] && damage "$w/velo" VELODAT.ARJ
 
   # STAGE.ARJ: the inner installer, the cleaner and the product archive.
   cp "$doubles/stage.exe" "$w/stage/stage.exe"
@@ -94,8 +116,11 @@ make_set() {
   echo "$exitcode" > "$w/stage/stage_exit.txt"
   cp "$w/core/CORE.ARJ" "$w/stage/"
   filler "$w/stage" S "$stage"
-  (cd "$w/stage" && arj a -y -e -m1 STAGE.ARJ S*.DAT stage.exe KXDELTMP.EXE stage_exit.txt >/dev/null &&
+  [ "$without" = stage.exe ] && rm "$w/stage/stage.exe"
+  (cd "$w/stage" &&
+    arj a -y -e -m1 STAGE.ARJ S*.DAT $(ls stage.exe 2>/dev/null) KXDELTMP.EXE stage_exit.txt >/dev/null &&
     arj a -y -e -m0 STAGE.ARJ CORE.ARJ >/dev/null)
+  [ "$damaged" = STAGE ] && damage "$w/stage" STAGE.ARJ
 
   # KXDATA.ARJ: STAGE.ARJ and BN.ARJ stored, VELODAT.ARJ packed.
   cp "$w/stage/STAGE.ARJ" "$w/bn/BN.ARJ" "$w/velo/VELODAT.ARJ" "$w/outer/"
@@ -111,6 +136,11 @@ make_set() {
     filler "$w/outer" K "$outer"
     (cd "$w/outer" && arj a -y -e -m1 KXDATA.ARJ K*.DAT >/dev/null)
   fi
+  [ "$damaged" = KXDATA ] && damage "$w/outer" KXDATA.ARJ
+  if [ -n "$big" ]; then
+    head -c "$big" /dev/zero > "$w/outer/BIG.DAT"
+    (cd "$w/outer" && arj a -y -e -m1 KXDATA.ARJ BIG.DAT >/dev/null)
+  fi
   mv "$w/outer/KXDATA.ARJ" "$dir/KXDATA.ARJ"
 }
 
@@ -121,6 +151,10 @@ for set in $wanted; do
     only_bn) make_set only_bn --without VELO ;;
     hostile) make_set hostile --hostile ;;
     cancel) make_set cancel --core 700 --bn 150 --velo 250 --stage 350 --outer 300 ;;
+    no_stage) make_set no_stage --without stage.exe ;;
+    # Unpacks to twice what the 16 MiB volume of the start-up fixtures holds.
+    disk_full) make_set disk_full --big 33554432 ;;
+    damaged_*) make_set "$set" --damage "${set#damaged_}" ;;
     # About 100 MB, shaped like the delivered set, for the whole-run benchmark.
     large) make_set large --core 2400 --velo 400 --size 36000 ;;
   esac

@@ -28,8 +28,8 @@ TEST(CopyPayload, CopiesExactlyThePayloadWhateverItsLength) {
   } cases[] = {{0, 0}, {5, 4096}, {100, 8192}, {1, 3 * 4096 + 76}, {4096, 3 * 4096 + 77 - 4096}};
   for (const Case &c : cases) {
     DeleteFileA((dir + "\\KXDATA.ARJ").c_str());
-    ASSERT_TRUE(
-        CopyPayload((dir + "\\image.bin").c_str(), (dir + "\\").c_str(), c.offset, c.length))
+    ASSERT_EQ(CopyPayload((dir + "\\image.bin").c_str(), (dir + "\\").c_str(), c.offset, c.length),
+              PayloadCopy::kDone)
         << c.offset << "+" << c.length;
     std::string copy;
     ASSERT_TRUE(ReadFileBytes(dir + "\\KXDATA.ARJ", &copy));
@@ -39,11 +39,23 @@ TEST(CopyPayload, CopiesExactlyThePayloadWhateverItsLength) {
 
 TEST(CopyPayload, FailsWhenImageOrTargetCannotBeOpened) {
   std::string dir = Dir("copyfail");
-  EXPECT_FALSE(CopyPayload((dir + "\\missing.bin").c_str(), (dir + "\\").c_str(), 0, 0));
-  ASSERT_TRUE(WriteFileBytes(dir + "\\image.bin", PayloadBytes(100)));
-  EXPECT_FALSE(CopyPayload((dir + "\\image.bin").c_str(), (dir + "\\nofolder\\").c_str(), 0, 10));
-  EXPECT_FALSE(CopyPayload(nullptr, (dir + "\\").c_str(), 0, 10));
-  EXPECT_FALSE(CopyPayload((dir + "\\image.bin").c_str(), nullptr, 0, 10));
+  std::string image = dir + "\\image.bin";
+  EXPECT_EQ(CopyPayload((dir + "\\missing.bin").c_str(), (dir + "\\").c_str(), 0, 0),
+            PayloadCopy::kFailed);
+  ASSERT_TRUE(WriteFileBytes(image, PayloadBytes(100)));
+  EXPECT_EQ(CopyPayload(image.c_str(), (dir + "\\nofolder\\").c_str(), 0, 10),
+            PayloadCopy::kFailed);
+  EXPECT_EQ(CopyPayload(nullptr, (dir + "\\").c_str(), 0, 10), PayloadCopy::kFailed);
+  EXPECT_EQ(CopyPayload(image.c_str(), nullptr, 0, 10), PayloadCopy::kFailed);
+}
+
+TEST(CopyPayload, ImageShorterThanItsStampIsReportedNotEnded) {
+  std::string dir = Dir("copyshort");
+  std::string image = dir + "\\image.bin";
+  ASSERT_TRUE(WriteFileBytes(image, PayloadBytes(100)));
+  EXPECT_EQ(CopyPayload(image.c_str(), (dir + "\\").c_str(), 1, 100), PayloadCopy::kImageTooShort);
+  EXPECT_EQ(CopyPayload(image.c_str(), (dir + "\\").c_str(), 0, -1), PayloadCopy::kImageTooShort);
+  EXPECT_FALSE(Exists(dir + "\\KXDATA.ARJ"));
 }
 
 TEST(CopyPayload, FailedWriteIsNotReportedAsSuccess) {
@@ -56,7 +68,8 @@ TEST(CopyPayload, FailedWriteIsNotReportedAsSuccess) {
   }
   std::string imageDir = Dir("diskfull_image");
   ASSERT_TRUE(WriteFileBytes(imageDir + "\\image.bin", PayloadBytes(200000)));
-  EXPECT_FALSE(CopyPayload((imageDir + "\\image.bin").c_str(), (dir + "\\").c_str(), 0, 200000));
+  EXPECT_EQ(CopyPayload((imageDir + "\\image.bin").c_str(), (dir + "\\").c_str(), 0, 200000),
+            PayloadCopy::kFailed);
   DeleteFileA((dir + "\\KXDATA.ARJ").c_str());
 }
 
