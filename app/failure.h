@@ -11,15 +11,17 @@ struct Failure {
   unsigned exitCode;
 };
 
+// Inline: one object per failure in the whole program, so failures compare by address.
+
 // Not enough room: on the temporary volume at start-up, or for a member being unpacked.
-constexpr Failure kNoDiskSpace = {msg::kNoDiskSpace, 130};
+inline constexpr Failure kNoDiskSpace = {msg::kNoDiskSpace, 130};
 // The image is shorter than its stamp says, or an archive of the set is there but cannot be
 // unpacked in full.
-constexpr Failure kCorruptSet = {msg::kCorruptImage, 131};
+inline constexpr Failure kCorruptSet = {msg::kCorruptImage, 131};
 // The inner installer was not started: missing, refused by the platform, or its command line
 // too long.
-constexpr Failure kInstallerNotStarted = {msg::kCannotStartInstaller, 132};
+inline constexpr Failure kInstallerNotStarted = {msg::kCannotStartInstaller, 132};
 // The self-protection set-up refused the installation; it has shown its own message.
-constexpr Failure kInstallationRefused = {nullptr, 138};
+inline constexpr Failure kInstallationRefused = {nullptr, 138};
 
 }  // namespace kx
