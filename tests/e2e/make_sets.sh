@@ -1,22 +1,26 @@
 #!/bin/bash
-# Builds the installation sets of the end-to-end tests with the arj archiver, shaped like the
-# delivered one: KXDATA.ARJ holds STAGE.ARJ and BN.ARJ stored and VELODAT.ARJ packed;
-# STAGE.ARJ holds stage.exe, KXDELTMP.EXE and CORE.ARJ; BN.ARJ holds the self-protection
-# doubles. Every set is a folder OUTROOT/<name>/ with its KXDATA.ARJ.
-#   make_sets.sh DOUBLES_DIR OUTROOT [SET...]   (default: every set the tests use)
+# Builds the installation sets of the end-to-end tests with kxpack (the tree's kxpack.exe,
+# under Wine), shaped like the delivered one. Each set is laid out as a folder tree,
+# OUTROOT/<name>/tree/: STAGE.ARJ/ (stage.exe, KXDELTMP.EXE, CORE.ARJ/), BN.ARJ/ (the
+# self-protection doubles) and VeloDat.ARJ/; `kxpack build --tree` makes the image
+# OUTROOT/<name>/setup.exe from it, and its payload is cut out as OUTROOT/<name>/KXDATA.ARJ.
+#   make_sets.sh BUILD_TREE OUTROOT [SET...]   (default: every set the tests use)
 set -euo pipefail
-doubles=$1
+tree=$1
 root=$2
 shift 2
 wanted=${*:-normal refusal only_bn hostile cancel no_stage disk_full
   damaged_KXDATA damaged_BN damaged_VELO damaged_STAGE damaged_CORE}
 here=$(cd "$(dirname "$0")" && pwd)
+doubles=$tree/doubles
+kxpack=$tree/tools/kxpack.exe
+stub=$tree/app/kxunpack.exe
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 mkdir -p "$root/logs"
 stamp="$root/.built"
-inputs=$( (cat "$doubles"/stage.exe "$doubles"/bnstub.dll "$doubles"/bnapi.dll "$0"; echo "$wanted") |
-  md5sum | cut -c1-32)
+inputs=$( (cat "$doubles"/stage.exe "$doubles"/bnstub.dll "$doubles"/bnapi.dll "$kxpack" "$stub" \
+  "$tree/tests/hand_archive.exe" "$0"; echo "$wanted") | md5sum | cut -c1-32)
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$inputs" ] && exit 0
 
 # Deterministic filler files PREFIXnnn.DAT of a few hundred bytes to a few KiB, or of about
@@ -39,23 +43,40 @@ filler() {  # dir prefix count [size]
   done
 }
 
-# Appends a stored member to the archive and alters its data: its CRC check fails (106).
-damage() {  # dir archive
-  printf 'damaged member of %s\n' "$2" > "$1/DAMAGED.DAT"
-  (cd "$1" && arj a -y -e -m0 "$2" DAMAGED.DAT >/dev/null)
-  python3 - "$1/$2" <<'PY'
+# Alters the data of the stored member DAMAGED.DAT in an archive file: its CRC check fails (106).
+alter_damaged() {  # archive
+  python3 - "$1" <<'PY'
 import sys
 path = sys.argv[1]
 data = open(path, "rb").read()
-assert data.count(b"damaged member") == 1
+assert data.count(b"damaged member") == 1, "DAMAGED.DAT is not stored as it is"
 open(path, "wb").write(data.replace(b"damaged member", b"DAMAGED MEMBER"))
 PY
+}
+
+# Turns the archive folder DIR of a set's tree into an archive file, stored as it is when the
+# image is built; its archive folders first. With "damaged", a damaged member follows the
+# folder's files.
+pack_folder() {  # dir [damaged]
+  local sub files
+  for sub in "$1"/*.ARJ; do
+    if [ -d "$sub" ]; then pack_folder "$sub"; fi
+  done
+  files=$(cd "$1" && ls)
+  (cd "$1" && arj a -y -e -m0 ../packed.tmp $files >/dev/null)
+  if [ -n "${2:-}" ]; then
+    printf 'damaged member of %s\n' "$(basename "$1")" > "$1/DAMAGED.DAT"
+    (cd "$1" && arj a -y -e -m0 ../packed.tmp DAMAGED.DAT >/dev/null)
+  fi
+  rm -r "$1"
+  mv "$(dirname "$1")/packed.tmp" "$1"
+  if [ -n "${2:-}" ]; then alter_damaged "$1"; fi
 }
 
 # make_set NAME [options]: --core N --bn N --velo N --stage N --outer N --stage-exit CODE
 #   --bn-control TEXT --without BN|VELO|stage.exe --hostile --size BYTES
 #   --damage KXDATA|BN|VELO|STAGE|CORE (one member of that archive fails its check)
-#   --big BYTES (a member of that many zero bytes, packed small, ends KXDATA.ARJ)
+#   --big BYTES (a member of that many zero bytes, packed small, in KXDATA.ARJ)
 make_set() {
   local name=$1; shift
   local core=40 bn=5 velo=10 stage=5 outer=0 exitcode=0 control="" without="" hostile=0 size=""
@@ -79,69 +100,60 @@ make_set() {
   done
   local dir="$root/$name" w
   rm -rf "$dir"
-  mkdir -p "$dir"/{core,bn,velo,stage,outer}
-  w="$dir"
+  w="$dir/tree"
+  mkdir -p "$w"/{STAGE.ARJ/CORE.ARJ,BN.ARJ,VeloDat.ARJ}
 
-  # CORE.ARJ: product files, mixed methods; its last members are also members of BN.ARJ.
-  filler "$w/core" C "$core" $size
-  cp "$doubles/bnstub.dll" "$doubles/bnapi.dll" "$w/core/"
-  (cd "$w/core" &&
-    ls C*.DAT | awk 'NR % 2 == 1' | xargs arj a -y -e -m1 CORE.ARJ >/dev/null &&
-    ls C*.DAT | awk 'NR % 2 == 0' | xargs arj a -y -e -m4 CORE.ARJ >/dev/null &&
-    arj a -y -e -m0 CORE.ARJ bnstub.dll bnapi.dll >/dev/null)
+  # CORE.ARJ: product files; the self-protection doubles are also members of BN.ARJ.
+  filler "$w/STAGE.ARJ/CORE.ARJ" C "$core" $size
+  cp "$doubles/bnstub.dll" "$doubles/bnapi.dll" "$w/STAGE.ARJ/CORE.ARJ/"
   if [ "$hostile" = 1 ]; then
-    echo "must stay inside" > "$w/core/evil.txt"
-    python3 "$here/arj_write.py" "$w/core/CORE.ARJ" \
-      'C01.DAT='"$w/core/C01.DAT" '..\..\ESCAPED.EXE='"$w/core/evil.txt" \
-      'C:\ESCAPED2.EXE='"$w/core/evil.txt" '@..\..\INSIDE.EXE='"$w/core/evil.txt"
+    # A hand-made CORE.ARJ in place of the folder: names no archiver would store.
+    local src="$dir/hostile"
+    mv "$w/STAGE.ARJ/CORE.ARJ" "$src"
+    echo "must stay inside" > "$src/evil.txt"
+    "$here/../../cmake/wine-run" "$tree/tests/hand_archive.exe" \
+      "$(winpath "$w/STAGE.ARJ/CORE.ARJ")" 'C01.DAT='"$(winpath "$src/C01.DAT")" \
+      '..\..\ESCAPED.EXE='"$(winpath "$src/evil.txt")" \
+      'C:\ESCAPED2.EXE='"$(winpath "$src/evil.txt")" \
+      '@..\..\INSIDE.EXE='"$(winpath "$src/evil.txt")" >&2
   fi
-  [ "$damaged" = CORE ] && damage "$w/core" CORE.ARJ
 
   # BN.ARJ: the self-protection loader, its interface library, its control file.
-  cp "$doubles/bnstub.dll" "$doubles/bnapi.dll" "$w/bn/"
-  printf '%s\n' "log=$(winpath "$root/logs/$name.log")" > "$w/bn/bn_control.txt"
-  [ -n "$control" ] && printf '%b\n' "$control" >> "$w/bn/bn_control.txt"
-  filler "$w/bn" B "$bn"
-  (cd "$w/bn" && arj a -y -e -m1 BN.ARJ bnstub.dll bnapi.dll bn_control.txt B*.DAT >/dev/null)
-  [ "$damaged" = BN ] && damage "$w/bn" BN.ARJ
+  cp "$doubles/bnstub.dll" "$doubles/bnapi.dll" "$w/BN.ARJ/"
+  printf '%s\n' "log=$(winpath "$root/logs/$name.log")" > "$w/BN.ARJ/bn_control.txt"
+  [ -n "$control" ] && printf '%b\n' "$control" >> "$w/BN.ARJ/bn_control.txt"
+  filler "$w/BN.ARJ" B "$bn"
 
-  # VELODAT.ARJ: data files.
-  filler "$w/velo" V "$velo" $size
-  (cd "$w/velo" && arj a -y -e -m1 VELODAT.ARJ V*.DAT >/dev/null)
-  [ "$damaged" = VELO ] && damage "$w/velo" VELODAT.ARJ
+  # VeloDat.ARJ: data files.
+  filler "$w/VeloDat.ARJ" V "$velo" $size
 
   # STAGE.ARJ: the inner installer, the cleaner and the product archive.
-  cp "$doubles/stage.exe" "$w/stage/stage.exe"
-  cp "$doubles/stage.exe" "$w/stage/KXDELTMP.EXE"
-  echo "$exitcode" > "$w/stage/stage_exit.txt"
-  cp "$w/core/CORE.ARJ" "$w/stage/"
-  filler "$w/stage" S "$stage"
-  [ "$without" = stage.exe ] && rm "$w/stage/stage.exe"
-  (cd "$w/stage" &&
-    arj a -y -e -m1 STAGE.ARJ S*.DAT $(ls stage.exe 2>/dev/null) KXDELTMP.EXE stage_exit.txt >/dev/null &&
-    arj a -y -e -m0 STAGE.ARJ CORE.ARJ >/dev/null)
-  [ "$damaged" = STAGE ] && damage "$w/stage" STAGE.ARJ
+  cp "$doubles/stage.exe" "$w/STAGE.ARJ/stage.exe"
+  cp "$doubles/stage.exe" "$w/STAGE.ARJ/KXDELTMP.EXE"
+  echo "$exitcode" > "$w/STAGE.ARJ/stage_exit.txt"
+  filler "$w/STAGE.ARJ" S "$stage"
 
-  # KXDATA.ARJ: STAGE.ARJ and BN.ARJ stored, VELODAT.ARJ packed.
-  cp "$w/stage/STAGE.ARJ" "$w/bn/BN.ARJ" "$w/velo/VELODAT.ARJ" "$w/outer/"
-  [ "$without" = BN ] && rm "$w/outer/BN.ARJ"
-  [ "$without" = VELO ] && rm "$w/outer/VELODAT.ARJ"
-  (cd "$w/outer" &&
-    for f in STAGE.ARJ BN.ARJ; do
-      if [ -f "$f" ]; then arj a -y -e -m0 KXDATA.ARJ "$f" >/dev/null; fi
-    done &&
-    if [ -f VELODAT.ARJ ]; then arj a -y -e -m1 KXDATA.ARJ VELODAT.ARJ >/dev/null; fi)
-  # Further members of the payload, after the three the sequence looks for.
-  if [ "$outer" -gt 0 ]; then
-    filler "$w/outer" K "$outer"
-    (cd "$w/outer" && arj a -y -e -m1 KXDATA.ARJ K*.DAT >/dev/null)
-  fi
-  [ "$damaged" = KXDATA ] && damage "$w/outer" KXDATA.ARJ
-  if [ -n "$big" ]; then
-    head -c "$big" /dev/zero > "$w/outer/BIG.DAT"
-    (cd "$w/outer" && arj a -y -e -m1 KXDATA.ARJ BIG.DAT >/dev/null)
-  fi
-  mv "$w/outer/KXDATA.ARJ" "$dir/KXDATA.ARJ"
+  [ "$without" = BN ] && rm -r "$w/BN.ARJ"
+  [ "$without" = VELO ] && rm -r "$w/VeloDat.ARJ"
+  [ "$without" = stage.exe ] && rm "$w/STAGE.ARJ/stage.exe"
+  # Further members of the payload, beside the three the sequence looks for.
+  if [ "$outer" -gt 0 ]; then filler "$w" K "$outer"; fi
+  if [ -n "$big" ]; then head -c "$big" /dev/zero > "$w/BIG.DAT"; fi
+  case "$damaged" in
+    CORE) pack_folder "$w/STAGE.ARJ/CORE.ARJ" damaged ;;  # before STAGE.ARJ takes it in
+    STAGE) pack_folder "$w/STAGE.ARJ" damaged ;;
+    BN) pack_folder "$w/BN.ARJ" damaged ;;
+    VELO) pack_folder "$w/VeloDat.ARJ" damaged ;;
+    KXDATA) printf 'damaged member of KXDATA.ARJ\n' > "$w/DAMAGED.DAT" ;;
+  esac
+
+  "$here/../../cmake/wine-run" "$kxpack" build --stub "$(winpath "$stub")" \
+    --tree "$(winpath "$w")" --output "$(winpath "$dir/setup.exe")" >&2
+  # The payload, where the stamp says it lies.
+  local at
+  read -r at len < <(od -An -tu4 -j32 -N8 "$dir/setup.exe")
+  tail -c +$((at + 1)) "$dir/setup.exe" | head -c "$len" > "$dir/KXDATA.ARJ"
+  if [ "$damaged" = KXDATA ]; then alter_damaged "$dir/KXDATA.ARJ"; fi
 }
 
 for set in $wanted; do

@@ -1,9 +1,15 @@
 #include "support/image_builder.h"
 
-#include "arj/crc32.h"
+#include "arjenc/archive_writer.h"
+#include "arjenc/dos_time.h"
 #include "support/win_harness.h"
 
 namespace kxtest {
+namespace {
+
+constexpr std::int64_t kMemberTime = 1700000000;  // any fixed moment: the images stay the same
+
+}  // namespace
 
 std::string ProgramPath() { return WinePath(KX_KXUNPACK_EXE); }
 
@@ -19,55 +25,14 @@ std::string PayloadBytes(std::size_t length, unsigned seed) {
   return out;
 }
 
-namespace {
-
-void Put16(std::string &out, unsigned v) {
-  out.push_back(char(v & 0xFF));
-  out.push_back(char(v >> 8));
-}
-void Put32(std::string &out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
-// One framed header: id, size, basic header (fixed part, name, empty comment), its CRC, and
-// an empty list of extended headers.
-std::string Header(std::uint8_t fileType, std::uint32_t size, std::uint32_t crc,
-                   const std::string &name) {
-  std::string basic;
-  basic += char(30);  // first-part size
-  basic += char(11);  // archiver version
-  basic += char(1);   // minimum version to extract
-  basic += char(0);   // host system
-  basic += char(0);   // flags
-  basic += char(0);   // method: stored
-  basic += char(fileType);
-  basic += char(0);
-  Put32(basic, 0x5A2E6B21);  // date and time
-  Put32(basic, size);        // packed size
-  Put32(basic, size);        // unpacked size
-  Put32(basic, crc);
-  Put16(basic, 0);  // file name position
-  Put16(basic, 0644);
-  Put16(basic, 0);
-  basic += name + '\0' + '\0';
-  std::string out = "\x60\xEA";
-  Put16(out, static_cast<unsigned>(basic.size()));
-  out += basic;
-  Put32(out, arj::Crc32(basic.data(), basic.size()));
-  Put16(out, 0);
-  return out;
-}
-
-}  // namespace
-
 std::string StoredArchive(const std::string &memberName, const std::string &bytes) {
-  std::string archive = Header(2, 0, 0, "PAYLOAD.ARJ");
-  archive += Header(0, static_cast<std::uint32_t>(bytes.size()),
-                    arj::Crc32(bytes.data(), bytes.size()), memberName);
-  archive += bytes;
-  archive += std::string("\x60\xEA\0\0", 4);
-  return archive;
+  arjenc::PackOptions stored;
+  stored.method = arjenc::PackMethod::kStored;
+  arjenc::ArchiveWriter writer("PAYLOAD.ARJ", stored);
+  writer.Add(memberName, reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size(),
+             arjenc::DosTimeUtc(kMemberTime), true);
+  const arjenc::Bytes archive = writer.Finish();
+  return std::string(archive.begin(), archive.end());
 }
 
 bool WriteImage(const std::string &path, const ImageSpec &spec) {

@@ -14,7 +14,8 @@ std::string ProgramPath();
 // Deterministic payload bytes of the given length.
 std::string PayloadBytes(std::size_t length, unsigned seed = 1);
 
-// An ARJ archive holding one stored member: a payload whose unpacking shows the copy was exact.
+// An ARJ archive holding one stored member, made by the encoder library: a payload whose
+// unpacking shows the copy was exact.
 std::string StoredArchive(const std::string &memberName, const std::string &bytes);
 
 // Writes stub + payload + trailer to path, with the stamp. Offsets and lengths in the stamp

@@ -1,13 +1,14 @@
-// kxpack build: stub + payload archive + stamp = installation image.
-#include <cerrno>
+// kxpack build: stub + payload archive (given, or packed from a folder tree) + stamp =
+// installation image.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "app/stamp.h"
 #include "arj/crc32.h"
+#include "tools/kxpack/archive_maker.h"
 #include "tools/kxpack/commands.h"
+#include "tools/kxpack/decimal_arg.h"
 #include "tools/kxpack/file_io.h"
 #include "tools/kxpack/pe_image.h"
 
@@ -18,15 +19,8 @@ int Refuse(const std::string &why) {
   return 1;
 }
 
-bool ParseNumber(const char *text, unsigned long long max, unsigned long long *out) {
-  if (!text || !*text || *text == '-' || *text == '+') return false;
-  errno = 0;
-  char *end = nullptr;
-  unsigned long long v = std::strtoull(text, &end, 0);
-  if (errno || *end || v > max) return false;
-  *out = v;
-  return true;
-}
+// The name the payload archive carries in its main header, as the installer copies it.
+constexpr char kPayloadName[] = "KXDATA.ARJ";
 
 // The payload must begin with a complete ARJ main header: id, size, basic header CRC.
 bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
@@ -57,8 +51,10 @@ bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
 }  // namespace
 
 int CmdBuild(int argc, char **argv) {
-  const char *stubPath = nullptr, *payloadPath = nullptr, *outputPath = nullptr;
+  const char *stubPath = nullptr, *payloadPath = nullptr, *treePath = nullptr,
+             *outputPath = nullptr;
   unsigned long long silent = 0, requiredMB = 0;
+  kxpack::MakeOptions options;
   for (int i = 0; i < argc; ++i) {
     const char *arg = argv[i];
     const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -67,33 +63,51 @@ int CmdBuild(int argc, char **argv) {
       stubPath = value;
     else if (!std::strcmp(arg, "--payload"))
       payloadPath = value;
+    else if (!std::strcmp(arg, "--tree"))
+      treePath = value;
     else if (!std::strcmp(arg, "--output"))
       outputPath = value;
-    else if (!std::strcmp(arg, "--silent")) {
-      if (!ParseNumber(value, 255, &silent)) return Refuse("--silent takes a number from 0 to 255");
+    else if (!std::strcmp(arg, "--method")) {
+      if (!kxpack::ParseMethod(value, &options.pack.method))
+        return Refuse("--method takes 0, 1 or 4");
+    } else if (!std::strcmp(arg, "--silent")) {
+      if (!kxpack::ParseDecimal(value, 255, &silent))
+        return Refuse("--silent takes a number from 0 to 255");
     } else if (!std::strcmp(arg, "--required-mb")) {
-      if (!ParseNumber(value, 0xFFFFFFFFull, &requiredMB))
+      if (!kxpack::ParseDecimal(value, 0xFFFFFFFFull, &requiredMB))
         return Refuse("--required-mb takes a number from 0 to 4294967295");
     } else {
       return Refuse(std::string("unknown option ") + arg);
     }
     ++i;
   }
-  if (!stubPath || !payloadPath || !outputPath)
-    return Refuse("--stub, --payload and --output are required");
+  if (!stubPath || !outputPath || !payloadPath == !treePath)
+    return Refuse("--stub, --output and one of --payload and --tree are required");
 
-  std::string stub, payload, why;
+  std::string stub, why;
   if (!kxpack::ReadFile(stubPath, &stub))
     return Refuse(std::string("cannot read stub ") + stubPath);
-  if (!kxpack::ReadFile(payloadPath, &payload))
-    return Refuse(std::string("cannot read payload ") + payloadPath);
-
   kxpack::PeLayout pe;
   if (!kxpack::ParsePe(stub, &pe, &why))
     return Refuse(std::string("stub is not a PE image: ") + why);
+  if (pe.peHeaderOffset < kx::kStampOffset + kx::kStampSize)
+    return Refuse("stub's PE header offset lies inside the stamp; the stamp would overwrite it");
   if (pe.certTableSize != 0) return Refuse("stub is signed; sign the image after building it");
   if (std::int64_t(stub.size()) > pe.imageEnd)
     return Refuse("stub carries data after its last section; build from the bare stub");
+  if (std::int64_t(stub.size()) < pe.imageEnd)
+    return Refuse("stub is shorter than the end of its last section");
+
+  arjenc::Bytes packed;
+  std::string payload;
+  if (treePath) {
+    if (!kxpack::IsDirectory(treePath)) return Refuse(std::string("no folder ") + treePath);
+    if (!options.times.Init(&why)) return Refuse(why);
+    if (!kxpack::PackTree(treePath, kPayloadName, options, &packed, &why)) return Refuse(why);
+    payload.assign(packed.begin(), packed.end());
+  } else if (!kxpack::ReadFile(payloadPath, &payload)) {
+    return Refuse(std::string("cannot read payload ") + payloadPath);
+  }
   if (!LooksLikeArjMainHeader(payload, &why)) return Refuse(why);
   if (stub.size() + payload.size() >= 0x80000000ull) return Refuse("image would be 2 GiB or more");
 

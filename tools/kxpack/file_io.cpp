@@ -1,7 +1,9 @@
 #include "tools/kxpack/file_io.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -64,6 +66,49 @@ bool ReadFile(const std::string &path, std::string *data) {
   }
   std::fclose(f);
   return ok;
+}
+
+InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t *mtime) {
+  // The 64-bit form: the 32-bit one fails outright on a file of 2 GiB or more.
+#ifdef _WIN32
+  struct _stat64 st;
+  if (_stat64(path.c_str(), &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG)
+    return InputRead::kUnreadable;
+#else
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG)
+    return InputRead::kUnreadable;
+#endif
+  std::FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f) return InputRead::kUnreadable;
+  // The size of the open file, not of the name: the file may have been replaced meanwhile.
+  const std::int64_t size = FileSize(f);
+  InputRead result = InputRead::kUnreadable;
+  if (size > kMaxInputSize) {
+    result = InputRead::kTooLarge;
+  } else if (size >= 0 && SeekTo(f, 0)) {
+    data->resize(static_cast<std::size_t>(size));
+    if (size == 0 || std::fread(&(*data)[0], 1, data->size(), f) == data->size()) {
+      // More bytes than the size said: the file grew while read; take no torn copy.
+      if (std::fgetc(f) == EOF && !std::ferror(f)) result = InputRead::kOk;
+    }
+  }
+  std::fclose(f);
+  *mtime = static_cast<std::int64_t>(st.st_mtime);
+  return result;
+}
+
+bool ListFolder(const std::string &dir, std::vector<std::string> *names) {
+  DIR *d = opendir(dir.c_str());
+  if (!d) return false;
+  names->clear();
+  while (const dirent *e = readdir(d)) {
+    const std::string n = e->d_name;
+    if (n != "." && n != "..") names->push_back(n);
+  }
+  closedir(d);
+  std::sort(names->begin(), names->end());
+  return true;
 }
 
 AtomicOutput::AtomicOutput(std::string target) : target_(std::move(target)) {

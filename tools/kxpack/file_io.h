@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kxpack {
 
@@ -17,6 +18,13 @@ bool IsDirectory(const std::string &path);
 bool RenameReplacing(const std::string &from, const std::string &to);
 // Reads the whole of a regular file below 2 GiB; false when it cannot be opened or read.
 bool ReadFile(const std::string &path, std::string *data);
+
+// A file to be packed: read whole, with its modification time (seconds since 1970).
+enum class InputRead { kOk, kUnreadable, kTooLarge };
+constexpr std::int64_t kMaxInputSize = 0x7FFFFFFF;  // 2 GiB and more do not fit a member
+InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t *mtime);
+// The names in a folder, without "." and "..", in byte order. False when it cannot be read.
+bool ListFolder(const std::string &dir, std::vector<std::string> *names);
 
 // Writes to a temporary name beside the target and renames it into place on Commit, so a
 // failed run never leaves a partial file under the target's name.

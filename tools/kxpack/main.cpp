@@ -14,7 +14,10 @@ struct Command {
 
 const Command kCommands[] = {
     {"build", CmdBuild,
-     "build --stub STUB --payload ARCHIVE --output IMAGE [--silent N] [--required-mb N]"},
+     "build --stub STUB --payload ARCHIVE --output IMAGE [--silent N] [--required-mb N]\n"
+     "  kxpack build --stub STUB --tree DIR --output IMAGE [--method 0|1|4] [--silent N]\n"
+     "                [--required-mb N]"},
+    {"pack", CmdPack, "pack --output ARCHIVE [--method 0|1|4] [--best] FILE..."},
     {"info", CmdInfo, "info IMAGE"},
     {"list", CmdList, "list ARCHIVE"},
     {"test", CmdTest, "test ARCHIVE"},

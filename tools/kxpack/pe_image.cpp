@@ -36,6 +36,7 @@ bool ParsePe(const std::string &d, PeLayout *out, std::string *why) {
   else
     return fail("unknown optional header magic");
   std::uint32_t dirCount = optSize >= dirs + 4 ? Le32(d, opt + dirs - 4) : 0;
+  out->peHeaderOffset = static_cast<std::uint32_t>(pe);
   out->certTableSize = 0;
   if (dirCount > 4 && optSize >= dirs + 5 * 8) out->certTableSize = Le32(d, opt + dirs + 4 * 8 + 4);
 

@@ -68,15 +68,6 @@ void RemoveTree(const std::string &path) {
 #endif
 }
 
-void Put16(Bytes &b, std::uint32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes &b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-
 }  // namespace
 
 std::string Join(const std::string &dir, const std::string &name) {
@@ -126,8 +117,6 @@ bool FileExists(const std::string &path) {
 
 void RemoveFile(const std::string &path) { std::remove(path.c_str()); }
 
-Bytes ToBytes(const std::string &text) { return Bytes(text.begin(), text.end()); }
-
 Bytes AsWrittenText(const Bytes &data) {
 #ifdef _WIN32
   Bytes out;
@@ -142,79 +131,6 @@ Bytes AsWrittenText(const Bytes &data) {
 }
 
 std::uint32_t Crc(const Bytes &data) { return arj::Crc32(data.data(), data.size()); }
-
-Member Stored(const std::string &name, const Bytes &content) {
-  Member m;
-  m.name = name;
-  m.data = content;
-  m.unpacked_size = static_cast<std::uint32_t>(content.size());
-  m.file_crc = Crc(content);
-  return m;
-}
-
-Member Packed(const std::string &name, std::uint8_t method, const Bytes &packed,
-              const Bytes &content) {
-  Member m = Stored(name, content);
-  m.method = method;
-  m.data = packed;
-  return m;
-}
-
-Bytes HeaderBytes(const Member &m) {
-  Bytes basic;
-  basic.push_back(m.first_part_size);
-  basic.push_back(m.archiver_version);
-  basic.push_back(m.min_version);
-  basic.push_back(m.host_system);
-  basic.push_back(m.flags);
-  basic.push_back(m.method);
-  basic.push_back(m.file_type);
-  basic.push_back(0);
-  Put32(basic, 0x5A8C6E21);  // date and time
-  Put32(basic, m.has_packed_size ? m.packed_size : static_cast<std::uint32_t>(m.data.size()));
-  Put32(basic, m.unpacked_size);
-  Put32(basic, m.file_crc);
-  Put16(basic, m.name_position);
-  Put16(basic, 0644);
-  Put16(basic, 0);
-  while (basic.size() < m.first_part_size) basic.push_back(0xEE);
-  basic.insert(basic.end(), m.name.begin(), m.name.end());
-  basic.push_back(0);
-  basic.insert(basic.end(), m.comment.begin(), m.comment.end());
-  basic.push_back(0);
-
-  Bytes out;
-  Put16(out, 0xEA60);
-  Put16(out, static_cast<std::uint32_t>(basic.size()));
-  out.insert(out.end(), basic.begin(), basic.end());
-  Put32(out, Crc(basic) ^ (m.break_header_crc ? 1u : 0u));
-  for (const Bytes &e : m.extended) {
-    Put16(out, static_cast<std::uint32_t>(e.size()));
-    out.insert(out.end(), e.begin(), e.end());
-    Put32(out, 0xDEADBEEF);
-  }
-  Put16(out, 0);
-  return out;
-}
-
-Bytes EndMarker() { return Bytes{0x60, 0xEA, 0, 0}; }
-
-Bytes Archive(const std::vector<Member> &members, const Bytes &prefix) {
-  Bytes out = prefix;
-  Member main;
-  main.name = "TEST.ARJ";
-  main.file_type = 2;  // the main header's type is never checked
-  const Bytes head = HeaderBytes(main);
-  out.insert(out.end(), head.begin(), head.end());
-  for (const Member &m : members) {
-    const Bytes h = HeaderBytes(m);
-    out.insert(out.end(), h.begin(), h.end());
-    out.insert(out.end(), m.data.begin(), m.data.end());
-  }
-  const Bytes end = EndMarker();
-  out.insert(out.end(), end.begin(), end.end());
-  return out;
-}
 
 void BitWriter::Put(std::uint32_t value, unsigned bits) {
   for (unsigned i = bits; i-- > 0;) {

@@ -26,6 +26,11 @@ std::string Hex8(std::uint32_t v) {
   return buf;
 }
 
+// A hand-made archive as the bytes of a file.
+std::string HandArchive(const std::vector<kxtest::HandMember> &members) {
+  return kxtest::ToString(kxtest::Archive(members));
+}
+
 bool Contains(const std::string &text, const std::string &part) {
   return text.find(part) != std::string::npos;
 }
@@ -153,19 +158,13 @@ TEST_F(ArchiveTest, ListRefusesNonArchivesMissingFilesAndBadArguments) {
 }
 
 TEST_F(ArchiveTest, ListStaysInsideHostileHeaders) {
-  kxtest::HandMember unterminated;
-  unterminated.name = "NONUL";
-  unterminated.terminateName = false;
-  kxtest::HandMember nameOutside;
-  nameOutside.name = "X";
-  nameOutside.firstPart = 30;
-  kxtest::HandMember control;
-  control.name = "A\x1b[2J\x07Z.TXT";
-  control.data = "abc";
-  kxtest::HandMember high;
-  high.name = "\xC1\xC2.TXT";
+  kxtest::HandMember unterminated = kxtest::Stored("NONUL", {});
+  unterminated.terminate_name = false;
+  kxtest::HandMember nameOutside = kxtest::Stored("X", {});
+  kxtest::HandMember control = kxtest::Stored("A\x1b[2J\x07Z.TXT", kxtest::ToBytes("abc"));
+  kxtest::HandMember high = kxtest::Stored("\xC1\xC2.TXT", {});
 
-  WriteFile(dir_ + "/hostile.arj", kxtest::HandArchive({unterminated, control, high}));
+  WriteFile(dir_ + "/hostile.arj", HandArchive({unterminated, control, high}));
   RunResult r = Kxpack({"list", dir_ + "/hostile.arj"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   auto lines = kxtest::Words(r.out);
@@ -175,22 +174,20 @@ TEST_F(ArchiveTest, ListStaysInsideHostileHeaders) {
   EXPECT_EQ(lines[2][5], "AB.TXT") << "bit 7 is cleared for a DOS host";
 
   // A member whose data would run far past the end of the file stops the walk.
-  std::string a = kxtest::HandArchive({control});
-  auto spans = kxtest::MemberSpans(a);
-  std::string basic = a.substr(spans[0].header + 4, kxtest::GetLe16(a, spans[0].header + 2));
-  kxtest::PutLe32(&basic, 12, 0xFFFFFFF0u);
-  a = a.substr(0, spans[0].header) + kxtest::FramedHeader(basic) + "abc" + "\x60\xEA\0\0";
-  WriteFile(dir_ + "/huge.arj", a);
+  control.has_packed_size = true;
+  control.packed_size = 0xFFFFFFF0u;
+  WriteFile(dir_ + "/huge.arj", HandArchive({control}));
   r = Kxpack({"list", dir_ + "/huge.arj"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(Contains(r.err, "runs past the end")) << r.err;
 
   // A name offset beyond the basic header.
-  std::string b = kxtest::HandArchive({nameOutside});
-  spans = kxtest::MemberSpans(b);
-  basic = b.substr(spans[0].header + 4, kxtest::GetLe16(b, spans[0].header + 2));
-  basic[0] = char(200);
-  b = b.substr(0, spans[0].header) + kxtest::FramedHeader(basic) + "\x60\xEA\0\0";
+  std::string b = HandArchive({nameOutside});
+  auto spans = kxtest::MemberSpans(b);
+  kxtest::Bytes basic =
+      kxtest::ToBytes(b.substr(spans[0].header + 4, kxtest::GetLe16(b, spans[0].header + 2)));
+  basic[0] = 200;
+  b = b.substr(0, spans[0].header) + kxtest::ToString(kxtest::FramedHeader(basic)) + "\x60\xEA\0\0";
   WriteFile(dir_ + "/outside.arj", b);
   r = Kxpack({"list", dir_ + "/outside.arj"});
   EXPECT_EQ(r.exitCode, 1);
@@ -334,16 +331,12 @@ TEST_F(ArchiveTest, ExtractNeverLeavesAPartialFileUnderAMembersName) {
 }
 
 TEST_F(ArchiveTest, ExtractWritesNothingOutsideItsFolder) {
-  std::vector<kxtest::HandMember> members(6);
-  members[0].name = "../ESCAPE.TXT";
-  members[1].name = "SUB/../../ESCAPE2.TXT";
+  std::vector<kxtest::HandMember> members;
+  for (const char *name :
+       {"../ESCAPE.TXT", "SUB/../../ESCAPE2.TXT", "CON", "NUL.TXT", "AUX.", "GOOD.TXT"})
+    members.push_back(kxtest::Stored(name, kxtest::ToBytes(std::string("payload of ") + name)));
   members[1].flags = 0x10;
-  members[2].name = "CON";
-  members[3].name = "NUL.TXT";
-  members[4].name = "AUX.";
-  members[5].name = "GOOD.TXT";
-  for (auto &m : members) m.data = "payload of " + m.name;
-  WriteFile(dir_ + "/hostile.arj", kxtest::HandArchive(members));
+  WriteFile(dir_ + "/hostile.arj", HandArchive(members));
   std::string out = dir_ + "/deep/out";
   kxtest::Run({"/bin/mkdir", "-p", out});
   RunResult r = Kxpack({"extract", dir_ + "/hostile.arj", out});

@@ -1,10 +1,14 @@
 // kxpack build and kxpack info, driven as a subprocess: every refusal of build leaves no
-// output behind, and info reports the stamp and whether the payload is all there.
+// output behind, a payload packed from a folder tree has the tree's shape and the same bytes
+// on every build, and info reports the stamp and whether the payload is all there.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "app/stamp.h"
+#include "arjenc/archive_writer.h"
 #include "tests/native/kxpack/pe_writer.h"
 #include "tests/native/kxpack/support.h"
 
@@ -15,21 +19,7 @@ using kxtest::RunResult;
 
 // A payload as small as an archive gets: a main header named KXDATA.ARJ and the end marker.
 std::string MinimalArchive() {
-  std::string basic(30, '\0');
-  basic[0] = 30;  // the name follows the fixed part
-  basic[1] = 11;
-  basic[2] = 1;
-  basic[6] = 2;  // main header type
-  basic += std::string("KXDATA.ARJ\0\0", 12);
-  std::string a("\x60\xEA", 2);
-  a += std::string(2, '\0');
-  kxtest::PutLe16(&a, 2, std::uint32_t(basic.size()));
-  a += basic;
-  a += std::string(4, '\0');
-  kxtest::PutLe32(&a, a.size() - 4, kxtest::Crc32(basic));
-  a += std::string("\0\0", 2);          // no extended headers
-  a += std::string("\x60\xEA\0\0", 4);  // end marker
-  return a;
+  return kxtest::ToString(arjenc::ArchiveWriter("KXDATA.ARJ", arjenc::PackOptions()).Finish());
 }
 
 class BuildTest : public ::testing::Test {
@@ -83,10 +73,14 @@ TEST_F(BuildTest, BuildsStubPlusPayloadWithTheStampInTheDosHeader) {
 }
 
 TEST_F(BuildTest, TakesTheWholeRangeOfSilentAndRequiredMb) {
-  ASSERT_EQ(Build({"--silent", "0x80", "--required-mb", "4294967295"}).exitCode, 0);
+  ASSERT_EQ(Build({"--silent", "128", "--required-mb", "4294967295"}).exitCode, 0);
   RunResult info = Kxpack({"info", output_});
   EXPECT_NE(info.out.find("silent: -128\n"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("requiredMB: 4294967295\n"), std::string::npos) << info.out;
+  ASSERT_EQ(Build({"--silent", "010", "--required-mb", "0600"}).exitCode, 0) << "decimal";
+  info = Kxpack({"info", output_});
+  EXPECT_NE(info.out.find("silent: 10\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("requiredMB: 600\n"), std::string::npos) << info.out;
   ASSERT_EQ(Build().exitCode, 0) << "defaults";
   info = Kxpack({"info", output_});
   EXPECT_NE(info.out.find("silent: 0\n"), std::string::npos) << info.out;
@@ -129,6 +123,17 @@ TEST_F(BuildTest, RefusesAStubThatIsNotAPeImage) {
 TEST_F(BuildTest, RefusesAStubCarryingDataAfterItsLastSection) {
   kxtest::WriteFile(stub_, kxtest::MakePe32() + "appended");
   ExpectRefused(Build(), "data after its last section");
+}
+
+TEST_F(BuildTest, RefusesAStubTheStampWouldDamage) {
+  // The PE headers moved down to 0x2C: the stamp's last byte would overwrite the signature.
+  std::string low = kxtest::MakePe32();
+  low.erase(0x2C, 0x40 - 0x2C);
+  kxtest::PutLe32(&low, 0x3C, 0x2C);
+  kxtest::WriteFile(stub_, low);
+  ExpectRefused(Build(), "PE header offset lies inside the stamp");
+  kxtest::WriteFile(stub_, kxtest::MakePe32().substr(0, 0x300));  // the section cut short
+  ExpectRefused(Build(), "shorter than the end of its last section");
 }
 
 TEST_F(BuildTest, RefusesASignedStub) {
@@ -184,7 +189,7 @@ TEST_F(BuildTest, RefusesAPayloadWithoutAValidMainHeader) {
 }
 
 TEST_F(BuildTest, RefusesOutOfRangeNumbersAndBadArguments) {
-  for (const char *v : {"256", "-1", "+1", "abc", "", "1x", "99999999999999999999"})
+  for (const char *v : {"256", "-1", "+1", "abc", "", "1x", "99999999999999999999", "0x10", " 1"})
     ExpectRefused(Build({"--silent", v}), "--silent takes a number");
   for (const char *v : {"4294967296", "-1", "ten", ""})
     ExpectRefused(Build({"--required-mb", v}), "--required-mb takes a number");
@@ -207,6 +212,161 @@ TEST_F(BuildTest, RefusesAnOutputItCannotCreate) {
   RunResult r = Build();
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("cannot create"), std::string::npos) << r.err;
+}
+
+// build --tree: the payload packed from a folder tree, *.ARJ folders as member archives.
+class TreeTest : public BuildTest {
+ protected:
+  void SetUp() override {
+    BuildTest::SetUp();
+    tree_ = dir_ + "/tree";
+  }
+  // Writes a file of the tree, making its folders.
+  void Put(const std::string &path, const std::string &data) {
+    const std::string full = tree_ + "/" + path;
+    kxtest::Run({"/bin/mkdir", "-p", full.substr(0, full.rfind('/'))});
+    kxtest::WriteFile(full, data);
+  }
+  RunResult BuildTree(const std::string &tree, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args{"build", "--stub", stub_, "--tree", tree, "--output", output_};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Kxpack(args);
+  }
+  // name -> method of each member, in archive order.
+  std::vector<std::pair<std::string, std::string>> Members(const std::string &archive) {
+    RunResult r = Kxpack({"list", archive});
+    EXPECT_EQ(r.exitCode, 0) << archive << ": " << r.err;
+    std::vector<std::pair<std::string, std::string>> m;
+    for (const auto &w : kxtest::Words(r.out))
+      if (w.size() == 6) m.push_back({w[5], w[1]});
+    return m;
+  }
+  std::string Payload() { return kxtest::PayloadOf(kxtest::ReadFile(output_)); }
+  void PutDeliveredLayout() {
+    Put("STAGE.ARJ/stage.exe", kxtest::MakePe32(0x400));
+    Put("STAGE.ARJ/KXDELTMP.EXE", kxtest::MakePe32());
+    Put("STAGE.ARJ/CORE.ARJ/PRODUCT.DLL", kxtest::NoiseContent(1, 9000));
+    Put("STAGE.ARJ/CORE.ARJ/README.TXT", kxtest::TextContent(2, 30000));
+    Put("STAGE.ARJ/CORE.ARJ/EMPTY.DAT", "");
+    Put("BN.ARJ/bnstub.dll", kxtest::NoiseContent(3, 3000));
+    Put("BN.ARJ/bnapi.dll", kxtest::NoiseContent(4, 2000));
+    Put("VeloDat.ARJ/VELO0001.DAT", kxtest::TextContent(5, 12000));
+  }
+  std::string tree_;
+};
+
+TEST_F(TreeTest, PacksTheDeliveredLayoutFromFolders) {
+  PutDeliveredLayout();
+  RunResult r = BuildTree(tree_, {"--silent", "1", "--required-mb", "600"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  RunResult verify = Kxpack({"verify", output_});
+  EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
+  const std::string x = dir_ + "/x";
+  kxtest::WriteFile(dir_ + "/payload.arj", Payload());
+  using M = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(Members(dir_ + "/payload.arj"),
+            (M{{"BN.ARJ", "0"}, {"STAGE.ARJ", "0"}, {"VeloDat.ARJ", "0"}}))
+      << "archives stored, in byte order of their names";
+  ASSERT_EQ(Kxpack({"extract", dir_ + "/payload.arj", x}).exitCode, 0);
+  ASSERT_EQ(Kxpack({"extract", x + "/STAGE.ARJ", x + "/stage"}).exitCode, 0);
+  EXPECT_EQ(kxtest::ListFolder(x + "/stage"),
+            (std::vector<std::string>{"CORE.ARJ", "KXDELTMP.EXE", "stage.exe"}));
+  ASSERT_EQ(Kxpack({"extract", x + "/stage/CORE.ARJ", x + "/core"}).exitCode, 0);
+  for (const char *f : {"PRODUCT.DLL", "README.TXT", "EMPTY.DAT"})
+    EXPECT_EQ(kxtest::ReadFile(x + "/core/" + f),
+              kxtest::ReadFile(tree_ + "/STAGE.ARJ/CORE.ARJ/" + f))
+        << f;
+  EXPECT_EQ(kxtest::ReadFile(x + "/stage/stage.exe"), kxtest::MakePe32(0x400));
+  // The arj archiver and 7-Zip take what we made, nested archives included.
+  ASSERT_STRNE(KX_7ZZ, "");
+  for (const std::string &a : {x + "/STAGE.ARJ", x + "/stage/CORE.ARJ", x + "/BN.ARJ"}) {
+    EXPECT_EQ(kxtest::Run({KX_ARJ_ARCHIVER, "t", "-y", a}).exitCode, 0) << a;
+    EXPECT_EQ(kxtest::Run({KX_7ZZ, "t", a}).exitCode, 0) << a;
+  }
+}
+
+TEST_F(TreeTest, MembersGoInByteOrderAndArchiveFilesAreStored) {
+  for (const char *name : {"b", "B.TXT", "a", "_x", "Z.arj", "PRE.ARJ"})
+    Put(name, kxtest::TextContent(9, 5000));
+  ASSERT_EQ(BuildTree(tree_, {"--method", "4"}).exitCode, 0);
+  kxtest::WriteFile(dir_ + "/payload.arj", Payload());
+  std::vector<std::string> names;
+  for (const auto &m : Members(dir_ + "/payload.arj")) {
+    names.push_back(m.first);
+    if (m.first.find(".ARJ") != std::string::npos || m.first.find(".arj") != std::string::npos)
+      EXPECT_EQ(m.second, "0") << m.first;
+    else
+      EXPECT_TRUE(m.second == "0" || m.second == "4") << m.first << " " << m.second;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"B.TXT", "PRE.ARJ", "Z.arj", "_x", "a", "b"}));
+}
+
+TEST_F(TreeTest, RefusesFoldersAndNamesItCannotPack) {
+  Put("BN.ARJ/docs/readme.txt", "x");
+  ExpectRefused(BuildTree(tree_), "must be named *.ARJ");
+  kxtest::Run({"/bin/rm", "-rf", tree_});
+  Put("docs/readme.txt", "x");
+  ExpectRefused(BuildTree(tree_), "must be named *.ARJ");
+  kxtest::Run({"/bin/rm", "-rf", tree_});
+  Put("STAGE.ARJ/setup.ini", "a");
+  Put("STAGE.ARJ/SETUP.INI", "b");
+  ExpectRefused(BuildTree(tree_), "given twice");
+  kxtest::Run({"/bin/rm", "-rf", tree_});
+  Put("CORE.ARJ/LPT1.DLL", "a");
+  ExpectRefused(BuildTree(tree_), "not a safe file name");
+  kxtest::Run({"/bin/rm", "-rf", tree_});
+  Put("CORE.ARJ/\xC3\xBC"
+      "ber.txt",
+      "a");
+  ExpectRefused(BuildTree(tree_), "not plain ASCII");
+  kxtest::Run({"/bin/rm", "-rf", tree_});
+  Put("CORE.ARJ/a.txt", "a");
+  ASSERT_EQ(symlink("/dev/null", (tree_ + "/CORE.ARJ/null").c_str()), 0);
+  ExpectRefused(BuildTree(tree_), "neither a file nor a folder");
+  ExpectRefused(BuildTree(dir_ + "/no-such-tree"), "no folder");
+  kxtest::Run({"/bin/rm", "-rf", tree_});
+  Put("A.ARJ/A.ARJ/A.ARJ/A.ARJ/A.ARJ/A.ARJ/A.ARJ/ok.txt", "eight levels, the payload first");
+  ASSERT_EQ(BuildTree(tree_).exitCode, 0);
+  kxtest::Run({"/bin/rm", "-f", output_});
+  ASSERT_EQ(symlink("..", (tree_ + "/A.ARJ/UP.ARJ").c_str()), 0);  // a loop
+  ExpectRefused(BuildTree(tree_), "nested more than 8 levels");
+  ExpectRefused(Kxpack({"build", "--stub", stub_, "--tree", tree_, "--payload", payload_,
+                        "--output", output_}),
+                "one of --payload and --tree");
+  ExpectRefused(BuildTree(tree_, {"--method", "3"}), "--method takes 0, 1 or 4");
+}
+
+TEST_F(TreeTest, SameTreeSameBytesWhateverTheFileTimesUnderSourceDateEpoch) {
+  PutDeliveredLayout();
+  const std::string first = tree_;
+  // The same files in another folder, written in the opposite order, with other times.
+  tree_ = dir_ + "/tree2";
+  Put("VeloDat.ARJ/VELO0001.DAT", kxtest::TextContent(5, 12000));
+  Put("BN.ARJ/bnapi.dll", kxtest::NoiseContent(4, 2000));
+  Put("BN.ARJ/bnstub.dll", kxtest::NoiseContent(3, 3000));
+  Put("STAGE.ARJ/CORE.ARJ/EMPTY.DAT", "");
+  Put("STAGE.ARJ/CORE.ARJ/README.TXT", kxtest::TextContent(2, 30000));
+  Put("STAGE.ARJ/CORE.ARJ/PRODUCT.DLL", kxtest::NoiseContent(1, 9000));
+  Put("STAGE.ARJ/KXDELTMP.EXE", kxtest::MakePe32());
+  Put("STAGE.ARJ/stage.exe", kxtest::MakePe32(0x400));
+  ASSERT_EQ(kxtest::Run(
+                {"/usr/bin/find", tree_, "-exec", "/usr/bin/touch", "-d", "2001-02-03", "{}", "+"})
+                .exitCode,
+            0);
+  ASSERT_EQ(setenv("SOURCE_DATE_EPOCH", "1705320000", 1), 0);
+  ASSERT_EQ(BuildTree(first).exitCode, 0);
+  const std::string a = kxtest::ReadFile(output_);
+  ASSERT_EQ(BuildTree(tree_).exitCode, 0);
+  const std::string b = kxtest::ReadFile(output_);
+  unsetenv("SOURCE_DATE_EPOCH");
+  EXPECT_FALSE(a.empty());
+  EXPECT_TRUE(a == b) << "two builds of the same tree differ";
+  // Without it the times come from the files, which differ here.
+  ASSERT_EQ(BuildTree(first).exitCode, 0);
+  const std::string c = kxtest::ReadFile(output_);
+  ASSERT_EQ(BuildTree(tree_).exitCode, 0);
+  EXPECT_EQ(c.size(), a.size());
+  EXPECT_FALSE(c == kxtest::ReadFile(output_));
 }
 
 class InfoTest : public BuildTest {};

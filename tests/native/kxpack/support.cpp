@@ -175,6 +175,12 @@ std::vector<MemberSpan> MemberSpans(const std::string &a) {
   return spans;
 }
 
+std::string PayloadOf(const std::string &image) {
+  if (image.size() < 0x28) return std::string();
+  const std::size_t offset = GetLe32(image, 0x20), length = GetLe32(image, 0x24);
+  return offset <= image.size() ? image.substr(offset, length) : std::string();
+}
+
 std::vector<std::vector<std::string>> Words(const std::string &text) {
   std::vector<std::vector<std::string>> lines;
   std::istringstream in(text);
@@ -187,44 +193,6 @@ std::vector<std::vector<std::string>> Words(const std::string &text) {
     lines.push_back(words);
   }
   return lines;
-}
-
-std::string FramedHeader(const std::string &basic) {
-  std::string h("\x60\xEA\0\0", 4);
-  PutLe16(&h, 2, std::uint32_t(basic.size()));
-  h += basic;
-  h += std::string(4, '\0');
-  PutLe32(&h, h.size() - 4, Crc32(basic));
-  h += std::string(2, '\0');
-  return h;
-}
-
-std::string HandArchive(const std::vector<HandMember> &members) {
-  std::string mainBasic(30, '\0');
-  mainBasic[0] = 30;
-  mainBasic[1] = 11;
-  mainBasic[2] = 1;
-  mainBasic[6] = 2;
-  mainBasic += std::string("HAND.ARJ\0\0", 10);
-  std::string a = FramedHeader(mainBasic);
-  for (const HandMember &m : members) {
-    std::string b(m.firstPart, '\0');
-    b[0] = char(m.firstPart);
-    b[1] = 11;
-    b[2] = 1;
-    b[3] = char(m.hostOs);
-    b[4] = char(m.flags);
-    b[5] = char(m.method);
-    b[6] = char(m.fileType);
-    PutLe32(&b, 12, std::uint32_t(m.data.size()));
-    PutLe32(&b, 16, std::uint32_t(m.data.size()));
-    PutLe32(&b, 20, m.fixCrc ? Crc32(m.data) : m.fileCrc);
-    PutLe16(&b, 24, m.namePosition);
-    b += m.name;
-    if (m.terminateName) b += std::string("\0\0", 2);
-    a += FramedHeader(b) + m.data;
-  }
-  return a + std::string("\x60\xEA\0\0", 4);
 }
 
 }  // namespace kxtest

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/hand_archive.h"  // hand-made archives: the tests' one writer
+
 namespace kxtest {
 
 struct RunResult {
@@ -48,22 +50,10 @@ struct MemberSpan {
 };
 std::vector<MemberSpan> MemberSpans(const std::string &archive);
 
+// The payload of a built image, cut out where its stamp says (offset at 0x20, length at 0x24).
+std::string PayloadOf(const std::string &image);
+
 // Splits output into lines and each line into whitespace-separated words.
 std::vector<std::vector<std::string>> Words(const std::string &text);
-
-// A small ARJ writer for archives the archiver would never make (hostile names, damaged
-// fields). Members are stored (method 0) unless a field says otherwise.
-struct HandMember {
-  std::string name;
-  std::string data;
-  unsigned method = 0, fileType = 0, flags = 0, hostOs = 0, firstPart = 30;
-  unsigned namePosition = 0;
-  bool fixCrc = true;         // file CRC = CRC-32 of data
-  std::uint32_t fileCrc = 0;  // used when fixCrc is false
-  bool terminateName = true;  // false: the name runs to the end of the basic header
-};
-// A framed header: id, size, the basic header, its CRC and an empty extended header list.
-std::string FramedHeader(const std::string &basic);
-std::string HandArchive(const std::vector<HandMember> &members);
 
 }  // namespace kxtest

@@ -1,18 +1,20 @@
 #!/bin/bash
-# Builds a signed installation image for the start-up tests: the program as stub, a payload,
-# the stamp, then a code-signing certificate table appended by osslsigncode (as a release
-# is signed after it is built), with a throwaway certificate.
-#   make_signed_image.sh STUB OUTDIR   ->  OUTDIR/content.txt, packed in OUTDIR/payload.arj,
-#                                          and OUTDIR/signed.exe
+# Builds a signed installation image for the start-up tests: the program as stub, a payload
+# packed by kxpack, the stamp, then a code-signing certificate table appended by osslsigncode
+# (as a release is signed after it is built), with a throwaway certificate.
+#   make_signed_image.sh STUB KXPACK OUTDIR  ->  OUTDIR/content.txt, packed in
+#                                                OUTDIR/payload.arj, and OUTDIR/signed.exe
 set -euo pipefail
 stub=$1
-out=$2
+kxpack=$2
+out=$3
+here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$out"
 cd "$out"
 
 seq 1 3000 | sed 's/$/ payload line/' > content.txt
 rm -f payload.arj
-arj a -y -e -m1 payload.arj content.txt >/dev/null
+"$here/../../../cmake/wine-run" "$kxpack" pack --output payload.arj content.txt >/dev/null
 stub_len=$(stat -c %s "$stub")
 payload_len=$(stat -c %s payload.arj)
 

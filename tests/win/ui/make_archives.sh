@@ -1,17 +1,20 @@
 #!/bin/sh
-# Makes the archives the ui tests unpack, with the Debian arj archiver, into $1.
+# Makes the archives the ui tests unpack, with the tree's kxpack.exe under Wine, into $2.
+#   make_archives.sh BUILD_TREE OUTDIR
 set -eu
-out=$1
+here=$(cd "$(dirname "$0")" && pwd)
+kxpack=$1/tools/kxpack.exe
+out=$2
 work=$out/src
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
 
-make_arj() {  # archive, files...
+make_arj() {  # archive, files... (stored, under their names in the current folder)
   name=$1
   shift
   rm -f "$out/$name"
-  arj a -y -m0 "$out/$name" "$@" >/dev/null
+  "$here/../../../cmake/wine-run" "$kxpack" pack --method 0 --output "$out/$name" "$@" >/dev/null
 }
 
 for i in 1 2 3; do printf 'member %s\n' "$i" >"M$i.TXT"; done
@@ -53,7 +56,7 @@ while [ $i -lt 600 ]; do
   printf 'file %d\n' $i >"many/F$(printf %04d $i).TXT"
   i=$((i + 1))
 done
-(cd many && rm -f "$out/many.arj" && arj a -y -m0 "$out/many.arj" '*.TXT' >/dev/null)
+(cd many && make_arj many.arj *.TXT)
 
 cd "$out"
 rm -rf "$work"

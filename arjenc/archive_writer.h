@@ -1,0 +1,40 @@
+// Writes one ARJ archive in memory: the main header, each member packed or stored behind its
+// header, and the end marker.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "arjenc/compress.h"
+#include "arjenc/header_bytes.h"
+
+namespace arjenc {
+
+// Members of 2 GiB or more do not fit the engine's signed sizes.
+constexpr std::size_t kMaxMemberSize = 0x7FFFFFFF;
+
+class ArchiveWriter {
+ public:
+  // archive_name goes into the main header; options say how members are packed.
+  ArchiveWriter(std::string archive_name, PackOptions options);
+
+  // Adds a member under name with its MS-DOS time. It is packed when the packer makes it
+  // smaller, else stored; store_only stores it anyway (archives in archives gain nothing).
+  // False, nothing added, when the name or the size cannot be framed.
+  bool Add(const std::string &name, const std::uint8_t *data, std::size_t size,
+           std::uint32_t dos_time, bool store_only);
+
+  // The whole archive. The main header takes the newest member time (the MS-DOS epoch when
+  // there are no members), so the archive depends only on its members.
+  Bytes Finish() const;
+  // The time the main header carries.
+  std::uint32_t time() const;
+
+ private:
+  std::string archive_name_;
+  PackOptions options_;
+  Bytes members_;
+  std::uint32_t newest_time_ = 0;
+};
+
+}  // namespace arjenc

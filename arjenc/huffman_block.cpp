@@ -1,0 +1,230 @@
+#include "arjenc/huffman_block.h"
+
+#include <cstring>
+
+#include "arjenc/huffman_code.h"
+
+namespace arjenc {
+namespace {
+
+// Length codes of the symbol lengths: 0 one zero, 1 a run of 3 to 18 zeros (4 bits more),
+// 2 a run of 20 to 531 zeros (9 bits more), c of 3 or more a length of c - 2.
+constexpr unsigned kOneZero = 0;
+constexpr unsigned kShortZeroRun = 1;
+constexpr unsigned kLongZeroRun = 2;
+constexpr unsigned kLengthCodeBase = 2;
+// The length-code table's lengths are followed, after the third, by a 2-bit count of zeros.
+constexpr unsigned kLengthCodeSkipAt = 3;
+constexpr unsigned kNoSkip = ~0u;
+
+struct LengthItem {
+  std::uint8_t code;
+  std::uint8_t extra_bits;
+  std::uint16_t extra;
+};
+
+// The symbol lengths as length codes, up to the last symbol that occurs. Returns how many
+// items; sets *n_out to the count of lengths they cover.
+unsigned LengthItems(const std::uint8_t *lengths, LengthItem *items, unsigned *n_out) {
+  unsigned n = kSymbolCount;
+  while (n > 0 && lengths[n - 1] == 0) --n;
+  *n_out = n;
+  unsigned count = 0;
+  for (unsigned i = 0; i < n;) {
+    if (lengths[i] != 0) {
+      items[count++] = LengthItem{static_cast<std::uint8_t>(lengths[i] + kLengthCodeBase), 0, 0};
+      ++i;
+      continue;
+    }
+    unsigned run = 1;
+    while (i + run < n && lengths[i + run] == 0) ++run;
+    i += run;
+    if (run <= 2) {
+      for (unsigned k = 0; k < run; ++k) items[count++] = LengthItem{kOneZero, 0, 0};
+    } else if (run <= 18) {
+      items[count++] = LengthItem{kShortZeroRun, 4, static_cast<std::uint16_t>(run - 3)};
+    } else if (run == 19) {
+      items[count++] = LengthItem{kOneZero, 0, 0};
+      items[count++] = LengthItem{kShortZeroRun, 4, 15};
+    } else {
+      items[count++] = LengthItem{kLongZeroRun, 9, static_cast<std::uint16_t>(run - 20)};
+    }
+  }
+  return count;
+}
+
+// Bits of one small-table length: 3 below 7, else 3 ones, c - 7 more ones and a 0-bit.
+unsigned SmallLengthBits(unsigned c) { return c < 7 ? 3 : c - 3; }
+
+void PutSmallLength(unsigned c, BitWriter &out) {
+  if (c < 7) {
+    out.Put(c, 3);
+  } else {
+    out.Put(((1u << (c - 4)) - 1) << 1, c - 3);
+  }
+}
+
+// The lengths of a small alphabet (length codes or position classes) up to its last used
+// symbol; a code of one symbol (or none) names it in 5 bits instead.
+std::size_t SmallTableBits(const std::uint8_t *lengths, unsigned alphabet, unsigned skip_at,
+                           unsigned used) {
+  if (used < 2) return 10;
+  unsigned n = alphabet;
+  while (n > 0 && lengths[n - 1] == 0) --n;
+  std::size_t bits = 5;
+  for (unsigned i = 0; i < n;) {
+    bits += SmallLengthBits(lengths[i++]);
+    if (i == skip_at) {
+      unsigned k = 0;
+      while (k < 3 && i + k < n && lengths[i + k] == 0) ++k;
+      bits += 2;
+      i += k;
+    }
+  }
+  return bits;
+}
+
+void WriteSmallTable(const std::uint8_t *lengths, unsigned alphabet, unsigned skip_at,
+                     unsigned used, unsigned only, BitWriter &out) {
+  if (used < 2) {
+    out.Put(0, 5);
+    out.Put(only, 5);
+    return;
+  }
+  unsigned n = alphabet;
+  while (n > 0 && lengths[n - 1] == 0) --n;
+  out.Put(n, 5);
+  for (unsigned i = 0; i < n;) {
+    PutSmallLength(lengths[i++], out);
+    if (i == skip_at) {
+      unsigned k = 0;
+      while (k < 3 && i + k < n && lengths[i + k] == 0) ++k;
+      out.Put(k, 2);
+      i += k;
+    }
+  }
+}
+
+// The length-code table for the block's symbol lengths.
+struct LengthCodeTable {
+  LengthItem items[kSymbolCount];
+  unsigned item_count = 0;
+  unsigned covered = 0;
+  std::uint32_t counts[kLengthCodeCount] = {};
+  std::uint8_t lengths[kLengthCodeCount];
+  std::uint16_t codes[kLengthCodeCount];
+  unsigned used = 0;
+  unsigned only = 0;
+
+  explicit LengthCodeTable(const BlockCodes &codes_in) {
+    item_count = LengthItems(codes_in.symbol_lengths, items, &covered);
+    for (unsigned i = 0; i < item_count; ++i) ++counts[items[i].code];
+    used = BuildCodeLengths(counts, kLengthCodeCount, kMaxCodeLength, lengths);
+    for (unsigned i = 0; i < kLengthCodeCount; ++i) {
+      if (counts[i]) only = i;
+    }
+    AssignCodes(lengths, kLengthCodeCount, codes);
+  }
+
+  std::size_t Bits() const {
+    std::size_t bits = SmallTableBits(lengths, kLengthCodeCount, kLengthCodeSkipAt, used) + 9;
+    for (unsigned i = 0; i < item_count; ++i) bits += lengths[items[i].code] + items[i].extra_bits;
+    return bits;
+  }
+};
+
+std::size_t HeadBits(const BlockCodes &codes) {
+  std::size_t bits = 16;
+  if (codes.symbol_used < 2) {
+    bits += 10 + 18;
+  } else {
+    bits += LengthCodeTable(codes).Bits();
+  }
+  return bits + SmallTableBits(codes.class_lengths, kPositionClassCount, kNoSkip, codes.class_used);
+}
+
+void WriteHead(std::size_t n, const BlockCodes &codes, BitWriter &out) {
+  out.Put(static_cast<std::uint32_t>(n), 16);
+  if (codes.symbol_used < 2) {
+    // One symbol: an empty length-code table, then the symbol named in 9 bits.
+    out.Put(0, 5);
+    out.Put(0, 5);
+    out.Put(0, 9);
+    out.Put(codes.only_symbol, 9);
+  } else {
+    const LengthCodeTable table(codes);
+    WriteSmallTable(table.lengths, kLengthCodeCount, kLengthCodeSkipAt, table.used, table.only,
+                    out);
+    out.Put(table.covered, 9);
+    for (unsigned i = 0; i < table.item_count; ++i) {
+      const LengthItem &item = table.items[i];
+      out.Put(table.codes[item.code], table.lengths[item.code]);
+      if (item.extra_bits) out.Put(item.extra, item.extra_bits);
+    }
+  }
+  WriteSmallTable(codes.class_lengths, kPositionClassCount, kNoSkip, codes.class_used,
+                  codes.only_class, out);
+}
+
+}  // namespace
+
+void BlockCounts::Clear() {
+  std::memset(symbols, 0, sizeof symbols);
+  std::memset(classes, 0, sizeof classes);
+}
+
+void BlockCounts::Add(const Token *tokens, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const Token t = tokens[i];
+    ++symbols[TokenSymbol(t)];
+    if (IsMatch(t)) ++classes[PositionClass(TokenPosition(t))];
+  }
+}
+
+BlockCodes::BlockCodes(const BlockCounts &counts) {
+  symbol_used = BuildCodeLengths(counts.symbols, kSymbolCount, kMaxCodeLength, symbol_lengths);
+  class_used = BuildCodeLengths(counts.classes, kPositionClassCount, kMaxCodeLength, class_lengths);
+  only_symbol = 0;
+  only_class = 0;
+  for (unsigned i = 0; i < kSymbolCount; ++i) {
+    if (counts.symbols[i]) only_symbol = i;
+  }
+  for (unsigned i = 0; i < kPositionClassCount; ++i) {
+    if (counts.classes[i]) only_class = i;
+  }
+  AssignCodes(symbol_lengths, kSymbolCount, symbol_codes);
+  AssignCodes(class_lengths, kPositionClassCount, class_codes);
+}
+
+std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes) {
+  std::size_t bits = HeadBits(codes);
+  for (unsigned i = 0; i < kSymbolCount; ++i) {
+    bits += static_cast<std::size_t>(counts.symbols[i]) * codes.symbol_lengths[i];
+  }
+  for (unsigned c = 0; c < kPositionClassCount; ++c) {
+    bits += static_cast<std::size_t>(counts.classes[c]) *
+            (codes.class_lengths[c] + (c > 1 ? c - 1 : 0));
+  }
+  return bits;
+}
+
+void WriteBlock(const Token *tokens, std::size_t n, const BlockCounts &counts,
+                const BlockCodes &codes, BitWriter &out) {
+  out.Reserve(BlockBits(counts, codes));
+  WriteHead(n, codes, out);
+  const std::uint8_t *const sym_len = codes.symbol_lengths;
+  const std::uint16_t *const sym_code = codes.symbol_codes;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Token t = tokens[i];
+    const unsigned s = TokenSymbol(t);
+    out.Put(sym_code[s], sym_len[s]);
+    if (s >= 256) {
+      const unsigned p = TokenPosition(t);
+      const unsigned c = PositionClass(p);
+      out.Put(codes.class_codes[c], codes.class_lengths[c]);
+      if (c > 1) out.Put(p - (1u << (c - 1)), c - 1);
+    }
+  }
+}
+
+}  // namespace arjenc

@@ -1,0 +1,42 @@
+// One block of method 1: the symbol count, the three code tables of the block head, then
+// the block's literals and matches in those codes.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "arjenc/bit_writer.h"
+#include "arjenc/packed_form.h"
+#include "arjenc/token.h"
+
+namespace arjenc {
+
+struct BlockCounts {
+  std::uint32_t symbols[kSymbolCount];
+  std::uint32_t classes[kPositionClassCount];
+
+  void Clear();
+  void Add(const Token *tokens, std::size_t n);
+};
+
+// The codes of one block, chosen from its counts.
+struct BlockCodes {
+  std::uint8_t symbol_lengths[kSymbolCount];
+  std::uint16_t symbol_codes[kSymbolCount];
+  std::uint8_t class_lengths[kPositionClassCount];
+  std::uint16_t class_codes[kPositionClassCount];
+  unsigned symbol_used;  // symbols that occur; with just one, it is named in the head
+  unsigned class_used;
+  unsigned only_symbol;  // the one symbol or class when only one occurs
+  unsigned only_class;
+
+  explicit BlockCodes(const BlockCounts &counts);
+};
+
+// Bits the block head and its body take with these codes.
+std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes);
+
+// Writes a block of 1 to kMaxBlockSymbols tokens, whose counts are given.
+void WriteBlock(const Token *tokens, std::size_t n, const BlockCounts &counts,
+                const BlockCodes &codes, BitWriter &out);
+
+}  // namespace arjenc

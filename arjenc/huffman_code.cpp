@@ -1,0 +1,129 @@
+#include "arjenc/huffman_code.h"
+
+#include <algorithm>
+
+namespace arjenc {
+namespace {
+
+constexpr unsigned kMaxSymbols = 512;
+constexpr unsigned kLengthSlots = 32;
+
+// Optimal code lengths for weights sorted ascending, computed in place (Moffat and
+// Katajainen): on return a[i] is the length of the code for the i-th weight.
+void MinimumRedundancyLengths(std::uint32_t *a, int n) {
+  if (n == 1) {
+    a[0] = 0;
+    return;
+  }
+  // First pass: pair the two smallest items, leaves or subtrees, keeping parent links.
+  a[0] += a[1];
+  int root = 0;
+  int leaf = 2;
+  for (int next = 1; next < n - 1; ++next) {
+    if (leaf >= n || a[root] < a[leaf]) {
+      a[next] = a[root];
+      a[root++] = static_cast<std::uint32_t>(next);
+    } else {
+      a[next] = a[leaf++];
+    }
+    if (leaf >= n || (root < next && a[root] < a[leaf])) {
+      a[next] += a[root];
+      a[root++] = static_cast<std::uint32_t>(next);
+    } else {
+      a[next] += a[leaf++];
+    }
+  }
+  // Second pass: depths of the internal nodes from their parent links.
+  a[n - 2] = 0;
+  for (int next = n - 3; next >= 0; --next) a[next] = a[a[next]] + 1;
+  // Third pass: depths of the leaves.
+  int available = 1;
+  int used = 0;
+  std::uint32_t depth = 0;
+  root = n - 2;
+  int next = n - 1;
+  while (available > 0) {
+    while (root >= 0 && a[root] == depth) {
+      ++used;
+      --root;
+    }
+    while (available > used) {
+      a[next--] = depth;
+      --available;
+    }
+    available = 2 * used;
+    ++depth;
+    used = 0;
+  }
+}
+
+}  // namespace
+
+unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_length,
+                          std::uint8_t *lengths) {
+  // Occurring symbols by count, ascending (count in the high half, symbol in the low).
+  std::uint64_t order[kMaxSymbols];
+  unsigned used = 0;
+  for (unsigned i = 0; i < n; ++i) {
+    lengths[i] = 0;
+    if (counts[i] != 0) order[used++] = static_cast<std::uint64_t>(counts[i]) << 32 | i;
+  }
+  if (used < 2) return used;
+  std::sort(order, order + used);
+  std::uint32_t depth[kMaxSymbols];
+  for (unsigned i = 0; i < used; ++i) depth[i] = static_cast<std::uint32_t>(order[i] >> 32);
+  MinimumRedundancyLengths(depth, static_cast<int>(used));
+
+  // How many codes of each length, the overlong ones cut to the limit.
+  unsigned per_length[kLengthSlots] = {};
+  for (unsigned i = 0; i < used; ++i) {
+    ++per_length[depth[i] < max_length ? depth[i] : max_length];
+  }
+  // Kraft sum in units of 2^-max_length: exactly 1 << max_length for a complete code.
+  const std::uint64_t full = 1ull << max_length;
+  std::uint64_t kraft = 0;
+  for (unsigned len = 1; len <= max_length; ++len) {
+    kraft += static_cast<std::uint64_t>(per_length[len]) << (max_length - len);
+  }
+  // Cutting made the code overfull: lengthen the longest codes below the limit.
+  while (kraft > full) {
+    unsigned len = max_length - 1;
+    while (per_length[len] == 0) --len;
+    --per_length[len];
+    ++per_length[len + 1];
+    kraft -= 1ull << (max_length - len - 1);
+  }
+  // Lengthening may overshoot: shorten the longest codes while the gap allows.
+  while (kraft < full) {
+    unsigned len = max_length;
+    while (per_length[len] == 0 || (1ull << (max_length - len)) > full - kraft) --len;
+    --per_length[len];
+    ++per_length[len - 1];
+    kraft += 1ull << (max_length - len);
+  }
+  // The longest codes go to the rarest symbols.
+  unsigned i = 0;
+  for (unsigned len = max_length; len >= 1; --len) {
+    for (unsigned k = 0; k < per_length[len]; ++k) {
+      lengths[order[i++] & 0xFFFFFFFFu] = static_cast<std::uint8_t>(len);
+    }
+  }
+  return used;
+}
+
+void AssignCodes(const std::uint8_t *lengths, unsigned n, std::uint16_t *codes) {
+  unsigned per_length[17] = {};
+  for (unsigned i = 0; i < n; ++i) ++per_length[lengths[i]];
+  per_length[0] = 0;
+  std::uint32_t next[17];
+  std::uint32_t code = 0;
+  for (unsigned len = 1; len <= 16; ++len) {
+    code = (code + per_length[len - 1]) << 1;
+    next[len] = code;
+  }
+  for (unsigned i = 0; i < n; ++i) {
+    codes[i] = lengths[i] ? static_cast<std::uint16_t>(next[lengths[i]]++) : 0;
+  }
+}
+
+}  // namespace arjenc

@@ -1,0 +1,100 @@
+#include "arjenc/huffman_packer.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "arjenc/bit_writer.h"
+#include "arjenc/cost_model.h"
+#include "arjenc/huffman_block.h"
+#include "arjenc/lazy_parser.h"
+#include "arjenc/optimal_parser.h"
+
+namespace arjenc {
+namespace {
+
+// The default: lazy parsing, a block for every 32768 tokens, short matches weighed by the
+// codes of the block before.
+constexpr std::size_t kLazyBlockTokens = 32768;
+
+// --best: stretches of 256 KiB parsed three times over, each time under the codes of the
+// parse before, searched up to 256 positions deep.
+constexpr std::size_t kBestStretch = 256 * 1024;
+constexpr int kBestPasses = 3;
+constexpr unsigned kBestChain = 256;
+constexpr unsigned kBestTakeWhole = 192;  // a match this long is taken without a closer look
+
+// Writes tokens as blocks of at most kMaxBlockSymbols, of equal size, each with its codes.
+void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
+  const std::size_t pieces = (tokens.size() + kMaxBlockSymbols - 1) / kMaxBlockSymbols;
+  const std::size_t each = (tokens.size() + pieces - 1) / pieces;
+  BlockCounts counts;
+  for (std::size_t at = 0; at < tokens.size(); at += each) {
+    const std::size_t n = std::min(each, tokens.size() - at);
+    counts.Clear();
+    counts.Add(tokens.data() + at, n);
+    WriteBlock(tokens.data() + at, n, counts, BlockCodes(counts), out);
+  }
+}
+
+bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
+              std::vector<std::uint8_t> *packed) {
+  BitWriter out(packed);
+  LazyParser parser(data, size, LazyOptions{});
+  CostModel costs;
+  costs.Initial();
+  parser.SetCosts(&costs);
+  std::vector<Token> tokens;
+  tokens.reserve(kLazyBlockTokens);
+  BlockCounts counts;
+  while (parser.Parse(&tokens, kLazyBlockTokens)) {
+    counts.Clear();
+    counts.Add(tokens.data(), tokens.size());
+    const BlockCodes codes(counts);
+    costs.FromCodes(codes);
+    costs.AverageLiteral(counts);
+    WriteBlock(tokens.data(), tokens.size(), counts, codes, out);
+    tokens.clear();
+    if (out.ByteCount() >= give_up) return false;
+  }
+  out.Finish();
+  return true;
+}
+
+bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
+              std::vector<std::uint8_t> *packed) {
+  BitWriter out(packed);
+  OptimalParser parser(data, size, kMaxDistance, kBestChain, kBestTakeWhole);
+  CostModel costs;
+  costs.Initial();
+  std::vector<Token> tokens, best_tokens;
+  BlockCounts counts;
+  while (parser.NextStretch(kBestStretch) != 0) {
+    // The pass whose codes come out smallest is kept.
+    std::size_t best_bits = SIZE_MAX;
+    for (int pass = 0; pass < kBestPasses; ++pass) {
+      parser.Parse(costs, &tokens);
+      counts.Clear();
+      counts.Add(tokens.data(), tokens.size());
+      const BlockCodes codes(counts);
+      const std::size_t bits = BlockBits(counts, codes);
+      if (bits < best_bits) {
+        best_bits = bits;
+        best_tokens.swap(tokens);
+      }
+      costs.FromCodes(codes);
+    }
+    WriteBlocks(best_tokens, out);
+    if (out.ByteCount() >= give_up) return false;
+  }
+  out.Finish();
+  return true;
+}
+
+}  // namespace
+
+bool PackHuffman(const std::uint8_t *data, std::size_t size, bool best, std::size_t give_up,
+                 std::vector<std::uint8_t> *packed) {
+  return best ? PackBest(data, size, give_up, packed) : PackLazy(data, size, give_up, packed);
+}
+
+}  // namespace arjenc

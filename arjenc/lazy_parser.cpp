@@ -1,0 +1,64 @@
+#include "arjenc/lazy_parser.h"
+
+namespace arjenc {
+namespace {
+
+// Longer matches are always worth taking.
+constexpr unsigned kWeighedLength = 8;
+
+}  // namespace
+
+LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOptions &options)
+    : data_(data), size_(size), options_(options), finder_(data, size, options.max_distance) {}
+
+Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
+  Match m = finder_.Longest(pos, at_least, chain, options_.nice_length, costs_);
+  finder_.Insert(pos);
+  // A short far match can cost more than the literals it replaces.
+  if (costs_ && m.length != 0 && m.length <= kWeighedLength) {
+    std::uint32_t literals = 0;
+    for (unsigned k = 0; k < m.length; ++k) literals += costs_->symbol[data_[pos + k]];
+    if (costs_->MatchCost(m.length, m.distance) >= literals) m.length = 0;
+  }
+  return m;
+}
+
+std::int64_t LazyParser::Savings(std::size_t pos, const Match &m) const {
+  std::int64_t literals = 0;
+  for (unsigned k = 0; k < m.length; ++k) literals += costs_->symbol[data_[pos + k]];
+  return literals - static_cast<std::int64_t>(costs_->MatchCost(m.length, m.distance));
+}
+
+bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens) {
+  if (pos_ >= size_) return false;
+  if (!searched_) current_ = Search(pos_, 0, options_.max_chain);
+  searched_ = true;
+  while (pos_ < size_ && tokens->size() < max_tokens) {
+    Match m = current_;
+    if (m.length < kMinMatch) {
+      tokens->push_back(LiteralToken(data_[pos_]));
+      if (++pos_ < size_) current_ = Search(pos_, 0, options_.max_chain);
+      continue;
+    }
+    if (m.length < options_.lazy_limit && pos_ + 1 < size_) {
+      const unsigned chain =
+          m.length >= options_.good_length ? options_.max_chain / 4 : options_.max_chain;
+      const Match next = Search(pos_ + 1, m.length, chain);
+      if (next.length > m.length && (!costs_ || Savings(pos_ + 1, next) > Savings(pos_, m))) {
+        tokens->push_back(LiteralToken(data_[pos_]));
+        ++pos_;
+        current_ = next;
+        continue;
+      }
+      finder_.InsertRange(pos_ + 2, pos_ + m.length);
+    } else {
+      finder_.InsertRange(pos_ + 1, pos_ + m.length);
+    }
+    tokens->push_back(MatchToken(m.length, m.distance));
+    pos_ += m.length;
+    if (pos_ < size_) current_ = Search(pos_, 0, options_.max_chain);
+  }
+  return true;
+}
+
+}  // namespace arjenc

@@ -1,0 +1,50 @@
+// The default parse: the longest match found at each position, unless the next position
+// starts a longer one (then this byte goes out as a literal and the search moves on).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "arjenc/cost_model.h"
+#include "arjenc/match_finder.h"
+#include "arjenc/token.h"
+
+namespace arjenc {
+
+struct LazyOptions {
+  unsigned max_distance = kMaxDistance;
+  unsigned max_chain = 32;     // earlier positions tried per search
+  unsigned nice_length = 128;  // a match this long ends the search
+  unsigned lazy_limit = 64;    // a match this long is taken without looking one ahead
+  unsigned good_length = 24;   // after a match this long, the look ahead tries a quarter
+  unsigned far_three = 0;      // matches of 3 further away than this are not used (0: all)
+};
+
+class LazyParser {
+ public:
+  LazyParser(const std::uint8_t *data, std::size_t size, const LazyOptions &options);
+
+  // Appends tokens from where the last call stopped until the input ends or tokens holds
+  // max_tokens. Returns false when no input was left.
+  bool Parse(std::vector<Token> *tokens, std::size_t max_tokens);
+
+  // Costs to weigh short matches against the literals they replace (none: every match is
+  // taken). The model must outlive the parser's use of it.
+  void SetCosts(const CostModel *costs) { costs_ = costs; }
+
+ private:
+  Match Search(std::size_t pos, unsigned at_least, unsigned chain);
+  // Bits a match saves against literals under the costs.
+  std::int64_t Savings(std::size_t pos, const Match &m) const;
+
+  const std::uint8_t *data_;
+  std::size_t size_;
+  LazyOptions options_;
+  MatchFinder finder_;
+  std::size_t pos_ = 0;
+  bool searched_ = false;  // current_ holds the search made at pos_ (and pos_ is filed)
+  Match current_;
+  const CostModel *costs_ = nullptr;
+};
+
+}  // namespace arjenc

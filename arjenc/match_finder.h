@@ -1,0 +1,110 @@
+// Hash chains over the window: every position is filed under a hash of its first three
+// bytes, newest first, so a search walks the earlier occurrences from the nearest on.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "arjenc/cost_model.h"
+#include "arjenc/packed_form.h"
+
+namespace arjenc {
+
+struct Match {
+  unsigned length = 0;    // 0: none
+  unsigned distance = 0;  // 1 to the finder's maximum distance
+};
+
+// How long the bytes at a and b agree, up to limit; b lies after a.
+inline unsigned MatchLength(const std::uint8_t *a, const std::uint8_t *b, unsigned limit) {
+  unsigned n = 0;
+  using Word = std::size_t;  // 8 bytes at a time on 64-bit builds, 4 on 32-bit ones
+  while (n + sizeof(Word) <= limit) {
+    Word x, y;
+    std::memcpy(&x, a + n, sizeof x);
+    std::memcpy(&y, b + n, sizeof y);
+    if (x != y) {
+      const Word d = x ^ y;
+      const unsigned bit = sizeof(Word) == 8 ? static_cast<unsigned>(__builtin_ctzll(d))
+                                             : static_cast<unsigned>(__builtin_ctz(d));
+      return n + bit / 8;  // little-endian: the first differing byte is the lowest
+    }
+    n += sizeof(Word);
+  }
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
+
+class MatchFinder {
+ public:
+  MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance);
+
+  // Files pos under its hash; positions must be inserted in increasing order, each after
+  // the searches made at it.
+  void Insert(std::size_t pos) {
+    // Four bytes are read for the hashes; the last three positions file no matches.
+    if (pos + 4 > size_) return;
+    const std::uint32_t h = Hash4(data_ + pos);
+    const std::uint32_t tagged = static_cast<std::uint32_t>(pos) + kTagOffset;
+    prev_[tagged & chain_mask_] = head_[h];
+    head_[h] = tagged;
+    head3_[Hash3(data_ + pos)] = tagged;
+  }
+  void InsertRange(std::size_t from, std::size_t to) {
+    for (std::size_t p = from; p < to; ++p) Insert(p);
+  }
+
+  // The longest match at pos longer than at_least (nearest among equals), walking at most
+  // max_chain earlier positions and stopping at the first of nice bytes or more.
+  // With costs, a longer match is preferred only where it saves more bits against
+  // literals of average cost.
+  Match Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
+                const CostModel *costs = nullptr) const;
+
+  // Every match at pos that is longer than the ones nearer to it: lengths grow and
+  // distances grow along the result. Returns how many were written to out (at most
+  // kMaxMatch - kMinMatch + 1).
+  unsigned AllLongest(std::size_t pos, unsigned max_chain, Match *out) const;
+
+  unsigned Limit(std::size_t pos) const {
+    const std::size_t left = size_ - pos;
+    return left < kMaxMatch ? static_cast<unsigned>(left) : kMaxMatch;
+  }
+
+ private:
+  static std::int64_t Saving(const CostModel *costs, const Match &m);
+  Match Nearest3(const std::uint8_t *scan, std::uint32_t here) const;
+
+  // Tables for large inputs; small ones get smaller tables, cheaper to set up.
+  static constexpr unsigned kHashBits = 15;
+  static constexpr unsigned kMinHashBits = 10;
+  static constexpr unsigned kChainBits = 15;  // a power of two above the window
+  // Positions are stored plus this offset, so an empty entry (0) is always out of reach.
+  static constexpr std::uint32_t kTagOffset = 0x10000;
+
+  // Chains link positions by their first four bytes; the nearest position with the same
+  // first three is kept apart, so that three-byte matches are still found.
+  std::uint32_t Hash4(const std::uint8_t *p) const {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return (v * 0x9E3779B1u) >> hash_shift_;
+  }
+  std::uint32_t Hash3(const std::uint8_t *p) const {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift_;
+  }
+
+  const std::uint8_t *data_;
+  std::size_t size_;
+  unsigned max_distance_;
+  unsigned hash_shift_;
+  unsigned hash3_shift_;
+  std::uint32_t chain_mask_;
+  std::vector<std::uint32_t> head_;
+  std::vector<std::uint32_t> prev_;
+  std::vector<std::uint32_t> head3_;
+};
+
+}  // namespace arjenc

@@ -1,0 +1,219 @@
+// The encoder's packed forms, decoded by the engine byte for byte: both methods, the
+// default and the best parse, at the sizes and shapes where the packed form has its edges.
+// Natively also archives of them checked by the arj and 7zz archivers as black boxes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "arj/arj.h"
+#include "arj_test_support.h"
+#include "arjenc/compress.h"
+#include "arjenc/fast_packer.h"
+#include "arjenc/huffman_packer.h"
+#include "arjenc/lazy_parser.h"
+
+namespace arjtest {
+namespace {
+
+constexpr std::size_t kWindow = 26624;
+constexpr std::uint8_t kHuffman = 1;
+constexpr std::uint8_t kFast = 4;
+
+struct Random {
+  std::uint64_t state;
+  std::uint32_t Next() {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<std::uint32_t>(state >> 33);
+  }
+};
+
+Bytes RandomBytes(std::size_t n, std::uint32_t seed, unsigned alphabet = 256) {
+  Random rng{seed};
+  Bytes b(n);
+  for (auto &x : b) x = static_cast<std::uint8_t>(rng.Next() % alphabet);
+  return b;
+}
+
+// Words from a small vocabulary: matches of every length and distance.
+Bytes TextLike(std::size_t n, std::uint32_t seed) {
+  static const char *const kWords[] = {"the ",     "archive ", "member ", "window ", "of ",
+                                       "packed ",  "bytes ",   "and ",    "a ",      "match\n",
+                                       "literal ", "code ",    "length ", "block ",  "head "};
+  Random rng{seed};
+  Bytes b;
+  while (b.size() < n) {
+    const char *w = kWords[rng.Next() % 15];
+    b.insert(b.end(), w, w + std::char_traits<char>::length(w));
+  }
+  b.resize(n);
+  return b;
+}
+
+// For each class of match position, fresh random bytes, then a 16-byte copy from the
+// class's first position back (distance 2^(c-1) + 1 for class c, 1 for class 0).
+Bytes EveryPositionClass() {
+  Bytes b;
+  for (unsigned c = 0; c <= 15; ++c) {
+    const std::size_t distance = c == 0 ? 1 : (std::size_t{1} << (c - 1)) + 1;
+    const Bytes fresh = RandomBytes(distance < 16 ? 16 : distance, c + 100);
+    const std::size_t from = b.size() + fresh.size() - distance;
+    b.insert(b.end(), fresh.begin(), fresh.end());
+    for (std::size_t k = 0; k < 16; ++k) b.push_back(b[from + k]);
+  }
+  return b;
+}
+
+struct Packer {
+  std::uint8_t method;
+  bool best;
+  std::string Name() const {
+    return "method " + std::to_string(method) + (best ? " best" : " default");
+  }
+};
+const Packer kPackers[] = {{kHuffman, false}, {kHuffman, true}, {kFast, false}, {kFast, true}};
+
+// The packed form even where it is not smaller than the input.
+Bytes ForcePack(const Packer &p, const Bytes &data) {
+  Bytes packed;
+  const bool done = p.method == kHuffman
+                        ? arjenc::PackHuffman(data.data(), data.size(), p.best, SIZE_MAX, &packed)
+                        : arjenc::PackFast(data.data(), data.size(), p.best, SIZE_MAX, &packed);
+  EXPECT_TRUE(done);
+  return packed;
+}
+
+// Extracts the archive's only member with the engine.
+Bytes ExtractOnly(const Bytes &archive, const std::string &scratch) {
+  const std::string dir = ScratchDir(scratch);
+  const std::string path = Join(dir, "ONE.ARJ");
+  WriteFile(path, archive);
+  const std::string out = Join(dir, "out");
+  char bare[64];
+  EXPECT_EQ(arj_extract_member(path.c_str(), 1, out.c_str(), bare, sizeof bare), 0);
+  Bytes got;
+  EXPECT_TRUE(ReadFile(out, &got));
+  return got;
+}
+
+void ExpectRoundTrip(const Packer &p, const Bytes &data, const std::string &what) {
+  SCOPED_TRACE(p.Name() + ", " + what + ", " + std::to_string(data.size()) + " bytes");
+  const Bytes packed = ForcePack(p, data);
+  const Bytes got = ExtractOnly(Archive({Packed("DATA.BIN", p.method, packed, data)}), "rt");
+  EXPECT_EQ(got.size(), data.size());
+  EXPECT_TRUE(got == data);
+}
+
+TEST(ArjencRoundTrip, EdgesOfThePackedForm) {
+  Bytes run(100000, 0x41);
+  Bytes window_twice = RandomBytes(kWindow, 3);  // the same bytes a whole window back
+  window_twice.insert(window_twice.end(), window_twice.begin(), window_twice.end());
+  Bytes runs_and_noise = RandomBytes(5000, 4);
+  runs_and_noise.insert(runs_and_noise.end(), 3000, 0);
+  const Bytes noise = RandomBytes(70000, 5);
+  runs_and_noise.insert(runs_and_noise.end(), noise.begin(), noise.end());
+  const std::vector<std::pair<std::string, Bytes>> cases = {
+      {"one byte", Bytes{0x5A}},
+      {"two bytes", Bytes{0, 0xFF}},
+      {"one byte repeated (the only symbol a match)", Bytes(300, 7)},
+      {"a long run", run},
+      {"text, a byte short of the window", TextLike(kWindow - 1, 1)},
+      {"text, the window", TextLike(kWindow, 1)},
+      {"text, a byte past the window", TextLike(kWindow + 1, 1)},
+      {"text, several windows", TextLike(5 * kWindow + 333, 2)},
+      {"noise", RandomBytes(50000, 6)},
+      {"a window of noise twice", window_twice},
+      {"runs between noise", runs_and_noise},
+      {"every position class", EveryPositionClass()},
+      // Four bits a byte: every byte a literal, more than a block holds.
+      {"more symbols than a block holds", RandomBytes(300000, 8, 16)},
+  };
+  for (const Packer &p : kPackers) {
+    for (const auto &c : cases) ExpectRoundTrip(p, c.second, c.first);
+  }
+}
+
+TEST(ArjencRoundTrip, TheParseReachesEveryPositionClassAndTheLongestMatch) {
+  // The cases above decode only if these were written right; here the parse is seen to
+  // use them at all.
+  Bytes data = EveryPositionClass();
+  data.insert(data.end(), 600, 0x33);
+  arjenc::LazyParser parser(data.data(), data.size(), arjenc::LazyOptions{});
+  std::vector<arjenc::Token> tokens;
+  while (parser.Parse(&tokens, SIZE_MAX)) {
+  }
+  std::set<unsigned> classes;
+  unsigned longest = 0;
+  for (arjenc::Token t : tokens) {
+    if (!arjenc::IsMatch(t)) continue;
+    classes.insert(arjenc::PositionClass(arjenc::TokenPosition(t)));
+    longest = std::max(longest, arjenc::TokenLength(t));
+  }
+  for (unsigned c = 0; c <= 15; ++c) EXPECT_EQ(classes.count(c), 1u) << "class " << c;
+  EXPECT_EQ(longest, arjenc::kMaxMatch);
+}
+
+TEST(ArjencPack, StoresWhatDoesNotGetSmaller) {
+  Bytes packed;
+  for (const Packer &p : kPackers) {
+    SCOPED_TRACE(p.Name());
+    arjenc::PackOptions options;
+    options.method =
+        p.method == kHuffman ? arjenc::PackMethod::kHuffman : arjenc::PackMethod::kFast;
+    options.best = p.best;
+    EXPECT_FALSE(arjenc::Pack(nullptr, 0, options, &packed));
+    const Bytes one{1};
+    EXPECT_FALSE(arjenc::Pack(one.data(), one.size(), options, &packed));
+    const Bytes noise = RandomBytes(20000, 9);
+    EXPECT_FALSE(arjenc::Pack(noise.data(), noise.size(), options, &packed));
+    const Bytes text = TextLike(20000, 9);
+    ASSERT_TRUE(arjenc::Pack(text.data(), text.size(), options, &packed));
+    EXPECT_LT(packed.size(), text.size() / 2);
+    EXPECT_TRUE(ExtractOnly(Archive({Packed("T.TXT", p.method, packed, text)}), "pack") == text);
+  }
+  arjenc::PackOptions stored;
+  stored.method = arjenc::PackMethod::kStored;
+  const Bytes text = TextLike(20000, 9);
+  EXPECT_FALSE(arjenc::Pack(text.data(), text.size(), stored, &packed));
+}
+
+#ifndef _WIN32
+// An archive of every case packed by every packer, as the real archivers see it.
+TEST(ArjencArchivers, ArjAndSevenZipAcceptOurArchivesAndArjRestoresTheFiles) {
+  if (!*KX_ARJ_ARCHIVER || !*KX_7ZZ) GTEST_SKIP() << "arj or 7zz missing (scripts/bootstrap)";
+  const std::vector<Bytes> inputs = {TextLike(3 * kWindow + 17, 11), Bytes(70000, 0),
+                                     EveryPositionClass(), RandomBytes(300000, 12, 16),
+                                     TextLike(100, 13)};
+  std::vector<Member> members;
+  std::vector<std::pair<std::string, Bytes>> files;
+  for (const Packer &p : kPackers) {
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      const std::string name =
+          "M" + std::to_string(p.method) + (p.best ? "B" : "D") + std::to_string(i) + ".BIN";
+      members.push_back(Packed(name, p.method, ForcePack(p, inputs[i]), inputs[i]));
+      members.back().archiver_version = 11;  // method 4 needs an archiver version above 1
+      files.emplace_back(name, inputs[i]);
+    }
+  }
+  const std::string dir = ScratchDir("archivers");
+  const std::string archive = Join(dir, "OURS.ARJ");
+  WriteFile(archive, Archive(members));
+  const std::string quiet = " >" + Join(dir, "log") + " 2>&1";
+  EXPECT_EQ(std::system((std::string(KX_ARJ_ARCHIVER) + " t -y " + archive + quiet).c_str()), 0);
+  EXPECT_EQ(std::system((std::string(KX_7ZZ) + " t " + archive + quiet).c_str()), 0);
+  const std::string out = Join(dir, "x");
+  EXPECT_EQ(std::system(("mkdir " + out + " && cd " + out + " && " + KX_ARJ_ARCHIVER + " x -y " +
+                         archive + quiet)
+                            .c_str()),
+            0);
+  for (const auto &f : files) {
+    Bytes got;
+    EXPECT_TRUE(ReadFile(Join(out, f.first), &got)) << f.first;
+    EXPECT_TRUE(got == f.second) << f.first;
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace arjtest

@@ -1,0 +1,158 @@
+#include "tools/kxpack/archive_maker.h"
+
+#include "arjenc/archive_writer.h"
+#include "tools/kxpack/archive_check.h"
+#include "tools/kxpack/decimal_arg.h"
+#include "tools/kxpack/file_io.h"
+#include "tools/kxpack/member_names.h"
+
+namespace kxpack {
+namespace {
+
+bool IsArchiveName(const std::string &name) {
+  static const char kSuffix[] = ".arj";
+  const std::size_t n = sizeof kSuffix - 1;
+  if (name.size() <= n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = name[name.size() - n + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kSuffix[i]) return false;
+  }
+  return true;
+}
+
+// store_only: stored whatever the method (archives in archives gain nothing from packing).
+bool AddFile(const std::string &path, const std::string &name, bool store_only,
+             const MakeOptions &options, arjenc::ArchiveWriter *writer, std::string *why) {
+  std::string data;
+  std::int64_t mtime = 0;
+  switch (ReadInputFile(path, &data, &mtime)) {
+    case InputRead::kOk:
+      break;
+    case InputRead::kTooLarge:
+      *why = path + ": files of 2 GiB or more cannot be packed";
+      return false;
+    case InputRead::kUnreadable:
+      *why = "cannot read " + path;
+      return false;
+  }
+  if (!writer->Add(name, reinterpret_cast<const std::uint8_t *>(data.data()), data.size(),
+                   options.times.For(mtime), store_only)) {
+    *why = "cannot pack " + path;
+    return false;
+  }
+  return true;
+}
+
+// depth: the level of the archive made, the payload being the first.
+bool PackFolder(const std::string &dir, const std::string &archive_name, int depth,
+                const MakeOptions &options, arjenc::Bytes *archive, std::uint32_t *time,
+                std::string *why);
+
+}  // namespace
+
+std::string BareName(const std::string &path) {
+#ifdef _WIN32
+  const std::size_t cut = path.find_last_of("/\\:");
+#else
+  const std::size_t cut = path.find_last_of('/');
+#endif
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool ParseMethod(const char *text, arjenc::PackMethod *method) {
+  unsigned long long v = 0;
+  if (!ParseDecimal(text, 4, &v)) return false;
+  switch (v) {
+    case 0:
+      *method = arjenc::PackMethod::kStored;
+      return true;
+    case 1:
+      *method = arjenc::PackMethod::kHuffman;
+      return true;
+    case 4:
+      *method = arjenc::PackMethod::kFast;
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool WriteArchive(const std::string &path, const arjenc::Bytes &archive) {
+  AtomicOutput out(path);
+  std::FILE *f = out.Open();
+  if (!f) return false;
+  std::fwrite(archive.data(), 1, archive.size(), f);
+  return out.Commit();
+}
+
+bool PackFiles(const std::vector<std::string> &paths, const std::string &archive_name,
+               const MakeOptions &options, arjenc::Bytes *archive, std::string *why) {
+  arjenc::ArchiveWriter writer(archive_name, options.pack);
+  MemberNames names;
+  for (const std::string &path : paths) {
+    if (!names.Take(BareName(path), why)) {
+      *why = path + ": " + *why;
+      return false;
+    }
+    if (!AddFile(path, BareName(path), false, options, &writer, why)) return false;
+  }
+  *archive = writer.Finish();
+  return true;
+}
+
+bool PackTree(const std::string &dir, const std::string &archive_name, const MakeOptions &options,
+              arjenc::Bytes *archive, std::string *why) {
+  std::uint32_t time = 0;
+  return PackFolder(dir, archive_name, 1, options, archive, &time, why);
+}
+
+namespace {
+
+bool PackFolder(const std::string &dir, const std::string &archive_name, int depth,
+                const MakeOptions &options, arjenc::Bytes *archive, std::uint32_t *time,
+                std::string *why) {
+  // As deep as verify looks, and no deeper: a folder link back up the tree ends here too.
+  if (depth > kMaxNesting) {
+    *why = dir + ": archives nested more than " + std::to_string(kMaxNesting) + " levels deep";
+    return false;
+  }
+  std::vector<std::string> entries;
+  if (!ListFolder(dir, &entries)) {
+    *why = "cannot list folder " + dir;
+    return false;
+  }
+  arjenc::ArchiveWriter writer(archive_name, options.pack);
+  MemberNames names;
+  for (const std::string &name : entries) {
+    const std::string path = dir + "/" + name;
+    if (!names.Take(name, why)) {
+      *why = path + ": " + *why;
+      return false;
+    }
+    if (IsDirectory(path)) {
+      if (!IsArchiveName(name)) {
+        *why = path + ": a folder in the tree must be named *.ARJ (it becomes an archive)";
+        return false;
+      }
+      arjenc::Bytes nested;
+      std::uint32_t nestedTime = 0;
+      if (!PackFolder(path, name, depth + 1, options, &nested, &nestedTime, why)) return false;
+      if (!writer.Add(name, nested.data(), nested.size(), nestedTime, true)) {
+        *why = path + ": the archive made from it is 2 GiB or more";
+        return false;
+      }
+    } else if (IsRegularFile(path)) {
+      if (!AddFile(path, name, IsArchiveName(name), options, &writer, why)) return false;
+    } else {
+      *why = path + ": neither a file nor a folder";
+      return false;
+    }
+  }
+  *archive = writer.Finish();
+  *time = writer.time();
+  return true;
+}
+
+}  // namespace
+}  // namespace kxpack
