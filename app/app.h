@@ -35,13 +35,6 @@ CInstallerApp &TheApp();
 extern DWORD g_dwProcessExitCode;
 
 // Start-up helpers (exposed for the tests).
-enum class PayloadCopy {
-  kDone,
-  kFailed,         // the image or the target cannot be opened, a read or a write fails
-  kImageTooShort,  // shorter than the stamp's offset and length: the image is corrupt
-};
-PayloadCopy CopyPayload(const char *imagePath, const char *workDir, int payloadOffset,
-                        int payloadLength);
 BOOL HasEnoughFreeSpace(const char *tempPath, int requiredMB);
 
 // Runs the progress dialog modally over the work folder (workDir ends in a backslash). The

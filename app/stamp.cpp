@@ -5,17 +5,38 @@
 
 namespace kx {
 
-static std::uint32_t ReadLe32(const unsigned char *p) {
+namespace {
+
+std::uint32_t ReadLe32(const unsigned char *p) {
   return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
          std::uint32_t(p[3]) << 24;
 }
 
-static void WriteLe32(unsigned char *p, std::uint32_t v) {
+void WriteLe32(unsigned char *p, std::uint32_t v) {
   p[0] = static_cast<unsigned char>(v);
   p[1] = static_cast<unsigned char>(v >> 8);
   p[2] = static_cast<unsigned char>(v >> 16);
   p[3] = static_cast<unsigned char>(v >> 24);
 }
+
+// An image file read through the C library, for callers that have a name only.
+class StdioImage final : public ImageSource {
+ public:
+  explicit StdioImage(std::FILE *file) : file_(file) {}
+  std::size_t ReadAt(std::int64_t offset, void *buffer, std::size_t n) override {
+    if (offset < 0 || offset > 0x7FFFFFFF || std::fseek(file_, static_cast<long>(offset), SEEK_SET))
+      return 0;
+    return std::fread(buffer, 1, n, file_);
+  }
+  std::int64_t Length() override {
+    return std::fseek(file_, 0, SEEK_END) == 0 ? std::ftell(file_) : -1;
+  }
+
+ private:
+  std::FILE *file_;
+};
+
+}  // namespace
 
 StampRecord DecodeStamp(const unsigned char bytes[kStampSize]) {
   StampRecord s;
@@ -33,17 +54,25 @@ void EncodeStamp(const StampRecord &stamp, unsigned char bytes[kStampSize]) {
   WriteLe32(bytes + 9, static_cast<std::uint32_t>(stamp.requiredMB));
 }
 
+StampRecord ReadPayloadStamp(ImageSource &image) {
+  unsigned char bytes[kStampSize] = {};
+  (void)image.ReadAt(static_cast<std::int64_t>(kStampOffset), bytes, kStampSize);
+  return DecodeStamp(bytes);
+}
+
 bool ReadPayloadStamp(const char *imagePath, StampRecord *out) {
   if (!imagePath || !out) return false;
   std::FILE *f = std::fopen(imagePath, "rb");
   if (!f) return false;
-  unsigned char bytes[kStampSize] = {};
-  if (std::fseek(f, static_cast<long>(kStampOffset), SEEK_SET) == 0) {
-    (void)std::fread(bytes, 1, kStampSize, f);
-  }
+  StdioImage image(f);
+  *out = ReadPayloadStamp(image);
   std::fclose(f);
-  *out = DecodeStamp(bytes);
   return true;
+}
+
+bool PayloadFits(const StampRecord &stamp, std::int64_t imageLength) {
+  if (stamp.payloadOffset < 0 || stamp.payloadLength < 0) return false;
+  return std::int64_t(stamp.payloadOffset) + stamp.payloadLength <= imageLength;
 }
 
 }  // namespace kx

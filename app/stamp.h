@@ -16,13 +16,32 @@ struct StampRecord {
   std::int32_t requiredMB = 0;
 };
 
+// Where an image's bytes come from: the running program reads its own image through one
+// handle it holds (app/image_file.h), tools and tests read a file by name.
+class ImageSource {
+ public:
+  // Reads up to n bytes at offset into buffer; the number read, 0 at the end or on failure.
+  virtual std::size_t ReadAt(std::int64_t offset, void *buffer, std::size_t n) = 0;
+  // The length of the image in bytes; negative when it cannot be had.
+  virtual std::int64_t Length() = 0;
+
+ protected:
+  ~ImageSource() = default;
+};
+
 // Decodes the 13 stamp bytes (little-endian fields).
 StampRecord DecodeStamp(const unsigned char bytes[kStampSize]);
 // Encodes a stamp into 13 bytes; silent is stored as its low byte.
 void EncodeStamp(const StampRecord &stamp, unsigned char bytes[kStampSize]);
 
+// Reads the stamp from an open image. Reads past the end of a short image leave zero bytes.
+StampRecord ReadPayloadStamp(ImageSource &image);
 // Reads the stamp from the image file. False, outputs untouched, when the path is missing or
-// the file cannot be opened. Reads past the end of a short file leave zero bytes.
+// the file cannot be opened; otherwise as above.
 bool ReadPayloadStamp(const char *imagePath, StampRecord *out);
+
+// Whether the stamp describes a payload that lies wholly within an image of that length: both
+// fields non-negative and their sum not past the end.
+bool PayloadFits(const StampRecord &stamp, std::int64_t imageLength);
 
 }  // namespace kx

@@ -26,11 +26,17 @@ std::string PayloadBytes(std::size_t length, unsigned seed) {
 }
 
 std::string StoredArchive(const std::string &memberName, const std::string &bytes) {
+  return StoredArchive({{memberName, bytes}});
+}
+
+std::string StoredArchive(const std::vector<std::pair<std::string, std::string>> &members) {
   arjenc::PackOptions stored;
   stored.method = arjenc::PackMethod::kStored;
   arjenc::ArchiveWriter writer("PAYLOAD.ARJ", stored);
-  writer.Add(memberName, reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size(),
-             arjenc::DosTimeUtc(kMemberTime), true);
+  for (const auto &member : members) {
+    writer.Add(member.first, reinterpret_cast<const std::uint8_t *>(member.second.data()),
+               member.second.size(), arjenc::DosTimeUtc(kMemberTime), true);
+  }
   const arjenc::Bytes archive = writer.Finish();
   return std::string(archive.begin(), archive.end());
 }

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/stamp.h"
 
@@ -17,6 +19,8 @@ std::string PayloadBytes(std::size_t length, unsigned seed = 1);
 // An ARJ archive holding one stored member, made by the encoder library: a payload whose
 // unpacking shows the copy was exact.
 std::string StoredArchive(const std::string &memberName, const std::string &bytes);
+// The same with several stored members, in order: {name, bytes}.
+std::string StoredArchive(const std::vector<std::pair<std::string, std::string>> &members);
 
 // Writes stub + payload + trailer to path, with the stamp. Offsets and lengths in the stamp
 // default to the real ones; the caller may override them to make broken images.

@@ -6,6 +6,18 @@
 
 namespace kxtest {
 
+namespace {
+
+std::wstring Widen(const std::string &text, UINT codePage) {
+  int n = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring out(n > 0 ? n : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(codePage, 0, text.c_str(), -1, &out[0], n);
+  out.resize(out.size() - 1);
+  return out;
+}
+
+}  // namespace
+
 std::string WinePath(const std::string &unixPath) {
   std::string p = "Z:" + unixPath;
   std::replace(p.begin(), p.end(), '/', '\\');
@@ -79,21 +91,36 @@ std::vector<std::string> ListDir(const std::string &folder) {
   return names;
 }
 
-void RemoveTree(const std::string &folder) {
-  DWORD a = GetFileAttributesA(folder.c_str());
+namespace {
+
+// Wide throughout, so that names outside the code page go too.
+void RemoveTreeW(const std::wstring &path) {
+  DWORD a = GetFileAttributesW(path.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return;
   if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
-    if (!RemoveDirectoryA(folder.c_str())) DeleteFileA(folder.c_str());
+    if (!RemoveDirectoryW(path.c_str())) DeleteFileW(path.c_str());
     return;
   }
   if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(folder.c_str());
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
     return;
   }
-  for (const std::string &name : ListDir(folder)) RemoveTree(folder + "\\" + name);
-  RemoveDirectoryA(folder.c_str());
+  WIN32_FIND_DATAW e;
+  HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &e);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      if (lstrcmpW(e.cFileName, L".") && lstrcmpW(e.cFileName, L".."))
+        RemoveTreeW(path + L"\\" + e.cFileName);
+    } while (FindNextFileW(h, &e));
+    FindClose(h);
+  }
+  RemoveDirectoryW(path.c_str());
 }
+
+}  // namespace
+
+void RemoveTree(const std::string &folder) { RemoveTreeW(Widen(folder, CP_ACP)); }
 
 Child::~Child() {
   if (process) CloseHandle(process);
@@ -101,30 +128,31 @@ Child::~Child() {
 
 namespace {
 
-// The current environment with some variables replaced, as a sorted block.
-std::string EnvironmentBlock(const std::map<std::string, std::string> &overrides) {
-  std::map<std::string, std::string> vars;  // keyed by upper-case name
-  std::map<std::string, std::string> names;
-  char *block = GetEnvironmentStringsA();
-  for (char *p = block; *p; p += std::strlen(p) + 1) {
-    std::string entry = p;
-    size_t eq = entry.find('=', 1);
-    if (eq == std::string::npos) continue;
-    std::string name = entry.substr(0, eq), key = name;
-    CharUpperA(&key[0]);
+// The current environment with some variables replaced (their values in UTF-8), as a sorted
+// wide block: a TEMP outside the code page reaches the child unmapped.
+std::wstring EnvironmentBlock(const std::map<std::string, std::string> &overrides) {
+  std::map<std::wstring, std::wstring> vars;  // keyed by upper-case name
+  std::map<std::wstring, std::wstring> names;
+  wchar_t *block = GetEnvironmentStringsW();
+  for (wchar_t *p = block; *p; p += lstrlenW(p) + 1) {
+    std::wstring entry = p;
+    size_t eq = entry.find(L'=', 1);
+    if (eq == std::wstring::npos) continue;
+    std::wstring name = entry.substr(0, eq), key = name;
+    CharUpperW(&key[0]);
     vars[key] = entry.substr(eq + 1);
     names[key] = name;
   }
-  FreeEnvironmentStringsA(block);
+  FreeEnvironmentStringsW(block);
   for (const auto &kv : overrides) {
-    std::string key = kv.first;
-    CharUpperA(&key[0]);
-    vars[key] = kv.second;
-    names[key] = kv.first;
+    std::wstring name = Widen(kv.first, CP_UTF8), key = name;
+    CharUpperW(&key[0]);
+    vars[key] = Widen(kv.second, CP_UTF8);
+    names[key] = name;
   }
-  std::string out;
-  for (const auto &kv : vars) out += names[kv.first] + "=" + kv.second + '\0';
-  out += '\0';
+  std::wstring out;
+  for (const auto &kv : vars) out += names[kv.first] + L"=" + kv.second + L'\0';
+  out += L'\0';
   return out;
 }
 
@@ -132,16 +160,14 @@ std::string EnvironmentBlock(const std::map<std::string, std::string> &overrides
 
 bool Start(const std::string &exe, const std::string &args,
            const std::map<std::string, std::string> &env, const std::string &cwd, Child *out) {
-  std::string line = "\"" + exe + "\"";
-  if (!args.empty()) line += " " + args;
-  std::vector<char> lineBuf(line.begin(), line.end());
-  lineBuf.push_back('\0');
-  std::string block = EnvironmentBlock(env);
-  STARTUPINFOA si = {};
+  std::wstring line = Widen("\"" + exe + "\"" + (args.empty() ? "" : " " + args), CP_ACP);
+  std::wstring exeW = Widen(exe, CP_ACP), cwdW = Widen(cwd, CP_ACP);
+  std::wstring block = EnvironmentBlock(env);
+  STARTUPINFOW si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(exe.c_str(), lineBuf.data(), nullptr, nullptr, FALSE, 0, &block[0],
-                      cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
+  if (!CreateProcessW(exeW.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      &block[0], cwd.empty() ? nullptr : cwdW.c_str(), &si, &pi)) {
     return false;
   }
   CloseHandle(pi.hThread);

@@ -33,7 +33,7 @@ struct Child {
 };
 
 // Starts exe with the command line "exe" args. env holds variables to set or replace (TEMP
-// and TMP, for one); cwd empty means the test's own.
+// and TMP, for one), their values in UTF-8; cwd empty means the test's own.
 bool Start(const std::string &exe, const std::string &args,
            const std::map<std::string, std::string> &env, const std::string &cwd, Child *out);
 // Waits for the child; returns its full exit code, or STILL_ACTIVE on time-out.

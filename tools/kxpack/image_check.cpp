@@ -35,10 +35,7 @@ bool CheckImage(const std::string &path, ImageCheck *out, std::string *why) {
   }
   out->stamp =
       kx::DecodeStamp(reinterpret_cast<const unsigned char *>(head.data()) + kx::kStampOffset);
-  // The program compares in signed 32-bit arithmetic; a negative field never fits.
-  std::int64_t end = std::int64_t(out->stamp.payloadOffset) + out->stamp.payloadLength;
-  out->complete =
-      out->stamp.payloadOffset >= 0 && out->stamp.payloadLength >= 0 && end <= out->imageLength;
+  out->complete = kx::PayloadFits(out->stamp, out->imageLength);
   return true;
 }
 

@@ -9,6 +9,9 @@
 //                         exit=<the exit code it ends with, 0x%08X>
 //   <name>_exit.txt     optional: the exit code, decimal ("3010", "-1") or hexadecimal with
 //                       0x ("0xFFFFFFFF"); missing or unreadable gives 0.
+//   <name>_hold.txt     optional: a path; after its report the double waits (at most a
+//                       minute) until a file of that path exists, so a test can act on the
+//                       run while it is held.
 //
 // So a copy renamed kx.exe reports into kx_report.txt: a test can tell which program ran.
 #include <windows.h>
@@ -44,6 +47,18 @@ DWORD ReadExitCode(const std::string &controlPath) {
   while (*p == ' ' || *p == '\t') ++p;
   bool hex = p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
   return static_cast<DWORD>(std::strtoul(p, nullptr, hex ? 16 : 10));
+}
+
+// Waits until the file that <name>_hold.txt names exists.
+void WaitForRelease(const std::string &holdPath) {
+  std::FILE *f = std::fopen(holdPath.c_str(), "r");
+  if (!f) return;
+  char path[MAX_PATH] = {};
+  std::size_t n = std::fread(path, 1, sizeof path - 1, f);
+  std::fclose(f);
+  path[n] = '\0';
+  for (int polls = 0; polls < 6000 && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES; ++polls)
+    Sleep(10);
 }
 
 BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM param) {
@@ -84,5 +99,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::fprintf(report, "exit=0x%08lX\n", static_cast<unsigned long>(exitCode));
     std::fclose(report);
   }
+  WaitForRelease(base + "_hold.txt");
   ExitProcess(exitCode);
 }

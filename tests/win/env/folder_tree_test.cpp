@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "win/env/scratch.h"
 
@@ -218,6 +220,103 @@ TEST(FolderTreeLinks, PathThatIsItselfALinkRemovesOnlyTheLink) {
   EXPECT_TRUE(Exists(area + "\\outside2\\empty"));
   EXPECT_TRUE(Exists(area + "\\outside2"));
   EXPECT_EQ(Exists(link) ? 0 : 1, result);
+}
+
+// Names planted with the wide calls that an ANSI listing in code page 1252 shows as a way out
+// of the tree, through best fit: U+FF0E lists as ".", U+FF3C as "\", U+FF0F and U+2215 as "/".
+// The tree is <root>\a\b\work; "..\..\victim" from inside it names <root>\a\victim.
+class FolderTreeBestFit : public FolderTreeTest {
+ protected:
+  void SetUp() override {
+    FolderTreeTest::SetUp();
+    MakeFolder(root_ + "\\a");
+    MakeFolder(root_ + "\\a\\b");
+    work_ = root_ + "\\a\\b\\work";
+    MakeFolder(work_);
+    MakeFolder(root_ + "\\a\\victim");
+    MakeFile(root_ + "\\a\\victim\\keep.txt");
+    MakeFile(root_ + "\\a\\victim.txt");
+    ASSERT_TRUE(Exists(work_));
+  }
+  std::wstring Wide(const std::string &ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+  void PlantFolder(const std::wstring &name) {
+    const std::wstring path = Wide(work_) + L"\\" + name;
+    ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+    HANDLE f = CreateFileW((path + L"\\inside.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f);
+    CloseHandle(f);
+  }
+  void PlantFile(const std::wstring &name) {
+    HANDLE f = CreateFileW((Wide(work_) + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f) << "error " << GetLastError();
+    CloseHandle(f);
+  }
+  // The work folder's names as FindFirstFileA lists them.
+  std::vector<std::string> AnsiListing() {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE h = FindFirstFileA((work_ + "\\*").c_str(), &entry);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(entry.cFileName);
+    while (FindNextFileA(h, &entry));
+    FindClose(h);
+    return names;
+  }
+  void ExpectOnlyTheTreeRemoved(int result) {
+    EXPECT_EQ(1, result);
+    EXPECT_FALSE(Exists(work_));
+    EXPECT_TRUE(Exists(root_ + "\\a\\b"));
+    EXPECT_TRUE(Exists(root_ + "\\a\\victim\\keep.txt"));
+    EXPECT_TRUE(Exists(root_ + "\\a\\victim.txt"));
+  }
+  std::string work_;
+};
+
+// Where the run asks for it (KX_EXPECT_BEST_FIT, in code page 1252), the ANSI listing must
+// show the way out, so the case proves the walk never reads names through it.
+#define KXTEST_EXPECT_ANSI_LISTING_SHOWS(name)                                 \
+  do {                                                                         \
+    if (std::getenv("KX_EXPECT_BEST_FIT")) {                                   \
+      std::vector<std::string> listed = AnsiListing();                         \
+      ASSERT_NE(listed.end(), std::find(listed.begin(), listed.end(), (name))) \
+          << "code page " << GetACP() << " does not best-fit these names";     \
+    }                                                                          \
+  } while (0)
+
+TEST_F(FolderTreeBestFit, FolderNamedLikeAPathUpwardsIsRemovedInsideTheTree) {
+  PlantFolder(
+      L"\xFF0E\xFF0E\xFF3C\xFF0E\xFF0E\xFF3C"
+      L"victim");
+  PlantFolder(
+      L"\xFF0E\xFF0E\xFF0F\xFF0E\xFF0E\xFF0F"
+      L"victim.txt");
+  KXTEST_EXPECT_ANSI_LISTING_SHOWS("..\\..\\victim");
+  KXTEST_EXPECT_ANSI_LISTING_SHOWS("../../victim.txt");
+  ExpectOnlyTheTreeRemoved(RemoveFolderTree((work_ + "\\").c_str()));
+}
+
+TEST_F(FolderTreeBestFit, FileNamedLikeAPathUpwardsIsDeletedInsideTheTree) {
+  PlantFile(
+      L"\xFF0E\xFF0E\x2215\xFF0E\xFF0E\x2215"
+      L"victim.txt");
+  PlantFile(
+      L"\xFF0E\xFF0E\xFF3C\xFF0E\xFF0E\xFF3C"
+      L"victim");
+  KXTEST_EXPECT_ANSI_LISTING_SHOWS("../../victim.txt");
+  KXTEST_EXPECT_ANSI_LISTING_SHOWS("..\\..\\victim");
+  ExpectOnlyTheTreeRemoved(RemoveFolderTree((work_ + "\\").c_str()));
+}
+
+// In code page 932, 0x81 0x7F is no character: converted with a stand-in, "sub\<it>\..\"
+// would name sub itself. Such a path is refused whole.
+TEST_F(FolderTreeTest, PathThatDoesNotConvertBackExactlyRemovesNothing) {
+  KXTEST_REQUIRE_DOUBLE_BYTE_CODE_PAGE();
+  MakeFolder(root_ + "\\sub");
+  MakeFile(root_ + "\\sub\\keep.txt");
+  EXPECT_EQ(0, RemoveFolderTree((root_ + "\\sub\\\x81\x7F\\..\\").c_str()));
+  EXPECT_TRUE(Exists(root_ + "\\sub\\keep.txt"));
 }
 
 }  // namespace

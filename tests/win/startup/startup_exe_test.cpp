@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <functional>
 #include <regex>
+#include <set>
 
 #include "app/messages.h"
 #include "support/image_builder.h"
@@ -57,6 +61,67 @@ class StartupTest : public ::testing::Test {
   std::string root_, temp_, image_;
   std::vector<MessageBoxInfo> boxes_;
 };
+
+std::wstring Wide(const std::string &text, UINT codePage = CP_ACP) {
+  std::wstring out(text.size() + 1, L'\0');
+  int n = MultiByteToWideChar(codePage, 0, text.c_str(), -1, &out[0], static_cast<int>(out.size()));
+  out.resize(n > 0 ? n - 1 : 0);
+  return out;
+}
+
+// The stage.exe double as a payload member.
+std::string StageDouble() {
+  std::string bytes;
+  ReadFileBytes(WinePath(KX_DOUBLES_DIR "/stage.exe"), &bytes);
+  return bytes;
+}
+
+// The names a run draws first within the second t: the C library's generator seeded with t,
+// as the program seeds it.
+std::vector<std::string> FirstDrawnNames(time_t t, int count) {
+  std::srand(static_cast<unsigned>(t));
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) {
+    int first = std::rand() % 100;
+    char name[16];
+    std::snprintf(name, sizeof name, "KX%02d%02d.ins", first, std::rand() % 100);
+    names.push_back(name);
+  }
+  return names;
+}
+
+// Polls until the condition holds; false after ten seconds.
+bool WaitUntil(const std::function<bool()> &condition) {
+  for (int polls = 0; polls < 2000; ++polls) {
+    if (condition()) return true;
+    Sleep(5);
+  }
+  return condition();
+}
+
+// Starts a Unix shell command from the Windows side (Wine starts Unix programs as they are):
+// the only way to make a symbolic link here. Wine gives no handle to wait on: the caller waits
+// for what the command makes.
+bool RunUnixShell(const std::string &command) {
+  std::string line = "/bin/sh -c \"" + command + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA("Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &pi)) {
+    return false;
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+std::string UnixPath(const std::string &winePath) {
+  std::string p = winePath.substr(2);  // "Z:" is the Unix root
+  for (char &c : p)
+    if (c == '\\') c = '/';
+  return p;
+}
 
 // The payload copy is unpacked (its member's CRC checked) and then deleted; the member
 // arriving whole shows the copy was exact.
@@ -183,15 +248,6 @@ TEST_F(StartupTest, SavesCommandLineAsTyped) {
   }
 }
 
-TEST_F(StartupTest, TempWithAndWithoutTrailingBackslash) {
-  ImageSpec spec;
-  spec.payload = StoredArchive("PAYLOAD.BIN", PayloadBytes(64));
-  ASSERT_TRUE(WriteImage(image_, spec));
-  ExpectRanToTheLaunch(Run("", temp_));
-  ExpectRanToTheLaunch(Run("", temp_ + "\\"));
-  EXPECT_EQ(WorkFolders().size(), 2u);
-}
-
 TEST_F(StartupTest, TempPathTooLongForItsBufferIsRefused) {
   ImageSpec spec;
   spec.payload = PayloadBytes(64);
@@ -210,6 +266,157 @@ TEST_F(StartupTest, NoFreeWorkFolderNameFailsWith128) {
   ASSERT_TRUE(IsDirectory(taken + "\\KX9999.ins"));
   EXPECT_EQ(Run("", taken), 128u);
   ExpectOneBox(msg::kNoFolderName);
+}
+
+// Wine gives every name that is no 8.3 name a short one (for this folder "____~XXX"), so only
+// the case with a short name can be run for real; the case without one is a unit test.
+TEST_F(StartupTest, TempFolderOutsideTheCodePageIsReachedByItsShortPath) {
+  std::string content = PayloadBytes(3000, 6);
+  ImageSpec spec;
+  spec.payload = StoredArchive("PAYLOAD.BIN", content);
+  ASSERT_TRUE(WriteImage(image_, spec));
+  const std::wstring cyrillic = L"\x041f\x0440\x0438\x0432\x0435\x0442";  // "Привет"
+  std::wstring folder = Wide(temp_) + L"\\" + cyrillic;
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  std::string utf8(64, '\0');
+  utf8.resize(
+      WideCharToMultiByte(CP_UTF8, 0, cyrillic.c_str(), -1, &utf8[0], 64, nullptr, nullptr) - 1);
+  ExpectRanToTheLaunch(Run("", temp_ + "\\" + utf8 + "\\"));
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((folder + L"\\KX*.ins").c_str(), &entry);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  std::wstring work = folder + L"\\" + entry.cFileName;
+  EXPECT_FALSE(FindNextFileW(find, &entry));
+  FindClose(find);
+  HANDLE member = CreateFileW((work + L"\\PAYLOAD.BIN").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(member, INVALID_HANDLE_VALUE);
+  std::string unpacked(content.size() + 1, '\0');
+  DWORD got = 0;
+  ReadFile(member, &unpacked[0], static_cast<DWORD>(unpacked.size()), &got, nullptr);
+  CloseHandle(member);
+  unpacked.resize(got);
+  EXPECT_EQ(unpacked, content);
+  // Nothing under the temporary folder besides the real one.
+  EXPECT_EQ(ListDir(temp_).size(), 1u);
+}
+
+// A name someone made first, whatever it is, is never the work folder: the run draws another.
+// Each kind of name is planted where the run draws first in each second of a window around
+// the run, the other two kinds at the next draws.
+TEST_F(StartupTest, NamesTakenBeforeTheRunAreNeverUsed) {
+  std::string content = PayloadBytes(2000, 8);
+  ImageSpec spec;
+  spec.payload = StoredArchive("PAYLOAD.BIN", content);
+  ASSERT_TRUE(WriteImage(image_, spec));
+  std::string outside = root_ + "\\outside";
+  ASSERT_TRUE(CreateDirectoryA(outside.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(outside + "\\marker.txt", "outside"));
+  enum Kind { kFolder, kFile, kLink };
+  for (int firstKind : {kFolder, kFile, kLink}) {
+    // Links left by an earlier run that failed go on the Unix side too.
+    ASSERT_TRUE(RunUnixShell("rm -rf '" + UnixPath(temp_) + "'"));
+    ASSERT_TRUE(WaitUntil([&] { return !Exists(temp_); }));
+    ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
+    std::map<std::string, int> planted;
+    std::string links, unlinks;
+    time_t now = time(nullptr);
+    for (time_t t = now - 1; t <= now + 10; ++t) {
+      std::vector<std::string> names = FirstDrawnNames(t, 3);
+      for (int i = 0; i < 3; ++i) {
+        if (planted.count(names[i])) continue;
+        int kind = (firstKind + i) % 3;
+        planted[names[i]] = kind;
+        std::string path = temp_ + "\\" + names[i];
+        if (kind == kFolder) {
+          ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+          ASSERT_TRUE(WriteFileBytes(path + "\\marker.txt", "planted"));
+        } else if (kind == kFile) {
+          ASSERT_TRUE(WriteFileBytes(path, "planted file"));
+        } else {
+          links += "ln -s '" + UnixPath(outside) + "' '" + UnixPath(path) + "'; ";
+          unlinks += "rm -f '" + UnixPath(path) + "'; ";
+        }
+      }
+    }
+    ASSERT_TRUE(RunUnixShell(links));
+    for (const auto &p : planted) {
+      if (p.second == kLink) {
+        ASSERT_TRUE(WaitUntil([&] { return IsDirectory(temp_ + "\\" + p.first); })) << p.first;
+      }
+    }
+
+    ExpectRanToTheLaunch(Run());
+    ASSERT_LE(time(nullptr), now + 10) << "the run outlasted the planted window";
+    std::vector<std::string> fresh;
+    for (const std::string &name : WorkFolders())
+      if (!planted.count(name)) fresh.push_back(name);
+    ASSERT_EQ(fresh.size(), 1u) << firstKind;
+    std::string unpacked;
+    EXPECT_TRUE(ReadFileBytes(temp_ + "\\" + fresh[0] + "\\PAYLOAD.BIN", &unpacked));
+    EXPECT_EQ(unpacked, content);
+    for (const auto &p : planted) {
+      std::string path = temp_ + "\\" + p.first, bytes;
+      if (p.second == kFolder) {
+        EXPECT_EQ(ListDir(path), std::vector<std::string>{"marker.txt"});
+      }
+      if (p.second == kFile) {
+        EXPECT_TRUE(ReadFileBytes(path, &bytes));
+        EXPECT_EQ(bytes, "planted file");
+      }
+    }
+    EXPECT_EQ(ListDir(outside), std::vector<std::string>{"marker.txt"});
+    // Wine removes no link to a folder: the Unix side does.
+    ASSERT_TRUE(RunUnixShell(unlinks));
+    for (const auto &p : planted) {
+      if (p.second == kLink) {
+        ASSERT_TRUE(WaitUntil([&] { return !IsDirectory(temp_ + "\\" + p.first); }));
+      }
+    }
+  }
+}
+
+// Once the guard's event exists the image is held: it can be neither renamed nor replaced,
+// and the payload that runs is its own. The stage.exe double holds the run until released.
+TEST_F(StartupTest, ImageCannotBeSwappedOnceTheGuardExists) {
+  std::string release = root_ + "\\release";
+  std::string stage = StageDouble();
+  ASSERT_FALSE(stage.empty());
+  auto imageWith = [&](const std::string &content) {
+    ImageSpec spec;
+    spec.payload = StoredArchive(
+        {{"stage.exe", stage}, {"stage_hold.txt", release}, {"PAYLOAD.BIN", content}});
+    return spec;
+  };
+  std::string own = PayloadBytes(4000, 11), other = PayloadBytes(4000, 12);
+  ASSERT_TRUE(WriteImage(image_, imageWith(own)));
+  std::string otherImage = root_ + "\\other.exe";
+  ASSERT_TRUE(WriteImage(otherImage, imageWith(other)));
+
+  Child child;
+  ASSERT_TRUE(Start(image_, "", {{"TEMP", temp_}, {"TMP", temp_}}, "", &child));
+  HANDLE guard = nullptr;
+  while (!guard && WaitExit(child, 5) == STILL_ACTIVE)
+    guard = OpenEventA(SYNCHRONIZE, FALSE, "Global\\Kxunpack_running");
+  ASSERT_NE(guard, nullptr) << "the run ended before its guard was seen";
+  CloseHandle(guard);
+
+  std::string moved = root_ + "\\moved.exe";
+  EXPECT_FALSE(MoveFileA(image_.c_str(), moved.c_str()));
+  EXPECT_FALSE(MoveFileExA(otherImage.c_str(), image_.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(CopyFileA(otherImage.c_str(), image_.c_str(), FALSE));
+  EXPECT_FALSE(DeleteFileA(image_.c_str()));
+
+  ASSERT_TRUE(WriteFileBytes(release, ""));
+  EXPECT_EQ(WaitExit(child, 30000), 0u);
+  auto folders = WorkFolders();
+  ASSERT_EQ(folders.size(), 1u);
+  std::string work = temp_ + "\\" + folders[0], unpacked;
+  EXPECT_TRUE(Exists(work + "\\stage_report.txt"));  // the payload ran
+  ASSERT_TRUE(ReadFileBytes(work + "\\PAYLOAD.BIN", &unpacked));
+  EXPECT_EQ(unpacked, own);
+  // Released with the run: now it could be renamed.
+  EXPECT_TRUE(MoveFileA(image_.c_str(), moved.c_str()));
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+// libFuzzer harness over the payload stamp: the input is the start of an image. The stamp read
+// from the file must be the 13 bytes at its offset (zero where the file is short), and
+// encoding a decoded stamp must give back the same bytes; a payload fits only inside the file.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/stamp.h"
+
+namespace {
+
+std::string &ImagePath() {
+  static std::string path;
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  char tmpl[] = "/tmp/kx-stamp-fuzz-XXXXXX";
+  if (!mkdtemp(tmpl)) std::abort();
+  ImagePath() = std::string(tmpl) + "/image.exe";
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  FILE *f = std::fopen(ImagePath().c_str(), "wb");
+  if (!f) std::abort();
+  if (size) std::fwrite(data, 1, size, f);
+  std::fclose(f);
+
+  unsigned char expected[kx::kStampSize] = {};
+  if (size > kx::kStampOffset) {
+    const std::size_t n = size - kx::kStampOffset;
+    std::memcpy(expected, data + kx::kStampOffset, n < kx::kStampSize ? n : kx::kStampSize);
+  }
+  kx::StampRecord read;
+  if (!kx::ReadPayloadStamp(ImagePath().c_str(), &read)) std::abort();
+
+  unsigned char again[kx::kStampSize];
+  kx::EncodeStamp(read, again);
+  if (std::memcmp(again, expected, sizeof again) != 0) std::abort();
+  const kx::StampRecord decoded = kx::DecodeStamp(expected);
+  if (decoded.payloadOffset != read.payloadOffset || decoded.payloadLength != read.payloadLength ||
+      decoded.silent != read.silent || decoded.requiredMB != read.requiredMB)
+    std::abort();
+  if (read.silent < -128 || read.silent > 127) std::abort();
+  // A payload fits only wholly inside the image, with no overflow in the sum.
+  const std::int64_t length = static_cast<std::int64_t>(size);
+  const bool fits = read.payloadOffset >= 0 && read.payloadLength >= 0 &&
+                    std::int64_t(read.payloadOffset) + read.payloadLength <= length;
+  if (kx::PayloadFits(read, length) != fits) std::abort();
+  return 0;
+}
