@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include "app/failure.h"
 #include "app/options.h"
 
 class CInstallerApp {
@@ -36,12 +37,14 @@ extern DWORD g_dwProcessExitCode;
 // Start-up helpers (exposed for the tests).
 BOOL HasEnoughFreeSpace(const char *tempPath, int requiredMB);
 
-// Runs the progress dialog modally over the work folder (workDir ends in a backslash).
-void RunProgressDialog(const char *workDir, int silent);
+// Runs the progress dialog modally over the work folder (workDir ends in a backslash). The
+// failure that ended the run early, or nullptr (a cancel, or the inner installer has run).
+const kx::Failure *RunProgressDialog(const char *workDir, int silent);
 
-// Shows a fatal message box (no owner, caption "Installer", error icon, OK) and ends the
-// process with the exit code.
-[[noreturn]] void FailWithMessage(const char *text, UINT exitCode);
+// Shows a fatal message box (no owner, caption "Installer", error icon, OK) unless quiet or
+// there is no text, and ends the process with the exit code.
+[[noreturn]] void FailWithMessage(const char *text, UINT exitCode, bool quiet = false);
+[[noreturn]] void FailWithMessage(const kx::Failure &failure, bool quiet);
 
 // Command-line text after the program path: what m_lpCmdLine holds.
 const char *SkipProgramPath(const char *fullCommandLine);

@@ -37,7 +37,11 @@ const char *SkipProgramPath(const char *line) {
   return line;
 }
 
-void FailWithMessage(const char *text, UINT exitCode) {
-  MessageBoxA(nullptr, text, "Installer", MB_OK | MB_ICONERROR);
+void FailWithMessage(const char *text, UINT exitCode, bool quiet) {
+  if (text && !quiet) MessageBoxA(nullptr, text, "Installer", MB_OK | MB_ICONERROR);
   ExitProcess(exitCode);
+}
+
+void FailWithMessage(const kx::Failure &failure, bool quiet) {
+  FailWithMessage(failure.text, failure.exitCode, quiet);
 }

@@ -1,4 +1,4 @@
-// The texts of start-up's fatal message boxes.
+// The texts of the fatal message boxes.
 #pragma once
 
 namespace msg {
@@ -25,4 +25,7 @@ constexpr const char kCannotCreateFolder[] =
 constexpr const char kCorruptImage[] =
     "The Installation files seems to be corrupt.\nPlease contact your vendor.\nInstallation "
     "cannot proceed further";
+constexpr const char kCannotStartInstaller[] =
+    "Could not start the installation program.\nInstallation cannot proceed further.\nAborting "
+    "Installation";
 }  // namespace msg

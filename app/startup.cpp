@@ -81,12 +81,9 @@ void CInstallerApp::InitInstance() {
   if (!GetTempFolder(tempPath, sizeof tempPath)) FailWithMessage(msg::kNoTempFolder, 127);
 
   if (stamp.requiredMB == 0) stamp.requiredMB = 200;
-  if (!HasEnoughFreeSpace(tempPath, stamp.requiredMB)) {
-    if (stamp.silent == 0) {
-      MessageBoxA(nullptr, msg::kNoDiskSpace, "Installer", MB_OK | MB_ICONERROR);
-    }
-    ExitProcess(130);
-  }
+  // The only start-up message that the silent flag suppresses.
+  if (!HasEnoughFreeSpace(tempPath, stamp.requiredMB))
+    FailWithMessage(kx::kNoDiskSpace, stamp.silent != 0);
 
   WorkFolderSecurity security;
   if (!security.Attributes()) FailWithMessage(msg::kCannotCreateFolder, 0);
@@ -103,13 +100,14 @@ void CInstallerApp::InitInstance() {
     case PayloadCopyOutcome::kCopied:
       break;
     case PayloadCopyOutcome::kImageCorrupt:
-      FailWithMessage(msg::kCorruptImage, 131);
+      FailWithMessage(kx::kCorruptSet, false);
     case PayloadCopyOutcome::kFailed:
       FailWithMessage(msg::kExtractError, 130);
   }
 
   if (m_lpCmdLine && *m_lpCmdLine) SaveCommandLine(workDir, m_lpCmdLine);
 
-  RunProgressDialog(workDir, stamp.silent);
+  if (const kx::Failure *failure = RunProgressDialog(workDir, stamp.silent))
+    FailWithMessage(*failure, stamp.silent != 0);
   ExitProcess(g_dwProcessExitCode);
 }

@@ -16,7 +16,6 @@ constexpr char kRefusalText[] =
     "reasons:\r\n\r\n - Installation was terminated before completion on this system.\r\n - "
     "System has not been restarted after un-installation.\r\n\r\nRestart is required to "
     "proceed with the installation.";
-constexpr UINT kRefusalExitCode = 138;
 
 // The loader library and, once loaded, the interface library with its calls.
 struct Bastion {
@@ -143,15 +142,14 @@ bool Record(int *error, Call call) {
 
 // A protection system that still runs while the product is not installed is the remnant of an
 // interrupted installation or of an uninstallation without restart: installing over it is
-// refused and the machine left as clean as possible.
-[[noreturn]] void Refuse(const char *workDir, unsigned char silent, Bastion *b, int *error) {
+// refused and the machine left as clean as possible; the caller ends the run.
+void Refuse(const char *workDir, unsigned char silent, Bastion *b, int *error) {
   if (!silent) MessageBoxA(nullptr, kRefusalText, "Installer", MB_OK | MB_ICONERROR);
   if (b->isInstalled()) {
     Record(error, [b](int *e) { return b->uninstallSystem(b->processId, e); });
   }
   Unload(b, error);
   RemoveFolderTree(workDir);
-  ExitProcess(kRefusalExitCode);
 }
 
 }  // namespace
@@ -162,25 +160,28 @@ StubLoaderFn SetStubLoaderForTesting(StubLoaderFn loader) {
   return previous;
 }
 
-bool SetUpProtection(const char *workDir, unsigned char silent, int *errorOut) {
+SetUpResult SetUpProtection(const char *workDir, unsigned char silent, int *errorOut) {
   int ignored = 0;
   int *error = errorOut ? errorOut : &ignored;
   *error = 0;
 
   Bastion b;
-  if (!LoadStub(workDir, &b, error) || !LoadInterface(&b, error)) return false;
+  if (!LoadStub(workDir, &b, error) || !LoadInterface(&b, error)) return kSetUpFailed;
 
   BYTE running = 0;
   if (!Record(error,
               [&b, &running](int *e) { return b.isSystemRunning(b.processId, &running, e); })) {
     running = 0;
   }
-  if (running == 1 && !IsProductInstalled()) Refuse(workDir, silent, &b, error);
+  if (running == 1 && !IsProductInstalled()) {
+    Refuse(workDir, silent, &b, error);
+    return kSetUpRefused;
+  }
 
   if (b.isSupportedOS() && !b.isInstalled()) {
     if (!Record(error, [&b](int *e) { return b.installSystem(b.processId, e); })) {
       Unload(&b, error);
-      return false;
+      return kSetUpFailed;
     }
     Record(error, [&b](int *e) { return b.startSystem(b.processId, e); });
   }
@@ -193,7 +194,7 @@ bool SetUpProtection(const char *workDir, unsigned char silent, int *errorOut) {
   }
 
   Unload(&b, error);
-  return true;
+  return kSetUpDone;
 }
 
 bool ReleaseProtection(const char *workDir, int *errorOut) {

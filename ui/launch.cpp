@@ -35,27 +35,27 @@ int LaunchInnerInstaller(const char *folder, int silent, const InstallerOptions 
   char commandLine[kPathCap] = {};
   if (!BuildInstallerPath(folder, program, sizeof program) ||
       !BuildInstallerCommandLine(folder, silent, opts, commandLine, sizeof commandLine)) {
-    return 0;
+    return kLaunchNotStarted;
   }
 
   // Our own environment and current folder: the installer finds its files through its own
   // path, not through the working folder.
   if (!CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
-    return 0;
+    return kLaunchNotStarted;
   }
   if (dialogToHide) HideDialogWindow(dialogToHide);
 
-  int obtained = 0;
+  int result = kLaunchNoExitCode;
   DWORD code = 0;
   if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
       GetExitCodeProcess(process.hProcess, &code)) {
     if (exitCode) *exitCode = code;
-    obtained = 1;
+    result = kLaunchFinished;
   }
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
-  return obtained;
+  return result;
 }
 
 BOOL HideDialogWindow(HWND window) {

@@ -7,11 +7,14 @@
 
 namespace kx {
 
+// Results of a launch.
+constexpr int kLaunchNotStarted = 0;  // the command line does not fit, or the start failed
+constexpr int kLaunchFinished = 1;    // the installer ran and its exit code was obtained
+constexpr int kLaunchNoExitCode = 2;  // the installer started; the wait or the query failed
+
 // Starts folder + "stage.exe" (folder ends in a backslash) with the command line built from
 // silent and opts, hides dialogToHide (when given) once the installer runs, waits for the
-// installer's end and hands back its exit code. 1 when the exit code was obtained; 0 when the
-// command line does not fit, the start fails, or the wait or the exit-code query fails
-// (*exitCode is then left alone).
+// installer's end and hands back its exit code (left alone unless kLaunchFinished).
 int LaunchInnerInstaller(const char *folder, int silent, const InstallerOptions &opts,
                          HWND dialogToHide, DWORD *exitCode);
 

@@ -6,7 +6,7 @@
 #include "app/app.h"
 #include "ui/unpack_dialog.h"
 
-void RunProgressDialog(const char *workDir, int silent) {
+const kx::Failure *RunProgressDialog(const char *workDir, int silent) {
   // The progress bar's window class must exist before the template is instantiated.
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
@@ -15,4 +15,5 @@ void RunProgressDialog(const char *workDir, int silent) {
   dialog.SetFolders(workDir, workDir);
   dialog.SetSilent(silent);
   dialog.DoModal();
+  return dialog.m_pFailure;
 }

@@ -10,11 +10,11 @@
 #include "env/folder_tree.h"
 #include "env/probe.h"
 #include "env/protection.h"
+#include "ui/launch.h"
+#include "ui/unpack_archive.h"
 #include "ui/unpack_dialog.h"
 
 namespace {
-
-constexpr short kCancelled = 101;
 
 // folder + name, with a backslash between them when the folder lacks one. Empty when the
 // result would not fit, so a cut path never names another file.
@@ -45,15 +45,38 @@ void CUnpackDialog::OnTimer(UINT_PTR timerId) {
   const char *archives = m_szArchiveFolder;
   const char *output = m_szOutputFolder;
   int protectionError = 0;  // the component's last error; nothing here acts on it
+  // From STAGE.ARJ on, a run that stops releases the self-protection first, whether or not the
+  // set-up ran.
+  bool stageReached = false;
 
-  // Cancel before the component's archive was reached: nothing to release.
-  auto giveUp = [&](bool release) {
-    if (release) ReleaseProtection(archives, &protectionError);
+  // A cancel (no failure) or a failure ends the run here and takes the work folder with it.
+  auto stop = [&](const kx::Failure *failure) {
+    if (stageReached) ReleaseProtection(archives, &protectionError);
     RemoveFolderTree(archives);
+    m_pFailure = failure;
     EndDialog(1);
   };
+  // Unpacks one archive; false when the run has stopped. An archive that is not there changes
+  // nothing; one that is there and cannot be unpacked in full stops the run, unless the user
+  // has cancelled meanwhile: the cancel wins.
+  auto unpack = [&](const char *folder, const char *name) {
+    switch (UnpackArchive(archives, folder, name)) {
+      case kUnpackDone:
+      case kUnpackAbsent:
+        return true;
+      case kUnpackCancelled:
+        stop(nullptr);
+        return false;
+      case kUnpackWriteFailed:
+        stop(m_bCancelled != 0 ? nullptr : &kx::kNoDiskSpace);
+        return false;
+      default:
+        stop(m_bCancelled != 0 ? nullptr : &kx::kCorruptSet);
+        return false;
+    }
+  };
 
-  if (UnpackArchive(archives, output, "KXDATA.ARJ") == kCancelled) return giveUp(false);
+  if (!unpack(output, "KXDATA.ARJ")) return;
   if (m_nSilent == 0) CopyCleaner(output);
   DeleteSpentArchive(output, "kxdata.arj");
 
@@ -65,20 +88,26 @@ void CUnpackDialog::OnTimer(UINT_PTR timerId) {
 
   // The component and its data come as a pair; without both, the stage is left alone.
   if (PathExists(bnArchive) && PathExists(dataArchive)) {
-    if (UnpackArchive(archives, output, "BN.ARJ") == kCancelled) return giveUp(false);
-    if (dataFolder[0] && UnpackArchive(archives, dataFolder, "VeloDat.ARJ") == kCancelled)
-      return giveUp(false);
-    if (!IsProductInstalled()) {
-      SetUpProtection(archives, static_cast<unsigned char>(m_nSilent), &protectionError);
+    if (!unpack(output, "BN.ARJ")) return;
+    if (dataFolder[0] && !unpack(dataFolder, "VeloDat.ARJ")) return;
+    if (!IsProductInstalled() && SetUpProtection(archives, static_cast<unsigned char>(m_nSilent),
+                                                 &protectionError) == kSetUpRefused) {
+      // The set-up has shown its message and removed the work folder.
+      m_pFailure = &kx::kInstallationRefused;
+      EndDialog(1);
+      return;
     }
-    if (UnpackArchive(archives, output, "STAGE.ARJ") == kCancelled) return giveUp(true);
+    stageReached = true;
+    if (!unpack(output, "STAGE.ARJ")) return;
     DeleteSpentArchive(output, "stage.arj");
   }
 
-  if (UnpackArchive(archives, output, "CORE.ARJ") == kCancelled) return giveUp(true);
+  stageReached = true;
+  if (!unpack(output, "CORE.ARJ")) return;
   if (m_nSilent == 0) CopyCleaner(output);
-  if (m_bCancelled != 0) return giveUp(true);
+  if (m_bCancelled != 0) return stop(nullptr);
 
-  LaunchInstaller(output);
+  // The work folder stays when the installer could not be started: it shows what went wrong.
+  if (LaunchInstaller(output) == kx::kLaunchNotStarted) m_pFailure = &kx::kInstallerNotStarted;
   EndDialog(1);
 }

@@ -12,6 +12,24 @@
 
 namespace {
 
+// Engine results (arj/arj.h). No member at the position asked for, and an archive whose first
+// header is its end marker, end the archive without a failure.
+constexpr short kNoMemberThere = 1;
+constexpr short kEmptyArchive = 100;
+constexpr short kCannotOpen = 103;
+constexpr short kWriteFailure = 105;
+
+// Why an extraction failed. Nothing at the archive's path means there was nothing to unpack;
+// a path that cannot be looked at is taken as there.
+short FailureOf(short code, const char *archivePath) {
+  if (code == kWriteFailure) return kUnpackWriteFailed;
+  if (code == kCannotOpen && GetFileAttributesA(archivePath) == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return kUnpackAbsent;
+  }
+  return kUnpackFailed;
+}
+
 // A bare name is used only when it names a file directly inside the output folder. A name
 // that fills the whole buffer may have been cut by the engine, and a cut name would put the
 // member's data under a name nobody asked for: refuse it too.
@@ -66,8 +84,9 @@ short UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
     owner.PumpMessages();
 
     char bareName[kBareNameCap] = {};
-    if (engine.extractMember(archivePath, index + 1, tempPath, bareName, sizeof bareName) != 0)
-      return kUnpackFailed;
+    short code = engine.extractMember(archivePath, index + 1, tempPath, bareName, sizeof bareName);
+    if (code == kNoMemberThere || code == kEmptyArchive) break;
+    if (code != 0) return FailureOf(code, archivePath);
     bareName[kBareNameCap - 1] = '\0';
 
     char targetPath[kx::kPathCap] = {};

@@ -6,9 +6,11 @@
 #include <cstddef>
 
 // Results of an unpack.
-constexpr short kUnpackFailed = 0;
+constexpr short kUnpackFailed = 0;  // the archive is there but cannot be unpacked in full
 constexpr short kUnpackDone = 1;
+constexpr short kUnpackAbsent = 2;  // nothing at the archive's path: there is nothing to unpack
 constexpr short kUnpackCancelled = 101;
+constexpr short kUnpackWriteFailed = 105;  // a member could not be written (a full disk)
 
 // Bare names of members arrive in a buffer of this size (at most 15 characters).
 constexpr std::size_t kBareNameCap = 16;
@@ -34,7 +36,10 @@ const ArjEntryPoints &RealArjEngine();
 
 // Unpacks every member of archiveFolder\archiveName into outputFolder, one member at a time
 // through outputFolder\NEWFILE.TMP, stepping the bar once per member and pumping messages
-// before each. Returns kUnpackDone, kUnpackFailed or kUnpackCancelled.
+// before each. Returns kUnpackDone, kUnpackCancelled, or why the archive was not unpacked in
+// full: kUnpackAbsent, kUnpackWriteFailed, kUnpackFailed (any other failure, a refused member
+// name among them). A member whose name is taken in the output folder stays in NEWFILE.TMP
+// and is no failure.
 short UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
                                 const char *outputFolder, const char *archiveName,
                                 const ArjEntryPoints &engine = RealArjEngine());

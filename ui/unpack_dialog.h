@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include "app/failure.h"
 #include "ui/modal_dialog.h"
 
 class CUnpackDialog : public CModalDialog {
@@ -24,18 +25,20 @@ class CUnpackDialog : public CModalDialog {
   // Runs the waiting window messages, then the idle processing.
   void PumpMessages();
 
-  // Inner installer hand-over.
+  // Inner installer hand-over; a kx::kLaunch... result.
   int LaunchInstaller(const char *folder);
   BOOL HideDialog();
   int CopyCleaner(const char *folder);
 
-  // The extraction sequence (timer 100).
+  // The extraction sequence (timer 100). It ends the dialog on every path; a failure that
+  // ends the run is left in m_pFailure for start-up to report.
   void OnTimer(UINT_PTR timerId);
 
   BOOL PreTranslateMessage(MSG *msg) override;
 
   int m_nSilent = 0;
   int m_bCancelled = 0;
+  const kx::Failure *m_pFailure = nullptr;
   char m_szOutputFolder[260] = {};
   char m_szArchiveFolder[260] = {};
   HWND m_ctlStatus = nullptr;    // control 1003

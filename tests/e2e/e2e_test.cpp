@@ -10,6 +10,7 @@
 #include <functional>
 #include <regex>
 
+#include "app/messages.h"
 #include "support/image_builder.h"
 #include "support/win_harness.h"
 
@@ -72,10 +73,11 @@ class EndToEnd : public ::testing::Test {
     return TestDataDir() + "\\e2e\\logs\\" + set + ".log";
   }
 
-  void MakeImage(const std::string &set, int silent = 0) {
+  void MakeImage(const std::string &set, int silent = 0, std::uint32_t requiredMB = 0) {
     ImageSpec spec;
     ASSERT_TRUE(ReadFileBytes(SetDir(set) + "\\KXDATA.ARJ", &spec.payload)) << set;
     spec.silent = silent;
+    spec.requiredMB = requiredMB;
     ASSERT_TRUE(WriteImage(image_, spec));
     DeleteFileA(LogPath(set).c_str());
   }
@@ -105,6 +107,17 @@ class EndToEnd : public ::testing::Test {
     std::string log;
     ReadFileBytes(LogPath(set), &log);
     return log;
+  }
+
+  // A failed run: the failure's box unless silent, in which case no window ever showed.
+  void ExpectFailure(DWORD code, DWORD expectedCode, const char *text, int silent) {
+    EXPECT_EQ(code, expectedCode);
+    if (silent) {
+      EXPECT_TRUE(boxes_.empty());
+      EXPECT_FALSE(everVisible_);
+    } else {
+      EXPECT_EQ(boxes_, std::vector<std::string>{text});
+    }
   }
 
   std::string root_, temp_, image_;
@@ -214,7 +227,8 @@ TEST_F(EndToEnd, InstalledProductSkipsTheSetUp) {
 
 TEST_F(EndToEnd, OneOfTheComponentArchivesMissingSkipsTheStage) {
   MakeImage("only_bn");
-  EXPECT_EQ(Run(""), 0u);
+  // Without the stage there is no installer to start.
+  ExpectFailure(Run(""), 132, msg::kCannotStartInstaller, 0);
   std::string work = WorkFolder();
   ASSERT_FALSE(work.empty());
   EXPECT_TRUE(Exists(work + "\\STAGE.ARJ"));
@@ -225,17 +239,98 @@ TEST_F(EndToEnd, OneOfTheComponentArchivesMissingSkipsTheStage) {
   EXPECT_EQ(Log("only_bn"), "");
 }
 
-TEST_F(EndToEnd, CorruptPayloadEndsWithZeroAndLeavesTheWorkFolder) {
+TEST_F(EndToEnd, PayloadThatIsNoArchiveIsCorruptAndRemovesTheWorkFolder) {
   ImageSpec spec;
   spec.payload = PayloadBytes(20000, 7);
   ASSERT_TRUE(WriteImage(image_, spec));
-  EXPECT_EQ(Run("x"), 0u);
-  EXPECT_TRUE(boxes_.empty());
+  ExpectFailure(Run("x"), 131, msg::kCorruptImage, 0);
+  EXPECT_EQ(WorkFolder(), "");
+}
+
+// One member of one archive fails its check: the run stops there, releasing the protection
+// only from STAGE.ARJ on, removes the work folder and says the set is corrupt.
+struct DamageCase {
+  const char *set;
+  bool released;
+  int silent;
+};
+
+class DamagedMember : public EndToEnd, public ::testing::WithParamInterface<DamageCase> {};
+
+TEST_P(DamagedMember, StopsTheRunAsCorrupt) {
+  const DamageCase &c = GetParam();
+  MakeImage(c.set, c.silent);
+  ExpectFailure(Run(""), 131, msg::kCorruptImage, c.silent);
+  EXPECT_EQ(WorkFolder(), "");
+  std::string log = Log(c.set);
+  // The set-up runs after VeloDat.ARJ: a stop before it never reaches it.
+  EXPECT_EQ(log.find("BN_InstallSystem") != std::string::npos, c.released) << log;
+  EXPECT_EQ(log.find("BN_ReleaseFolder") != std::string::npos, c.released) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, DamagedMember,
+    ::testing::Values(DamageCase{"damaged_KXDATA", false, 0}, DamageCase{"damaged_BN", false, 0},
+                      DamageCase{"damaged_VELO", false, 0}, DamageCase{"damaged_STAGE", true, 0},
+                      DamageCase{"damaged_CORE", true, 0}, DamageCase{"damaged_KXDATA", false, 1},
+                      DamageCase{"damaged_BN", false, 1}, DamageCase{"damaged_VELO", false, 1},
+                      DamageCase{"damaged_STAGE", true, 1}, DamageCase{"damaged_CORE", true, 1}),
+    [](const ::testing::TestParamInfo<DamageCase> &param) {
+      return std::string(param.param.set) + (param.param.silent ? "_silent" : "");
+    });
+
+class NotLaunched : public EndToEnd, public ::testing::WithParamInterface<int> {};
+
+// The set lacks stage.exe: nothing was installed, the work folder stays for a look.
+TEST_P(NotLaunched, SetWithoutTheInstallerFailsWith132) {
+  int silent = GetParam();
+  MakeImage("no_stage", silent);
+  ExpectFailure(Run(""), 132, msg::kCannotStartInstaller, silent);
   std::string work = WorkFolder();
   ASSERT_FALSE(work.empty());
-  EXPECT_TRUE(Exists(work + "\\ARGSAVE.DAT"));
-  EXPECT_TRUE(IsDirectory(work + "\\VeloDat"));
+  EXPECT_TRUE(Exists(work + "\\KXDELTMP.EXE"));
+  EXPECT_TRUE(Exists(work + "\\bnapi.dll"));
+  EXPECT_FALSE(Exists(work + "\\stage.exe"));
 }
+
+// The installer's command line would not fit: it is not started.
+TEST_P(NotLaunched, CommandLineTooLongForTheInstallerFailsWith132) {
+  int silent = GetParam();
+  MakeImage("normal", silent);
+  ExpectFailure(Run("/KXPATH=C:\\" + std::string(240, 'p')), 132, msg::kCannotStartInstaller,
+                silent);
+  std::string work = WorkFolder();
+  ASSERT_FALSE(work.empty());
+  EXPECT_TRUE(Exists(work + "\\stage.exe"));
+  EXPECT_FALSE(Exists(work + "\\stage_report.txt"));
+}
+
+// A member bigger than what is left on the volume of the temporary folder (the start-up
+// fixtures' 16 MiB memory volume): the write fails.
+TEST_P(NotLaunched, MemberThatDoesNotFitOnTheDiskFailsWith130) {
+  int silent = GetParam();
+  std::string volume = TestDataDir() + "\\diskfull_run";
+  ULARGE_INTEGER available, total, totalFree;
+  if (!GetDiskFreeSpaceExA((volume + "\\").c_str(), &available, &total, &totalFree) ||
+      total.QuadPart > (64u << 20)) {
+    GTEST_SKIP() << "no small volume could be mounted for this test";
+  }
+  temp_ = volume + "\\temp" + std::to_string(silent);
+  RemoveTree(temp_);
+  ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
+  MakeImage("disk_full", silent, 1);  // start-up asks for 1 MB only
+  bool workFolderSeen = false;        // the unpack, not start-up, ran out of room
+  DWORD code = Run("", [&](Child &) { workFolderSeen |= !WorkFolder().empty(); });
+  ExpectFailure(code, 130, msg::kNoDiskSpace, silent);
+  EXPECT_TRUE(workFolderSeen);
+  EXPECT_EQ(WorkFolder(), "");
+  RemoveTree(temp_);
+}
+
+INSTANTIATE_TEST_SUITE_P(SilentOrNot, NotLaunched, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<int> &param) {
+                           return param.param ? std::string("silent") : std::string("shown");
+                         });
 
 TEST_F(EndToEnd, SilentRunShowsNoWindowAndPlacesNoCleaner) {
   MakeImage("normal", 1);
@@ -257,17 +352,18 @@ TEST_F(EndToEnd, LeftoverProtectionSystemRefusesInstallation) {
   EXPECT_NE(Log("refusal").find("BN_UninstallSystem"), std::string::npos);
 }
 
+// A refused member name makes the set corrupt: the run stops in CORE.ARJ (the release shows
+// it got there) and removes the work folder.
 TEST_F(EndToEnd, HostileMemberNamesWriteNothingOutsideTheWorkFolder) {
   MakeImage("hostile");
-  Run("");
-  std::string work = WorkFolder();
-  ASSERT_FALSE(work.empty());
+  ExpectFailure(Run(""), 131, msg::kCorruptImage, 0);
+  EXPECT_EQ(WorkFolder(), "");
+  EXPECT_NE(Log("hostile").find("BN_ReleaseFolder"), std::string::npos);
   for (const std::string &place :
        {root_, temp_, TestDataDir(), std::string("C:"), std::string("Z:")}) {
     EXPECT_FALSE(Exists(place + "\\ESCAPED.EXE")) << place;
     EXPECT_FALSE(Exists(place + "\\ESCAPED2.EXE")) << place;
   }
-  EXPECT_TRUE(Exists(work + "\\C01.DAT"));
 }
 
 // The Unix path behind a test data path (Z:\... is the Unix root).
@@ -318,6 +414,7 @@ struct CancelCase {
   const char *archive;
   int members;
   bool released;
+  bool productInstalled = false;  // the set-up does not run
 };
 
 class CancelDuringArchive : public EndToEnd, public ::testing::WithParamInterface<CancelCase> {};
@@ -325,6 +422,13 @@ class CancelDuringArchive : public EndToEnd, public ::testing::WithParamInterfac
 TEST_P(CancelDuringArchive, RemovesWorkFolderReleasingFromStageOn) {
   const CancelCase &c = GetParam();
   MakeImage("cancel");
+  HKEY key;
+  if (c.productInstalled) {
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
   bool pressed = false;
   int positionAtPress = -1;
   DWORD code = Run("", [&](Child &child) {
@@ -336,22 +440,29 @@ TEST_P(CancelDuringArchive, RemovesWorkFolderReleasingFromStageOn) {
       positionAtPress = s.position;
     }
   });
+  if (c.productInstalled) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kLegacyKey);
   EXPECT_TRUE(pressed) << c.archive;
   EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(boxes_.empty());
   EXPECT_EQ(WorkFolder(), "") << c.archive << " at " << positionAtPress;
   std::string log = Log("cancel");
-  EXPECT_EQ(log.find("BN_ReleaseFolder") != std::string::npos, c.released) << log;
+  if (c.productInstalled) {
+    // The set-up never ran; the release still asks the component whether it is installed.
+    EXPECT_EQ(log.find("BN_InstallSystem"), std::string::npos) << log;
+    EXPECT_EQ(log.find("IsBastionInstalled") != std::string::npos, c.released) << log;
+  } else {
+    EXPECT_EQ(log.find("BN_ReleaseFolder") != std::string::npos, c.released) << log;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Archives, CancelDuringArchive,
-                         ::testing::Values(CancelCase{"KXDATA.ARJ", 303, false},
-                                           CancelCase{"BN.ARJ", 153, false},
-                                           CancelCase{"VeloDat.ARJ", 250, false},
-                                           CancelCase{"STAGE.ARJ", 354, true},
-                                           CancelCase{"CORE.ARJ", 702, true}),
-                         [](const ::testing::TestParamInfo<CancelCase> &param) {
-                           std::string n = param.param.archive;
-                           return n.substr(0, n.find('.'));
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Archives, CancelDuringArchive,
+    ::testing::Values(CancelCase{"KXDATA.ARJ", 303, false}, CancelCase{"BN.ARJ", 153, false},
+                      CancelCase{"VeloDat.ARJ", 250, false}, CancelCase{"STAGE.ARJ", 354, true},
+                      CancelCase{"CORE.ARJ", 702, true}, CancelCase{"STAGE.ARJ", 354, true, true}),
+    [](const ::testing::TestParamInfo<CancelCase> &param) {
+      std::string n = param.param.archive;
+      return n.substr(0, n.find('.')) + (param.param.productInstalled ? "_ProductInstalled" : "");
+    });
 
 }  // namespace

@@ -9,7 +9,8 @@ set -euo pipefail
 tree=$1
 root=$2
 shift 2
-wanted=${*:-normal refusal only_bn hostile cancel}
+wanted=${*:-normal refusal only_bn hostile cancel no_stage disk_full
+  damaged_KXDATA damaged_BN damaged_VELO damaged_STAGE damaged_CORE}
 here=$(cd "$(dirname "$0")" && pwd)
 doubles=$tree/doubles
 kxpack=$tree/tools/kxpack.exe
@@ -42,11 +43,44 @@ filler() {  # dir prefix count [size]
   done
 }
 
+# Alters the data of the stored member DAMAGED.DAT in an archive file: its CRC check fails (106).
+alter_damaged() {  # archive
+  python3 - "$1" <<'PY'
+import sys
+path = sys.argv[1]
+data = open(path, "rb").read()
+assert data.count(b"damaged member") == 1, "DAMAGED.DAT is not stored as it is"
+open(path, "wb").write(data.replace(b"damaged member", b"DAMAGED MEMBER"))
+PY
+}
+
+# Turns the archive folder DIR of a set's tree into an archive file, stored as it is when the
+# image is built; its archive folders first. With "damaged", a damaged member follows the
+# folder's files.
+pack_folder() {  # dir [damaged]
+  local sub files
+  for sub in "$1"/*.ARJ; do
+    if [ -d "$sub" ]; then pack_folder "$sub"; fi
+  done
+  files=$(cd "$1" && ls)
+  (cd "$1" && arj a -y -e -m0 ../packed.tmp $files >/dev/null)
+  if [ -n "${2:-}" ]; then
+    printf 'damaged member of %s\n' "$(basename "$1")" > "$1/DAMAGED.DAT"
+    (cd "$1" && arj a -y -e -m0 ../packed.tmp DAMAGED.DAT >/dev/null)
+  fi
+  rm -r "$1"
+  mv "$(dirname "$1")/packed.tmp" "$1"
+  if [ -n "${2:-}" ]; then alter_damaged "$1"; fi
+}
+
 # make_set NAME [options]: --core N --bn N --velo N --stage N --outer N --stage-exit CODE
-#   --bn-control TEXT --without BN|VELO --hostile
+#   --bn-control TEXT --without BN|VELO|stage.exe --hostile --size BYTES
+#   --damage KXDATA|BN|VELO|STAGE|CORE (one member of that archive fails its check)
+#   --big BYTES (a member of that many zero bytes, packed small, in KXDATA.ARJ)
 make_set() {
   local name=$1; shift
   local core=40 bn=5 velo=10 stage=5 outer=0 exitcode=0 control="" without="" hostile=0 size=""
+  local damaged="" big=""
   while [ $# -gt 0 ]; do
     case "$1" in
       --core) core=$2; shift ;;
@@ -59,6 +93,8 @@ make_set() {
       --without) without=$2; shift ;;
       --hostile) hostile=1 ;;
       --size) size=$2; shift ;;
+      --damage) damaged=$2; shift ;;
+      --big) big=$2; shift ;;
     esac
     shift
   done
@@ -99,8 +135,17 @@ make_set() {
 
   [ "$without" = BN ] && rm -r "$w/BN.ARJ"
   [ "$without" = VELO ] && rm -r "$w/VeloDat.ARJ"
+  [ "$without" = stage.exe ] && rm "$w/STAGE.ARJ/stage.exe"
   # Further members of the payload, beside the three the sequence looks for.
   if [ "$outer" -gt 0 ]; then filler "$w" K "$outer"; fi
+  if [ -n "$big" ]; then head -c "$big" /dev/zero > "$w/BIG.DAT"; fi
+  case "$damaged" in
+    CORE) pack_folder "$w/STAGE.ARJ/CORE.ARJ" damaged ;;  # before STAGE.ARJ takes it in
+    STAGE) pack_folder "$w/STAGE.ARJ" damaged ;;
+    BN) pack_folder "$w/BN.ARJ" damaged ;;
+    VELO) pack_folder "$w/VeloDat.ARJ" damaged ;;
+    KXDATA) printf 'damaged member of KXDATA.ARJ\n' > "$w/DAMAGED.DAT" ;;
+  esac
 
   "$here/../../cmake/wine-run" "$kxpack" build --stub "$(winpath "$stub")" \
     --tree "$(winpath "$w")" --output "$(winpath "$dir/setup.exe")" >&2
@@ -108,6 +153,7 @@ make_set() {
   local at
   read -r at len < <(od -An -tu4 -j32 -N8 "$dir/setup.exe")
   tail -c +$((at + 1)) "$dir/setup.exe" | head -c "$len" > "$dir/KXDATA.ARJ"
+  if [ "$damaged" = KXDATA ]; then alter_damaged "$dir/KXDATA.ARJ"; fi
 }
 
 for set in $wanted; do
@@ -117,6 +163,10 @@ for set in $wanted; do
     only_bn) make_set only_bn --without VELO ;;
     hostile) make_set hostile --hostile ;;
     cancel) make_set cancel --core 700 --bn 150 --velo 250 --stage 350 --outer 300 ;;
+    no_stage) make_set no_stage --without stage.exe ;;
+    # Unpacks to twice what the 16 MiB volume of the start-up fixtures holds.
+    disk_full) make_set disk_full --big 33554432 ;;
+    damaged_*) make_set "$set" --damage "${set#damaged_}" ;;
     # About 100 MB, shaped like the delivered set, for the whole-run benchmark.
     large) make_set large --core 2400 --velo 400 --size 36000 ;;
   esac

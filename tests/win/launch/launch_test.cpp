@@ -131,20 +131,25 @@ TEST(LaunchInstaller, EveryExitCodeIsHandedBackUnchanged) {
   }
 }
 
-TEST(LaunchInstaller, MissingInstallerGivesZeroAndLeavesEverythingAlone) {
+TEST(LaunchInstaller, MissingOrRefusedInstallerIsNotStartedAndLeavesEverythingAlone) {
   std::string folder = FreshFolder("launch\\missing");
   HWND dialog = CreateWindowExA(0, "STATIC", "launch_test missing", WS_POPUP | WS_VISIBLE, 0, 0, 50,
                                 50, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(dialog, nullptr);
   kx::InstallerOptions opts{};
   DWORD exitCode = 0x12345678;
-  EXPECT_EQ(kx::LaunchInnerInstaller(folder.c_str(), 0, opts, dialog, &exitCode), 0);
+  EXPECT_EQ(kx::LaunchInnerInstaller(folder.c_str(), 0, opts, dialog, &exitCode),
+            kx::kLaunchNotStarted);
+  // A stage.exe that the platform refuses to start: it is no program.
+  WriteText(folder + "stage.exe", "not a program");
+  EXPECT_EQ(kx::LaunchInnerInstaller(folder.c_str(), 0, opts, dialog, &exitCode),
+            kx::kLaunchNotStarted);
   EXPECT_EQ(exitCode, 0x12345678u);
   EXPECT_TRUE(IsWindowVisible(dialog)) << "not hidden when nothing was started";
-  EXPECT_TRUE(Exists(folder));
+  EXPECT_TRUE(Exists(folder + "stage.exe"));
   EXPECT_FALSE(OwnMessageBoxShown()) << "no message shown";
   DestroyWindow(dialog);
-  EXPECT_EQ(kx::LaunchInnerInstaller(nullptr, 0, opts, nullptr, &exitCode), 0);
+  EXPECT_EQ(kx::LaunchInnerInstaller(nullptr, 0, opts, nullptr, &exitCode), kx::kLaunchNotStarted);
 }
 
 TEST(LaunchInstaller, DialogIsHiddenWhileTheInstallerRuns) {

@@ -1,10 +1,11 @@
-// Test helper: runs the self-protection set-up once, as the extraction sequence does, so a
-// test can watch a refusal end the process. Usage: protection_refuse WORKDIR SILENT
-// Ends with 100 + the set-up's result when the set-up returns.
+// Test helper: runs the self-protection set-up once, as the extraction sequence does, and
+// ends a refusal as start-up does, so a test can watch it. Usage: protection_refuse WORKDIR
+// SILENT. Ends with 100 + the set-up's result unless it refused.
 #include <windows.h>
 
 #include <cstdlib>
 
+#include "app/app.h"
 #include "env/protection.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -12,6 +13,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (__argc < 3) return 2;
   int error = 0;
-  bool ok = SetUpProtection(__argv[1], static_cast<unsigned char>(std::atoi(__argv[2])), &error);
-  return 100 + (ok ? 1 : 0);
+  int silent = std::atoi(__argv[2]);
+  SetUpResult result = SetUpProtection(__argv[1], static_cast<unsigned char>(silent), &error);
+  if (result == kSetUpRefused) FailWithMessage(kx::kInstallationRefused, silent != 0);
+  return 100 + result;
 }

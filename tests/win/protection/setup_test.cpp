@@ -191,9 +191,9 @@ TEST_F(SetUpProtectionTest, LoaderFallsBackWhereTheSearchFlagsAreUnknown) {
   InstallPartial("protection_dependency.dll", "protection_dependency.dll");
   StubLoaderFn previous = SetStubLoaderForTesting(RefuseSearchFlags);
   int error = -1;
-  bool result = SetUpProtection(work_.c_str(), 0, &error);
+  SetUpResult result = SetUpProtection(work_.c_str(), 0, &error);
   SetStubLoaderForTesting(previous);
-  EXPECT_TRUE(result) << "the set-up must still run, and so must its refusal";
+  EXPECT_EQ(result, kSetUpDone) << "the set-up must still run, and so must its refusal";
   EXPECT_EQ(error, 0);
   EXPECT_EQ(Log().front(), "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll");
 
@@ -201,7 +201,7 @@ TEST_F(SetUpProtectionTest, LoaderFallsBackWhereTheSearchFlagsAreUnknown) {
   previous = SetStubLoaderForTesting(FailOtherwise);
   result = SetUpProtection(work_.c_str(), 0, &error);
   SetStubLoaderForTesting(previous);
-  EXPECT_FALSE(result);
+  EXPECT_EQ(result, kSetUpFailed);
   EXPECT_EQ(error, ERROR_ACCESS_DENIED);
 }
 

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Fixtures of the start-up tests, made on the Unix side where it is fast.
 #   fixtures.sh setup DATA   a temporary folder whose 10,000 work folder names are all taken,
-#                            and (where mounting is allowed) a tiny volume that fills up
+#                            and (where mounting is allowed) two small volumes that fill up:
+#                            diskfull (64 KiB) for a payload copy, diskfull_run (16 MiB)
+#                            for a whole run whose unpacked members do not fit
 #   fixtures.sh cleanup DATA
 set -u
 data=$2
@@ -12,12 +14,17 @@ case "$1" in
       mkdir -p "$taken"
       (cd "$taken" && seq -w 0 9999 | sed 's/.*/KX&.ins/' | xargs mkdir -p)
     fi
-    mkdir -p "$data/diskfull"
-    if ! mountpoint -q "$data/diskfull"; then
-      mount -t tmpfs -o size=64k kxdiskfull "$data/diskfull" 2>/dev/null ||
-        echo "fixtures: cannot mount a small volume; the disk-full test will be skipped"
-    fi ;;
+    for volume in diskfull:64k diskfull_run:16m; do
+      dir=$data/${volume%%:*}
+      mkdir -p "$dir"
+      if ! mountpoint -q "$dir"; then
+        mount -t tmpfs -o "size=${volume#*:}" kxdiskfull "$dir" 2>/dev/null ||
+          echo "fixtures: cannot mount a small volume at $dir; its disk-full test will be skipped"
+      fi
+    done ;;
   cleanup)
-    mountpoint -q "$data/diskfull" && umount "$data/diskfull"
+    for dir in "$data/diskfull" "$data/diskfull_run"; do
+      mountpoint -q "$dir" && umount "$dir"
+    done
     true ;;
 esac

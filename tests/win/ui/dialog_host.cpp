@@ -2,8 +2,10 @@
 // start-up does, and watches the dialog from inside its own thread.
 //   ui_dialog_host WORKFOLDER SILENT REPORTFILE [cancel-at-init]
 // The report tells how often the dialog was seen visible (at any message it was sent), how
-// often something asked to show it, and where its progress bar stood when it was destroyed
-// (how far the run got, even when the work folder is gone by then).
+// often something asked to show it, where its progress bar stood when it was destroyed (how
+// far the run got, even when the work folder is gone by then) and the exit code of the
+// failure that ended the run (0 for none). The host ends with start-up's exit code, without
+// start-up's message box: the end-to-end runs look at that.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -60,13 +62,15 @@ int main(int argc, char **argv) {
   // The folder arrives without its backslash (it would escape the closing quote).
   char workDir[MAX_PATH] = {};
   std::snprintf(workDir, sizeof workDir, "%s\\", argv[1]);
-  RunProgressDialog(workDir, std::atoi(argv[2]));
+  const kx::Failure *failure = RunProgressDialog(workDir, std::atoi(argv[2]));
 
   if (std::FILE *report = std::fopen(argv[3], "w")) {
-    std::fprintf(report, "messages=%d visible=%d showRequests=%d bar=%d/%d\n", g_messagesSeen,
-                 g_visibleSeen, g_showRequests, g_barAtEnd, g_barHighAtEnd);
+    std::fprintf(report, "messages=%d visible=%d showRequests=%d bar=%d/%d failure=%u\n",
+                 g_messagesSeen, g_visibleSeen, g_showRequests, g_barAtEnd, g_barHighAtEnd,
+                 failure ? failure->exitCode : 0u);
     std::fclose(report);
   }
   UnhookWindowsHookEx(g_hook);
+  if (failure) FailWithMessage(*failure, /*quiet=*/true);
   ExitProcess(g_dwProcessExitCode);
 }

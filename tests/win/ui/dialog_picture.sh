@@ -38,5 +38,6 @@ geometry=$(xwininfo -name "Unpacking ...." |
        /Width:/ {w=$2} /Height:/ {h=$2} END {printf "%dx%d+%d+%d", w, h, x, y}')
 xwd -silent -root | convert xwd:- -crop "$geometry" +repage "png:$data/ui-dialog.png"
 
-wait $host
+# The payload holds no installer: the run ends with 132, which is not what is looked at here.
+wait $host || true
 test -s "$data/ui-dialog.png"

@@ -97,8 +97,8 @@ TEST_F(DialogProcess, ShowsItsTemplateAndIgnoresEscapeCloseAndHelp) {
   EXPECT_TRUE(host.Running());
   EXPECT_EQ("Extracting files for installation.......", WindowText(GetDlgItem(dialog, 1003)));
 
-  // The inner installer is not in this payload: its launch fails and the run ends with 0.
-  EXPECT_EQ(0, host.Wait(kLong));
+  // The inner installer is not in this payload: its launch fails and the run ends with 132.
+  EXPECT_EQ(132, host.Wait(kLong));
   EXPECT_EQ(kManyMembers, CountFiles(work));  // every member; the spent payload copy is deleted
   EXPECT_FALSE(FileExists(work + "KXDATA.ARJ"));
   EXPECT_FALSE(FileExists(work + "NEWFILE.TMP"));
@@ -108,7 +108,7 @@ TEST_F(DialogProcess, ShowsItsTemplateAndIgnoresEscapeCloseAndHelp) {
   // The run went on to CORE.ARJ, absent here: the engine's "cannot open" answer, 103, became
   // the bar's range, and the position the payload left (600) was kept inside it.
   std::string r = Report();
-  EXPECT_NE(std::string::npos, r.find(" bar=103/103")) << r;
+  EXPECT_NE(std::string::npos, r.find(" bar=103/103 failure=132")) << r;
 }
 
 TEST_F(DialogProcess, CancelWhileUnpackingEndsTheRun) {
@@ -156,7 +156,7 @@ TEST_F(DialogProcess, SilentDialogIsNeverVisible) {
     // flat out slows the host's unpack tenfold on a busy machine.
     Sleep(10);
   }
-  EXPECT_EQ(0, host.Wait(kLong));
+  EXPECT_EQ(132, host.Wait(kLong));
   EXPECT_GT(found, 0) << "the dialog was never seen: nothing was checked";
   EXPECT_EQ(0, visible) << found << " of " << polls << " polls found the dialog";
   // From inside: asked to show (the template is visible) and yet never shown.
@@ -173,7 +173,7 @@ TEST_F(DialogProcess, SilentDialogIsNeverVisible) {
 TEST_F(DialogProcess, OnlySilentOneHidesTheDialog) {
   PutPayload("small.arj");
   ASSERT_TRUE(Start(2));
-  EXPECT_EQ(0, host.Wait(kLong));
+  EXPECT_EQ(132, host.Wait(kLong));
   std::string r = Report();
   ASSERT_FALSE(r.empty());
   EXPECT_EQ(std::string::npos, r.find(" visible=0 ")) << r;

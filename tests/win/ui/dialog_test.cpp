@@ -82,10 +82,11 @@ TEST_F(DialogInProcess, InitialisationSetsIconsBindsControlsAndArmsTheTimer) {
     EXPECT_EQ(GetDlgItem(dialog.m_hWnd, IDC_PROGRESS), dialog.m_ctlProgress);
     EXPECT_NE(nullptr, dialog.m_ctlProgress);
   };
-  // No KXDATA.ARJ: the first tick's unpack counts 103 (cannot open) and fails; the run goes
-  // on regardless, finds nothing else to unpack or start and ends the dialog itself.
+  // No KXDATA.ARJ: the first tick's unpack counts 103 (cannot open) and finds nothing there;
+  // the run goes on, finds nothing else to unpack or start and ends the dialog itself.
   EXPECT_EQ(1, dialog.DoModal());
   EXPECT_EQ("VeloDat", ListFolder(work));  // the data folder is made even so
+  EXPECT_EQ(&kx::kInstallerNotStarted, dialog.m_pFailure);
   EXPECT_EQ(dialog.m_hIcon, bigIcon);
   EXPECT_EQ(dialog.m_hIcon, smallIcon);
   EXPECT_EQ(dialog.m_hIcon, dragIcon);
@@ -159,6 +160,33 @@ TEST_F(DialogInProcess, CancelDuringTheUnpackTakesEffectWhenTheTickHandlerReturn
   EXPECT_EQ(3, barHighAfterTick);
   EXPECT_EQ(1, barAfterTick);
   // A cancelled run removes the work folder with all it held.
+  EXPECT_FALSE(FileExists(work.substr(0, work.size() - 1)));
+}
+
+TEST_F(DialogInProcess, DamagedMemberStopsTheRunAndRemovesTheWorkFolder) {
+  PutPayload("bad.arj");
+  int barHighAfterTick = -1;
+  dialog.after = [&](UINT msg, WPARAM id, LPARAM) {
+    if (msg == WM_TIMER && id == 100) barHighAfterTick = BarHigh();
+  };
+  EXPECT_EQ(1, dialog.DoModal());
+  EXPECT_EQ(&kx::kCorruptSet, dialog.m_pFailure);
+  // Stopped at the damaged member: CORE.ARJ, never looked for, would have set a range of 103.
+  EXPECT_EQ(3, barHighAfterTick);
+  EXPECT_FALSE(FileExists(work.substr(0, work.size() - 1)));
+}
+
+TEST_F(DialogInProcess, CancelThatMeetsAFailingMemberWins) {
+  PutPayload("bad_first.arj");
+  dialog.before = [&](UINT msg, WPARAM id, LPARAM) {
+    // Handled in the pump before the first member, whose extraction then fails.
+    if (msg == WM_TIMER && id == 100)
+      PostMessageA(GetDlgItem(dialog.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+    return false;
+  };
+  EXPECT_EQ(1, dialog.DoModal());
+  EXPECT_EQ(1, dialog.m_bCancelled);
+  EXPECT_EQ(nullptr, dialog.m_pFailure) << "a cancel, not a failure: the run ends with 0";
   EXPECT_FALSE(FileExists(work.substr(0, work.size() - 1)));
 }
 

@@ -35,12 +35,13 @@ size = data[2] | data[3] << 8
 open(sys.argv[2], "wb").write(data[:4 + size + 4 + 2] + b"\x60\xea\x00\x00")
 PY
 
-# The second member's data altered: it fails its CRC check.
-python3 - "$out/small.arj" "$out/bad.arj" <<'PY'
+# The second member's data altered, and the first's: it fails its CRC check.
+python3 - "$out/small.arj" "$out" <<'PY'
 import sys
 data = open(sys.argv[1], "rb").read()
-assert data.count(b"member 2\n") == 1
-open(sys.argv[2], "wb").write(data.replace(b"member 2\n", b"mEmber 2\n"))
+for name, member in (("bad.arj", b"member 2\n"), ("bad_first.arj", b"member 1\n")):
+    assert data.count(member) == 1
+    open(sys.argv[2] + "/" + name, "wb").write(data.replace(member, b"mE" + member[2:]))
 PY
 
 printf 'long\n' >averyveryverylongname.txt

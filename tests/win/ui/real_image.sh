@@ -2,7 +2,8 @@
 # The real program from a real image: start-up copies the payload, the progress dialog runs
 # the extraction on its first tick (members out, the spent payload copy deleted, the data
 # folder made), the launch of the inner installer, absent from this payload, fails, and the
-# program ends with 0 with the work folder left in place.
+# program ends with 132 with the work folder left in place. The image is silent, so nothing
+# waits for the message box.
 #   real_image.sh BUILD_TREE TEST_DATA SOURCE_TREE
 set -eu
 tree=$1
@@ -14,12 +15,17 @@ mkdir -p "$scratch"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 cd "$tree"
-"$src/cmake/wine-run" tools/kxpack.exe build --stub app/kxunpack.exe \
+"$src/cmake/wine-run" tools/kxpack.exe build --stub app/kxunpack.exe --silent 1 \
   --payload "$(winpath "$data/ui/small.arj")" --output "$(winpath "$scratch/img.exe")" \
   </dev/null >/dev/null
 # The run is recognised among other work folders by its saved command line.
 mark="/PARAM=ui-image-$$"
-"$src/cmake/wine-run" "$(winpath "$scratch/img.exe")" "$mark" </dev/null >/dev/null 2>&1
+code=0
+"$src/cmake/wine-run" "$(winpath "$scratch/img.exe")" "$mark" </dev/null >/dev/null 2>&1 || code=$?
+if [ "$code" != 132 ]; then
+  echo "the run ended with $code, not 132 (the installer could not be started)" >&2
+  exit 1
+fi
 
 found=""
 for dir in "$tree"/wineprefix/drive_c/users/*/Temp/KX*.ins; do

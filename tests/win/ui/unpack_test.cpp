@@ -58,12 +58,22 @@ TEST_F(UnpackWithArchives, ArchiveWithoutMembersSetsAnEmptyRangeAndPumpsNothing)
   EXPECT_EQ("", ListFolder(out));
 }
 
-TEST_F(UnpackWithArchives, ArchiveThatCannotBeOpenedCountsAsItsErrorCode) {
-  EXPECT_EQ(0, Unpack("missing.arj"));
+TEST_F(UnpackWithArchives, MissingArchiveCountsAsItsErrorCodeAndIsAbsent) {
+  EXPECT_EQ(kUnpackAbsent, Unpack("missing.arj"));
   EXPECT_EQ(0, owner.RangeLow());
   EXPECT_EQ(103, owner.RangeHigh());
   EXPECT_EQ(1, owner.pumps);
   EXPECT_EQ(0, owner.Position());
+  EXPECT_EQ(kUnpackAbsent, UnpackArchiveWithProgress(owner, (Archives() + "\\nofolder").c_str(),
+                                                     out.c_str(), "small.arj"));
+}
+
+TEST_F(UnpackWithArchives, ArchiveThatIsThereButCannotBeReadFails) {
+  // Not an archive (the engine's first call: 111), and a folder where the archive should be.
+  EXPECT_EQ(kUnpackFailed, Unpack("notarj.bin"));
+  ASSERT_TRUE(CreateDirectoryA((out + "FOLDER.ARJ").c_str(), nullptr));
+  EXPECT_EQ(kUnpackFailed,
+            UnpackArchiveWithProgress(owner, out.c_str(), out.c_str(), "FOLDER.ARJ"));
 }
 
 TEST_F(UnpackWithArchives, NegativeCountFailsWithTheBarUntouched) {
@@ -218,11 +228,29 @@ TEST_F(UnpackWithScript, OutputFolderWithoutBackslashStillWritesInsideIt) {
 
 TEST_F(UnpackWithScript, CountAndIndexAreSixteenBitAndPositionsStartAtOne) {
   script = ScriptedArchive{3, {{"A.TXT", "a"}, {"B.TXT", "b"}}, {}};
-  // The third position does not exist: the engine answers 1, a failure.
-  EXPECT_EQ(0, Unpack(out));
+  // The third position does not exist: the engine answers 1, which ends the archive.
+  EXPECT_EQ(kUnpackDone, Unpack(out));
   EXPECT_EQ("A.TXT B.TXT", ListFolder(out));
   EXPECT_EQ(3, owner.RangeHigh());
   EXPECT_EQ(3, owner.pumps);
+  EXPECT_EQ(2, owner.Position());
+}
+
+TEST_F(UnpackWithScript, EachEngineCodeEndsTheArchiveAsItShould) {
+  struct Case {
+    short code;
+    short expected;
+  } cases[] = {{100, kUnpackDone},  // an archive whose first header is its end marker
+               {105, kUnpackWriteFailed}, {106, kUnpackFailed},
+               {102, kUnpackFailed},      {115, kUnpackFailed},
+               {-1, kUnpackFailed},       {103, kUnpackAbsent}};  // nothing at C:\archives\X.ARJ
+  for (const Case &c : cases) {
+    std::string folder = FreshFolder("code");
+    ScriptedMember failing{"B.TXT", "b", c.code};
+    script = ScriptedArchive{3, {{"A.TXT", "a"}, failing, {"C.TXT", "c"}}, {}};
+    EXPECT_EQ(c.expected, Unpack(folder)) << c.code;
+    EXPECT_EQ(2u, script.outputPaths.size()) << c.code << ": the archive ends at the code";
+  }
 }
 
 }  // namespace
