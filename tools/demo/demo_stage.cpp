@@ -43,19 +43,29 @@ std::string Printable(const std::string &bytes) {
   return out;
 }
 
+// A listed name as UTF-8, for the report only: never through the code page's best-fit table.
+std::string Utf8(const wchar_t *name) {
+  char out[4 * MAX_PATH] = {};
+  return WideCharToMultiByte(CP_UTF8, 0, name, -1, out, sizeof out, nullptr, nullptr) > 0 ? out
+                                                                                          : "?";
+}
+
 std::string FilesIn(const std::string &folder) {
   std::string list;
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((folder + "*").c_str(), &found);
+  wchar_t pattern[MAX_PATH] = {};
+  if (MultiByteToWideChar(CP_ACP, 0, (folder + "*").c_str(), -1, pattern, MAX_PATH) == 0)
+    return "  (cannot list the folder)\r\n";
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW(pattern, &found);
   if (h == INVALID_HANDLE_VALUE) return "  (cannot list the folder)\r\n";
   int count = 0;
   do {
-    std::string name = found.cFileName;
+    std::string name = Utf8(found.cFileName);
     if (name == "." || name == "..") continue;
     bool dir = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     list += "  " + Printable(name) + (dir ? "\\" : "") + "\r\n";
     ++count;
-  } while (FindNextFileA(h, &found));
+  } while (FindNextFileW(h, &found));
   FindClose(h);
   if (count == 0) list = "  (none)\r\n";
   return list;

@@ -1,6 +1,8 @@
 // Test helper: runs the self-protection set-up once, as the extraction sequence does, and
 // ends a refusal as start-up does, so a test can watch it. Usage: protection_refuse WORKDIR
-// SILENT. Ends with 100 + the set-up's result unless it refused.
+// SILENT [unrestricted]. Ends with 100 + the set-up's result unless it refused. With
+// "unrestricted" the process keeps the default DLL search, so only the loader's own flags
+// stand between it and a library in the current folder or on PATH.
 #include <windows.h>
 
 #include <cstdlib>
@@ -10,8 +12,9 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // As the installer itself does at start: only the system folder for implicit loads.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (__argc < 3) return 2;
+  if (__argc < 4 || lstrcmpA(__argv[3], "unrestricted") != 0)
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   int error = 0;
   int silent = std::atoi(__argv[2]);
   SetUpResult result = SetUpProtection(__argv[1], static_cast<unsigned char>(silent), &error);

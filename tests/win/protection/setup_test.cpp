@@ -136,6 +136,8 @@ TEST_F(SetUpProtectionTest, MissingLibraryGivesFalse) {
   EXPECT_NE(error, 0);
 }
 
+// In a helper process that keeps the default DLL search: this process's own restriction
+// would keep a decoy out whatever the loader asked for.
 TEST_F(SetUpProtectionTest, LibraryIsNeverTakenFromTheCurrentFolderOrPath) {
   // A bnstub.dll in the current folder and on PATH, none in the work folder.
   std::string decoys = testing_folders::FreshFolder("protection\\decoys");
@@ -144,18 +146,25 @@ TEST_F(SetUpProtectionTest, LibraryIsNeverTakenFromTheCurrentFolderOrPath) {
   MakeWorkFolder("installed=1\n");
   DeleteFileA((work_ + "bnstub.dll").c_str());
 
-  char savedDir[MAX_PATH] = {};
-  GetCurrentDirectoryA(MAX_PATH, savedDir);
   std::string savedPath(32767, '\0');
   savedPath.resize(GetEnvironmentVariableA("PATH", &savedPath[0], 32767));
-  ASSERT_TRUE(SetCurrentDirectoryA(decoys.c_str()));
   SetEnvironmentVariableA("PATH", (decoys + ";" + savedPath).c_str());
-  int error = 0;
-  bool result = SetUpProtection(work_.c_str(), 0, &error);
-  SetCurrentDirectoryA(savedDir);
+  std::string line =
+      "\"" + OwnFolder() + "protection_refuse.exe\" \"" + work_ + "\\\" 0 unrestricted";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                decoys.c_str(), &si, &pi);
   SetEnvironmentVariableA("PATH", savedPath.c_str());
+  ASSERT_TRUE(started);
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
 
-  EXPECT_FALSE(result);
+  EXPECT_EQ(code, 100u + kSetUpFailed) << "the set-up must fail for want of its library";
   EXPECT_FALSE(testing_folders::Exists(decoys + "bn_log.txt")) << "a decoy was loaded";
 }
 

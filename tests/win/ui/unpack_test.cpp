@@ -180,8 +180,11 @@ class UnpackWithScript : public ::testing::Test {
   std::string out;
 };
 
+// Also the names Windows would read as another file or a device: nothing is ever created
+// under the name Windows would make of them ("X." would become "X").
 TEST_F(UnpackWithScript, NamesThatCouldLeaveTheOutputFolderAreRefused) {
-  for (const char *name : {"..", ".", "..\\ESCAPE.TXT", "SUB/ESCAPE", "C:ESCAPE", "", "A\\B"}) {
+  for (const char *name : {"..", ".", "..\\ESCAPE.TXT", "SUB/ESCAPE", "C:ESCAPE", "", "A\\B", "CON",
+                           "aux.txt", "LPT1", "NUL.dat", "X.", "X ", "A*B", "A?B", "A|B"}) {
     std::string folder = FreshFolder("unsafe");
     script = ScriptedArchive{2, {{"GOOD.TXT", "good"}, {name, "evil"}}, {}};
     EXPECT_EQ(0, Unpack(folder)) << name;
