@@ -11,6 +11,7 @@
 #include <string>
 
 #include "arj/arj.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 namespace {
 
@@ -22,21 +23,16 @@ std::string &WorkDir() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  char tmpl[] = "/tmp/kx-arj-fuzz-XXXXXX";
-  if (!mkdtemp(tmpl)) std::abort();
-  WorkDir() = tmpl;
+  WorkDir() = fuzz::MakeScratchFolder("arj");
   // Members written under their bare name land in the current folder.
-  if (chdir(tmpl) != 0) std::abort();
+  if (chdir(WorkDir().c_str()) != 0) std::abort();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   const std::string archive = WorkDir() + "/input.arj";
   const std::string output = WorkDir() + "/member.out";
-  FILE *f = std::fopen(archive.c_str(), "wb");
-  if (!f) std::abort();
-  if (size) std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  fuzz::WriteWholeFile(archive, data, size);
 
   char bare[16];
   const short count = arj_count_members(archive.c_str());

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/fuzz/fuzz_scratch.h"
 #include "tools/kxpack/arj_listing.h"
 
 namespace {
@@ -21,17 +22,12 @@ std::string &ArchivePath() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  char tmpl[] = "/tmp/kx-listing-fuzz-XXXXXX";
-  if (!mkdtemp(tmpl)) std::abort();
-  ArchivePath() = std::string(tmpl) + "/input.arj";
+  ArchivePath() = fuzz::MakeScratchFolder("listing") + "/input.arj";
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  FILE *f = std::fopen(ArchivePath().c_str(), "wb");
-  if (!f) std::abort();
-  if (size) std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  fuzz::WriteWholeFile(ArchivePath(), data, size);
 
   kxpack::ArjListing listing;
   if (!kxpack::ListArjArchive(ArchivePath(), &listing)) std::abort();

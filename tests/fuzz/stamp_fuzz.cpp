@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/stamp.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 namespace {
 
@@ -22,17 +23,12 @@ std::string &ImagePath() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  char tmpl[] = "/tmp/kx-stamp-fuzz-XXXXXX";
-  if (!mkdtemp(tmpl)) std::abort();
-  ImagePath() = std::string(tmpl) + "/image.exe";
+  ImagePath() = fuzz::MakeScratchFolder("stamp") + "/image.exe";
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  FILE *f = std::fopen(ImagePath().c_str(), "wb");
-  if (!f) std::abort();
-  if (size) std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  fuzz::WriteWholeFile(ImagePath(), data, size);
 
   unsigned char expected[kx::kStampSize] = {};
   if (size > kx::kStampOffset) {
