@@ -81,9 +81,12 @@ __attribute__((always_inline)) inline void CopyMatch(std::uint8_t *dst, std::siz
   if (distance >= 16) {
     // 16-byte moves: each load only reads bytes already in place.
     do {
-      std::uint8_t chunk[16];
-      std::memcpy(chunk, src, 16);
-      std::memcpy(dst, chunk, 16);
+      // A vector value, not a byte array: the i686 compiler keeps it in a register rather
+      // than storing it to the stack and loading it back.
+      typedef std::uint8_t Chunk __attribute__((vector_size(16)));
+      Chunk chunk;
+      std::memcpy(&chunk, src, 16);
+      std::memcpy(dst, &chunk, 16);
       src += 16;
       dst += 16;
     } while (dst < end);
