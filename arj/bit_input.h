@@ -78,6 +78,19 @@ inline void SkipBits(BitState &s, unsigned n) {
   s.count -= n;
 }
 
+// A code that is read as one number of its full width (up to kRefillBits, none too) and
+// becomes its value by an added constant, modulo 2^32: the decoders' tables give both.
+struct FieldCode {
+  std::uint32_t bits;
+  std::uint32_t offset;
+};
+inline std::uint32_t TakeCode(BitState &s, const FieldCode &code) {
+  // Two shifts, so that a code of no bits reads zero.
+  const std::uint32_t v = static_cast<std::uint32_t>((s.bits >> 1) >> (kWordBits - 1 - code.bits));
+  SkipBits(s, code.bits);
+  return v + code.offset;
+}
+
 class BitInput {
  public:
   static constexpr std::size_t kBufferSize = 16 * 1024;

@@ -30,8 +30,7 @@ struct SymbolTable {
   unsigned Get(unsigned i) const { return SymbolEntryValue(entries[i]); }
   void Set(unsigned i, unsigned v) { entries[i] = SymbolEntry(v, lengths); }
   void FillCode(unsigned at, unsigned count, unsigned symbol, unsigned length) {
-    Fill(entries + at,
-         static_cast<std::uint16_t>(symbol | length << HuffmanTables::kSymbolBitsShift), count);
+    Fill(entries + at, PackSymbolEntry(symbol, length), count);
   }
 };
 

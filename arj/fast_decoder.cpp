@@ -20,16 +20,11 @@ static_assert(kLiteralsPerRefill * kLiteralBits <= kRefillBits &&
               "a step reads at most one word");
 
 // Both fields of a match are a run of 1-bits (closed by a 0-bit unless the run is at its
-// longest), then value bits. Read as one number of the code's full width, the code is its
-// value plus a constant of the run's length: one table entry per run length gives the width
-// and that constant, so a field costs a lookup, a shift and an add.
-struct FieldCode {
-  std::uint32_t bits;    // the code's full width
-  std::uint32_t offset;  // added (modulo 2^32) to the code read as a number
-};
-
-// A field whose run of r 1-bits (at most max_run) is followed by value_bits(r) bits and
-// whose value is base(r) plus them.
+// longest), then value bits. Read as one number of the code's full width, a field is its
+// value less a constant of the run's length: one table entry per run length gives the width
+// and that constant, so a field costs a lookup, a shift and an add. A table for fields
+// whose run of r 1-bits (at most kMaxRun) is followed by value_bits(r) bits and whose
+// value is base(r) plus them:
 template <unsigned kIndexBits, unsigned kMaxRun, class ValueBits, class Base>
 struct FieldTable {
   FieldCode entries[1u << kIndexBits];
@@ -60,12 +55,6 @@ constexpr auto kPositionValueBits = [](unsigned m) { return 9 + m; };
 constexpr auto kDistanceBase = [](unsigned m) { return 512u * ((1u << m) - 1) + 1; };
 constexpr FieldTable<kPositionIndexBits, 4, decltype(kPositionValueBits), decltype(kDistanceBase)>
     kDistanceCodes{kPositionValueBits, kDistanceBase};
-
-inline std::uint32_t TakeCode(BitState &s, const FieldCode &code) {
-  const std::uint32_t v = static_cast<std::uint32_t>(s.bits >> (kWordBits - code.bits));
-  SkipBits(s, code.bits);
-  return v + code.offset;
-}
 
 // One step: a run of literals that one refill holds, or one match. The careful form looks
 // at the buffer's end on every refill and at the output's end after every literal; the

@@ -79,7 +79,7 @@ class BlockHeadReader {
       const unsigned v = in_.Take(9);
       if (v >= static_cast<unsigned>(kSymbolCount)) return false;
       for (auto &l : t_.symbol_lengths) l = 0;
-      for (auto &e : t_.symbol_lookup) e = static_cast<std::uint16_t>(v);
+      for (auto &e : t_.symbol_lookup) e = PackSymbolEntry(v, 0);
       return true;
     }
     if (n > kSymbolCount) return false;
@@ -121,7 +121,7 @@ class BlockHeadReader {
       // Without codes the table keeps its entries, whose symbols now take the bits of the
       // new lengths: none. (With any code, every entry was written by this build.)
       for (auto &e : t_.symbol_lookup) {
-        if (!(e & HuffmanTables::kSymbolWalk)) e = SymbolEntry(e & 0x1FFu, t_.symbol_lengths);
+        if (!SymbolEntryLeadsToTree(e)) e = SymbolEntry(SymbolEntryValue(e), t_.symbol_lengths);
       }
     }
     return true;
@@ -130,14 +130,18 @@ class BlockHeadReader {
   void DeriveLookups() {
     for (unsigned i = 0; i < (1u << kSmallTableBits); ++i) {
       const unsigned v = t_.small_table[i];
-      if (v >= static_cast<unsigned>(kPositionCount)) {
-        t_.position_lookup[i] = HuffmanTables::kNeedsWalk;
+      if (v >= static_cast<unsigned>(kPositionCount) || t_.small_lengths[v] > kSmallTableBits) {
+        t_.position_lookup[i] = FieldCode{HuffmanTables::kNeedsWalk, 0};
         continue;
       }
       // Class v: positions 2^(v-1) + (v-1) extra bits; class 0 is position 0.
       const std::uint32_t extra = v ? v - 1 : 0;
       const std::uint32_t first = v ? 1u << (v - 1) : 0;
-      t_.position_lookup[i] = t_.small_lengths[v] | extra << 5 | first << 10;
+      // The code is the entry's top bits; read with the extra bits as one number it is
+      // code << extra more than the extra bits.
+      const unsigned code_bits = t_.small_lengths[v];
+      const std::uint32_t code = i >> (kSmallTableBits - code_bits);
+      t_.position_lookup[i] = FieldCode{code_bits + extra, first - (code << extra)};
     }
   }
 
@@ -165,19 +169,19 @@ __attribute__((always_inline)) inline bool Step(const HuffmanTables *const t, Bi
   refill();
   unsigned sym;
   std::uint32_t e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
-  if (!(e & HuffmanTables::kSymbolWalk)) {
-    sym = e & 0x1FFu;
-    SkipBits(s, e >> HuffmanTables::kSymbolBitsShift);
+  if (!SymbolEntryLeadsToTree(e)) {
+    sym = SymbolEntryValue(e);
+    SkipBits(s, SymbolEntryBits(e));
     // Runs of literals: more codes while the bits at hand surely hold one (a table
     // entry's code fits the table's bits; an entry that leads into the tree ends the run).
     if (sym < 256) {
       *out++ = static_cast<std::uint8_t>(sym);
       while (round != 0 && s.count >= kSymbolTableBits) {
         e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
-        if (e & (HuffmanTables::kSymbolWalk | 0x100u)) break;  // not a plain literal
-        SkipBits(s, e >> HuffmanTables::kSymbolBitsShift);
+        if (!SymbolEntryIsLiteral(e)) break;
+        SkipBits(s, SymbolEntryBits(e));
         --round;
-        *out++ = static_cast<std::uint8_t>(e);
+        *out++ = static_cast<std::uint8_t>(SymbolEntryValue(e));
       }
       return true;
     }
@@ -197,16 +201,11 @@ __attribute__((always_inline)) inline bool Step(const HuffmanTables *const t, Bi
   // With a 64-bit word the refill above covers the symbol and its position too.
   if (kRefillBits < kMaxCodeBits + kMaxCodeBits + kMaxExtraBits) refill();
   unsigned position;
-  const std::uint32_t pe = t->position_lookup[PeekBits(s, kSmallTableBits)];
-  if (!(pe & HuffmanTables::kNeedsWalk)) {
-    // One lookup gives the code's length (within the table's bits), the extra bits and
-    // the class's first position.
-    const unsigned code_bits = pe & 0x1Fu;
-    const unsigned extra = (pe >> 5) & 0x1Fu;
+  const FieldCode &pe = t->position_lookup[PeekBits(s, kSmallTableBits)];
+  if (pe.bits != HuffmanTables::kNeedsWalk) {
+    // One lookup gives the code's and the extra bits' width and the class's first position.
     static_assert(kSmallTableBits + kMaxExtraBits <= kRefillBits, "one refill per position");
-    position = (pe >> 10 & 0xFFFFu) +
-               static_cast<std::uint32_t>(((s.bits << code_bits) >> (kWordBits - 1 - extra)) >> 1);
-    SkipBits(s, code_bits + extra);
+    position = TakeCode(s, pe);
   } else {
     const unsigned w16 = PeekBits(s, 16);
     const int j = WalkTree(*t, t->small_table[w16 >> 8], kPositionCount, w16, 0x80);
