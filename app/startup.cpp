@@ -13,12 +13,13 @@
 #include "app/text.h"
 #include "app/work_folder.h"
 #include "app/work_folder_security.h"
+#include "env/ansi_path.h"
 
 namespace {
 
 void SaveCommandLine(const char *workDir, const char *cmdLine) {
   char path[kx::kPathCap] = {};
-  if (!kx::JoinPath(path, sizeof path, workDir, "ARGSAVE.DAT")) return;
+  if (!Joined(JoinUnder(path, workDir, "ARGSAVE.DAT"))) return;
   if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) DeleteFileA(path);
   int fd = OpenForWriting(path);
   if (fd < 0) return;
