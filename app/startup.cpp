@@ -1,7 +1,6 @@
 // Start-up: everything before the progress dialog, and the end of the process.
 #include <windows.h>
 
-#include <commctrl.h>
 #include <io.h>
 
 #include "app/app.h"
@@ -59,10 +58,6 @@ void CInstallerApp::InitInstance() {
   char workDir[kx::kPathCap] = {};
 
   ParseCommandLine();
-
-  // The progress bar's window class.
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
 
   // Opened before anything another process could see, the guard's event included, and held
   // to the end: from here on the image can be neither renamed nor replaced. Its failures are
