@@ -19,6 +19,14 @@ constexpr char kCleanerFileName[] = "KXDELTMP.EXE";
 // The installer is started with no window settings of ours: the record's size and nothing else.
 static_assert(sizeof(STARTUPINFOA) == 68, "the start-up record of a 32-bit process");
 
+// No time limit: the installer runs as long as the user takes.
+bool WaitForExitCode(HANDLE process, DWORD *code) {
+  return WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
+         GetExitCodeProcess(process, code) != FALSE;
+}
+
+ExitCodeWaitFn g_waitForExitCode = WaitForExitCode;
+
 }  // namespace
 
 int LaunchInnerInstaller(const char *folder, int silent, const InstallerOptions &opts,
@@ -49,14 +57,19 @@ int LaunchInnerInstaller(const char *folder, int silent, const InstallerOptions 
 
   int result = kLaunchNoExitCode;
   DWORD code = 0;
-  if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
-      GetExitCodeProcess(process.hProcess, &code)) {
+  if (g_waitForExitCode(process.hProcess, &code)) {
     if (exitCode) *exitCode = code;
     result = kLaunchFinished;
   }
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
   return result;
+}
+
+ExitCodeWaitFn SetExitCodeWaitForTesting(ExitCodeWaitFn wait) {
+  ExitCodeWaitFn previous = g_waitForExitCode;
+  g_waitForExitCode = wait ? wait : WaitForExitCode;
+  return previous;
 }
 
 BOOL HideDialogWindow(HWND window) {

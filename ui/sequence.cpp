@@ -100,6 +100,16 @@ void CUnpackDialog::OnTimer(UINT_PTR timerId) {
   if (m_bCancelled != 0) return stop(nullptr);
 
   // The work folder stays when the installer could not be started: it shows what went wrong.
-  if (LaunchInstaller(output) == kx::kLaunchNotStarted) m_pFailure = &kx::kInstallerNotStarted;
+  // An installer that ran but whose exit code was lost must not end the run as a success.
+  switch (LaunchInstaller(output)) {
+    case kx::kLaunchNotStarted:
+      m_pFailure = &kx::kInstallerNotStarted;
+      break;
+    case kx::kLaunchNoExitCode:
+      m_pFailure = &kx::kInstallerExitCodeLost;
+      break;
+    default:
+      break;
+  }
   EndDialog(1);
 }
