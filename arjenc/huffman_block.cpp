@@ -17,6 +17,13 @@ constexpr unsigned kLengthCodeBase = 2;
 constexpr unsigned kLengthCodeSkipAt = 3;
 constexpr unsigned kNoSkip = ~0u;
 
+// Bounds for reserving room ahead: a token is a symbol and, for a match, a class and its
+// extra bits; a head is its count, three tables of 5-bit sizes and 19-bit lengths at most,
+// and one length code (at most 16 bits and 9 more) per symbol.
+constexpr std::size_t kMaxTokenBits = 2 * kMaxCodeLength + kPositionClassCount;
+constexpr std::size_t kMaxHeadBits =
+    16 + 3 * (5 + 19 * (kLengthCodeCount + kPositionClassCount) + 9) + kSymbolCount * 25;
+
 struct LengthItem {
   std::uint8_t code;
   std::uint8_t extra_bits;
@@ -208,9 +215,8 @@ std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes) {
   return bits;
 }
 
-void WriteBlock(const Token *tokens, std::size_t n, const BlockCounts &counts,
-                const BlockCodes &codes, BitWriter &out) {
-  out.Reserve(BlockBits(counts, codes));
+void WriteBlock(const Token *tokens, std::size_t n, const BlockCodes &codes, BitWriter &out) {
+  out.Reserve(kMaxHeadBits + n * kMaxTokenBits);
   WriteHead(n, codes, out);
   const std::uint8_t *const sym_len = codes.symbol_lengths;
   const std::uint16_t *const sym_code = codes.symbol_codes;

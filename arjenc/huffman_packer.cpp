@@ -32,7 +32,7 @@ void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
     const std::size_t n = std::min(each, tokens.size() - at);
     counts.Clear();
     counts.Add(tokens.data() + at, n);
-    WriteBlock(tokens.data() + at, n, counts, BlockCodes(counts), out);
+    WriteBlock(tokens.data() + at, n, BlockCodes(counts), out);
   }
 }
 
@@ -44,15 +44,18 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
   costs.Initial();
   parser.SetCosts(&costs);
   std::vector<Token> tokens;
-  tokens.reserve(kLazyBlockTokens);
+  tokens.reserve(std::min(size, kLazyBlockTokens));
   BlockCounts counts;
   while (parser.Parse(&tokens, kLazyBlockTokens)) {
     counts.Clear();
     counts.Add(tokens.data(), tokens.size());
     const BlockCodes codes(counts);
-    costs.FromCodes(codes);
-    costs.AverageLiteral(counts);
-    WriteBlock(tokens.data(), tokens.size(), counts, codes, out);
+    // A block that is not full is the last: no costs are needed after it.
+    if (tokens.size() == kLazyBlockTokens) {
+      costs.FromCodes(codes);
+      costs.AverageLiteral(counts);
+    }
+    WriteBlock(tokens.data(), tokens.size(), codes, out);
     tokens.clear();
     if (out.ByteCount() >= give_up) return false;
   }

@@ -13,7 +13,6 @@ LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOpt
 
 Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
   Match m = finder_.Longest(pos, at_least, chain, options_.nice_length, costs_);
-  finder_.Insert(pos);
   // A short far match can cost more than the literals it replaces.
   if (costs_ && m.length != 0 && m.length <= kWeighedLength) {
     std::uint32_t literals = 0;

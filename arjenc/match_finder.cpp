@@ -28,38 +28,31 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
   prev_.assign(std::size_t{1} << chain_bits, 0);
 }
 
-// A match of three bytes at the nearest position filed under the same three-byte hash.
-Match MatchFinder::Nearest3(const std::uint8_t *scan, std::uint32_t here) const {
-  const std::uint32_t cand = head3_[Hash3(scan)];
-  if (cand < here - max_distance_) return Match{};
-  const std::uint8_t *const m = data_ + (cand - kTagOffset);
-  if (m[0] != scan[0] || m[1] != scan[1] || m[2] != scan[2]) return Match{};
-  return Match{kMinMatch, here - cand};
-}
-
 std::int64_t MatchFinder::Saving(const CostModel *costs, const Match &m) {
   if (!costs) return m.length;
   return static_cast<std::int64_t>(m.length) * costs->average_literal -
          static_cast<std::int64_t>(costs->MatchCost(m.length, m.distance));
 }
 
-Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
-                           const CostModel *costs) const {
-  Match best;
-  const unsigned limit = Limit(pos);
-  if (limit < 4 || at_least >= limit) return best;
-  const std::uint8_t *const scan = data_ + pos;
-  const std::uint32_t here = static_cast<std::uint32_t>(pos) + kTagOffset;
+template <typename Found>
+void MatchFinder::WalkChain(const std::uint8_t *scan, std::uint32_t v, std::uint32_t here,
+                            unsigned best_len, unsigned max_chain, unsigned limit,
+                            Found found) const {
   const std::uint32_t oldest = here - max_distance_;
-  unsigned best_len = at_least < kMinMatch - 1 ? kMinMatch - 1 : at_least;
+  // Chains link positions by their first four bytes; the nearest position with the same
+  // first three is kept apart, so that three-byte matches are still found.
   if (best_len < kMinMatch) {
-    best = Nearest3(scan, here);
-    if (best.length) best_len = kMinMatch;
+    best_len = kMinMatch - 1;
+    const std::uint32_t cand = head3_[Hash3(v)];
+    if (cand >= oldest) {
+      const std::uint8_t *const m = data_ + (cand - kTagOffset);
+      if (m[0] == scan[0] && m[1] == scan[1] && m[2] == scan[2]) {
+        best_len = kMinMatch;
+        if (!found(kMinMatch, here - cand)) return;
+      }
+    }
   }
-  // With costs, a longer match further away must also save more than the nearer one.
-  std::int64_t best_saving = best.length ? Saving(costs, best) : INT64_MIN;
-  if (nice > limit) nice = limit;
-  std::uint32_t cand = head_[Hash4(scan)];
+  std::uint32_t cand = head_[Hash4(v)];
   while (cand >= oldest && max_chain-- != 0) {
     const std::uint8_t *const m = data_ + (cand - kTagOffset);
     // Cheap rejects first: the byte that would make the match longer, then the start.
@@ -67,46 +60,53 @@ Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chai
       const unsigned len = MatchLength(m, scan, limit);
       if (len > best_len) {
         best_len = len;
-        const Match found{len, here - cand};
-        const std::int64_t saving = Saving(costs, found);
-        if (saving > best_saving) {
-          best = found;
-          best_saving = saving;
-        }
-        if (len >= nice) break;
+        if (!found(len, here - cand)) return;
       }
     }
     cand = prev_[cand & chain_mask_];
   }
+}
+
+Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
+                           const CostModel *costs) {
+  Match best;
+  const unsigned limit = Limit(pos);
+  if (limit < 4) return best;
+  const std::uint8_t *const scan = data_ + pos;
+  const std::uint32_t here = static_cast<std::uint32_t>(pos) + kTagOffset;
+  std::uint32_t v;
+  std::memcpy(&v, scan, 4);
+  if (at_least < limit) {
+    if (nice > limit) nice = limit;
+    // With costs, a longer match further away must also save more than the nearer one.
+    std::int64_t best_saving = INT64_MIN;
+    WalkChain(scan, v, here, at_least, max_chain, limit, [&](unsigned len, unsigned distance) {
+      const Match found{len, distance};
+      const std::int64_t saving = Saving(costs, found);
+      if (saving > best_saving) {
+        best = found;
+        best_saving = saving;
+      }
+      return len < nice;
+    });
+  }
+  File(v, here);
   return best;
 }
 
-unsigned MatchFinder::AllLongest(std::size_t pos, unsigned max_chain, Match *out) const {
+unsigned MatchFinder::AllLongest(std::size_t pos, unsigned max_chain, Match *out) {
   const unsigned limit = Limit(pos);
   if (limit < 4) return 0;
   const std::uint8_t *const scan = data_ + pos;
   const std::uint32_t here = static_cast<std::uint32_t>(pos) + kTagOffset;
-  const std::uint32_t oldest = here - max_distance_;
-  unsigned best_len = kMinMatch - 1;
+  std::uint32_t v;
+  std::memcpy(&v, scan, 4);
   unsigned n = 0;
-  const Match three = Nearest3(scan, here);
-  if (three.length) {
-    out[n++] = three;
-    best_len = kMinMatch;
-  }
-  std::uint32_t cand = head_[Hash4(scan)];
-  while (cand >= oldest && max_chain-- != 0) {
-    const std::uint8_t *const m = data_ + (cand - kTagOffset);
-    if (m[best_len] == scan[best_len] && m[0] == scan[0] && m[1] == scan[1]) {
-      const unsigned len = MatchLength(m, scan, limit);
-      if (len > best_len) {
-        best_len = len;
-        out[n++] = Match{len, here - cand};
-        if (len >= limit) break;
-      }
-    }
-    cand = prev_[cand & chain_mask_];
-  }
+  WalkChain(scan, v, here, 0, max_chain, limit, [&](unsigned len, unsigned distance) {
+    out[n++] = Match{len, distance};
+    return len < limit;
+  });
+  File(v, here);
   return n;
 }
 

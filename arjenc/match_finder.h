@@ -40,32 +40,30 @@ class MatchFinder {
  public:
   MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance);
 
-  // Files pos under its hash; positions must be inserted in increasing order, each after
-  // the searches made at it.
+  // Files pos under its hashes; positions are filed in increasing order. The searches file
+  // the position they search themselves.
   void Insert(std::size_t pos) {
     // Four bytes are read for the hashes; the last three positions file no matches.
     if (pos + 4 > size_) return;
-    const std::uint32_t h = Hash4(data_ + pos);
-    const std::uint32_t tagged = static_cast<std::uint32_t>(pos) + kTagOffset;
-    prev_[tagged & chain_mask_] = head_[h];
-    head_[h] = tagged;
-    head3_[Hash3(data_ + pos)] = tagged;
+    std::uint32_t v;
+    std::memcpy(&v, data_ + pos, 4);
+    File(v, static_cast<std::uint32_t>(pos) + kTagOffset);
   }
   void InsertRange(std::size_t from, std::size_t to) {
     for (std::size_t p = from; p < to; ++p) Insert(p);
   }
 
   // The longest match at pos longer than at_least (nearest among equals), walking at most
-  // max_chain earlier positions and stopping at the first of nice bytes or more.
-  // With costs, a longer match is preferred only where it saves more bits against
-  // literals of average cost.
+  // max_chain earlier positions and stopping at the first of nice bytes or more; then
+  // files pos. With costs, a longer match is preferred only where it saves more bits
+  // against literals of average cost.
   Match Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
-                const CostModel *costs = nullptr) const;
+                const CostModel *costs = nullptr);
 
   // Every match at pos that is longer than the ones nearer to it: lengths grow and
-  // distances grow along the result. Returns how many were written to out (at most
-  // kMaxMatch - kMinMatch + 1).
-  unsigned AllLongest(std::size_t pos, unsigned max_chain, Match *out) const;
+  // distances grow along the result; then files pos. Returns how many were written to
+  // out (at most kMaxMatch - kMinMatch + 1).
+  unsigned AllLongest(std::size_t pos, unsigned max_chain, Match *out);
 
   unsigned Limit(std::size_t pos) const {
     const std::size_t left = size_ - pos;
@@ -74,7 +72,18 @@ class MatchFinder {
 
  private:
   static std::int64_t Saving(const CostModel *costs, const Match &m);
-  Match Nearest3(const std::uint8_t *scan, std::uint32_t here) const;
+  // The first four bytes at a position read as one word, and that position plus kTagOffset.
+  void File(std::uint32_t v, std::uint32_t tagged) {
+    const std::uint32_t h = Hash4(v);
+    prev_[tagged & chain_mask_] = head_[h];
+    head_[h] = tagged;
+    head3_[Hash3(v)] = tagged;
+  }
+  // Calls found(length, distance) for each match at scan longer than best_len and than
+  // those before it, nearest first, until it returns false or the chain ends.
+  template <typename Found>
+  void WalkChain(const std::uint8_t *scan, std::uint32_t v, std::uint32_t here, unsigned best_len,
+                 unsigned max_chain, unsigned limit, Found found) const;
 
   // Tables for large inputs; small ones get smaller tables, cheaper to set up.
   static constexpr unsigned kHashBits = 15;
@@ -85,14 +94,8 @@ class MatchFinder {
 
   // Chains link positions by their first four bytes; the nearest position with the same
   // first three is kept apart, so that three-byte matches are still found.
-  std::uint32_t Hash4(const std::uint8_t *p) const {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return (v * 0x9E3779B1u) >> hash_shift_;
-  }
-  std::uint32_t Hash3(const std::uint8_t *p) const {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
+  std::uint32_t Hash4(std::uint32_t v) const { return (v * 0x9E3779B1u) >> hash_shift_; }
+  std::uint32_t Hash3(std::uint32_t v) const {
     return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift_;
   }
 

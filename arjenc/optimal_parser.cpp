@@ -39,7 +39,6 @@ std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
       if (m.length == room) break;
     }
     matches_.insert(matches_.end(), found, found + kept);
-    finder_.Insert(pos);
     ++i;
     if (kept != 0 && found[kept - 1].length >= take_whole_) {
       const unsigned skip = found[kept - 1].length - 1;
