@@ -12,9 +12,9 @@
 namespace arjenc {
 namespace {
 
-// The default: lazy parsing, a block for every 32768 tokens, short matches weighed by the
-// codes of the block before.
-constexpr std::size_t kLazyBlockTokens = 32768;
+// The default: lazy parsing, blocks as large as a head can count (fewer heads pay off more
+// than codes fitted closer), short matches weighed by the codes of the block before.
+constexpr std::size_t kLazyBlockTokens = kMaxBlockSymbols;
 
 // --best: stretches of 256 KiB parsed three times over, each time under the codes of the
 // parse before, searched up to 256 positions deep.

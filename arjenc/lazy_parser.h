@@ -17,7 +17,6 @@ struct LazyOptions {
   unsigned nice_length = 128;  // a match this long ends the search
   unsigned lazy_limit = 64;    // a match this long is taken without looking one ahead
   unsigned good_length = 24;   // after a match this long, the look ahead tries a quarter
-  unsigned far_three = 0;      // matches of 3 further away than this are not used (0: all)
 };
 
 class LazyParser {

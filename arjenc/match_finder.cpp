@@ -7,6 +7,17 @@ namespace arjenc {
 namespace {
 
 // The bits of the smallest power of two at or above n, within [low, high].
+std::uint16_t Load16(const std::uint8_t *p) {
+  std::uint16_t v;
+  std::memcpy(&v, p, 2);
+  return v;
+}
+std::uint32_t Load32(const std::uint8_t *p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
 unsigned BitsFor(std::size_t n, unsigned low, unsigned high) {
   unsigned bits = low;
   while (bits < high && (std::size_t{1} << bits) < n) ++bits;
@@ -55,9 +66,10 @@ void MatchFinder::WalkChain(const std::uint8_t *scan, std::uint32_t v, std::uint
   std::uint32_t cand = head_[Hash4(v)];
   while (cand >= oldest && max_chain-- != 0) {
     const std::uint8_t *const m = data_ + (cand - kTagOffset);
-    // Cheap rejects first: the byte that would make the match longer, then the start.
-    if (m[best_len] == scan[best_len] && m[0] == scan[0] && m[1] == scan[1]) {
-      const unsigned len = MatchLength(m, scan, limit);
+    // Cheap rejects first: the two bytes that end a longer match, then the first four
+    // (which the hash may have mixed up).
+    if (Load16(m + best_len - 1) == Load16(scan + best_len - 1) && Load32(m) == v) {
+      const unsigned len = 4 + MatchLength(m + 4, scan + 4, limit - 4);
       if (len > best_len) {
         best_len = len;
         if (!found(len, here - cand)) return;

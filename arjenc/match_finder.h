@@ -86,7 +86,7 @@ class MatchFinder {
                  unsigned max_chain, unsigned limit, Found found) const;
 
   // Tables for large inputs; small ones get smaller tables, cheaper to set up.
-  static constexpr unsigned kHashBits = 15;
+  static constexpr unsigned kHashBits = 16;  // fewer strangers on the chains than 15
   static constexpr unsigned kMinHashBits = 10;
   static constexpr unsigned kChainBits = 15;  // a power of two above the window
   // Positions are stored plus this offset, so an empty entry (0) is always out of reach.
