@@ -23,16 +23,45 @@ constexpr int kBestPasses = 3;
 constexpr unsigned kBestChain = 256;
 constexpr unsigned kBestTakeWhole = 192;  // a match this long is taken without a closer look
 
-// Writes tokens as blocks of at most kMaxBlockSymbols, of equal size, each with its codes.
-void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
-  const std::size_t pieces = (tokens.size() + kMaxBlockSymbols - 1) / kMaxBlockSymbols;
-  const std::size_t each = (tokens.size() + pieces - 1) / pieces;
+// Blocks are halved, while halves come out smaller, down to this many tokens.
+constexpr std::size_t kMinBlockTokens = 2048;
+
+std::size_t BlockCost(const Token *tokens, std::size_t n) {
   BlockCounts counts;
-  for (std::size_t at = 0; at < tokens.size(); at += each) {
-    const std::size_t n = std::min(each, tokens.size() - at);
+  counts.Clear();
+  counts.Add(tokens, n);
+  return BlockBits(counts, BlockCodes(counts));
+}
+
+// Appends to *sizes the blocks that cover n tokens: the whole when it fits a block and its
+// halves (recursively) do not come out smaller. Returns their bits.
+std::size_t PlanBlocks(const Token *tokens, std::size_t n, std::vector<std::size_t> *sizes) {
+  const std::size_t whole = n <= kMaxBlockSymbols ? BlockCost(tokens, n) : SIZE_MAX;
+  if (n >= 2 * kMinBlockTokens) {
+    std::vector<std::size_t> halves;
+    const std::size_t half = n / 2;
+    const std::size_t bits =
+        PlanBlocks(tokens, half, &halves) + PlanBlocks(tokens + half, n - half, &halves);
+    if (bits < whole) {
+      sizes->insert(sizes->end(), halves.begin(), halves.end());
+      return bits;
+    }
+  }
+  sizes->push_back(n);
+  return whole;
+}
+
+// Writes tokens as the blocks PlanBlocks chooses, each with its codes.
+void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
+  std::vector<std::size_t> sizes;
+  PlanBlocks(tokens.data(), tokens.size(), &sizes);
+  BlockCounts counts;
+  const Token *at = tokens.data();
+  for (const std::size_t n : sizes) {
     counts.Clear();
-    counts.Add(tokens.data() + at, n);
-    WriteBlock(tokens.data() + at, n, BlockCodes(counts), out);
+    counts.Add(at, n);
+    WriteBlock(at, n, BlockCodes(counts), out);
+    at += n;
   }
 }
 
