@@ -32,7 +32,7 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
   hash_shift_ = 32 - hash_bits;
   hash3_shift_ = 32 - (hash_bits - 1);
   // Below the ring's size every position has a slot of its own.
-  const unsigned chain_bits = BitsFor(size, kMinHashBits, kChainBits);
+  const unsigned chain_bits = BitsFor(size, kMinChainBits, kChainBits);
   chain_mask_ = (1u << chain_bits) - 1;
   head_.assign(std::size_t{1} << hash_bits, 0);
   head3_.assign(std::size_t{1} << (hash_bits - 1), 0);

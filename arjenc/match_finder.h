@@ -87,7 +87,10 @@ class MatchFinder {
 
   // Tables for large inputs; small ones get smaller tables, cheaper to set up.
   static constexpr unsigned kHashBits = 16;  // fewer strangers on the chains than 15
-  static constexpr unsigned kMinHashBits = 10;
+  // Sparse hash tables even for small inputs: three-byte matches lost to collisions cost
+  // more than clearing them.
+  static constexpr unsigned kMinHashBits = 13;
+  static constexpr unsigned kMinChainBits = 10;
   static constexpr unsigned kChainBits = 15;  // a power of two above the window
   // Positions are stored plus this offset, so an empty entry (0) is always out of reach.
   static constexpr std::uint32_t kTagOffset = 0x10000;
