@@ -68,10 +68,10 @@ void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
 bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
               std::vector<std::uint8_t> *packed) {
   BitWriter out(packed);
+  // The first block takes every match it finds: weighed by a guess at the codes, small
+  // members came out no smaller and took longer.
   LazyParser parser(data, size, LazyOptions{});
   CostModel costs;
-  costs.Initial();
-  parser.SetCosts(&costs);
   std::vector<Token> tokens;
   tokens.reserve(std::min(size, kLazyBlockTokens));
   BlockCounts counts;
@@ -83,6 +83,7 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
     if (tokens.size() == kLazyBlockTokens) {
       costs.FromCodes(codes);
       costs.AverageLiteral(counts);
+      parser.SetCosts(&costs);
     }
     WriteBlock(tokens.data(), tokens.size(), codes, out);
     tokens.clear();

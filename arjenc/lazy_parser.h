@@ -13,7 +13,7 @@ namespace arjenc {
 
 struct LazyOptions {
   unsigned max_distance = kMaxDistance;
-  unsigned max_chain = 18;     // earlier positions tried per search
+  unsigned max_chain = 19;     // earlier positions tried per search
   unsigned nice_length = 128;  // a match this long ends the search
   unsigned lazy_limit = 64;    // a match this long is taken without looking one ahead
   unsigned good_length = 24;   // after a match this long, the look ahead tries a quarter
