@@ -173,6 +173,12 @@ void WriteHead(std::size_t n, const BlockCodes &codes, BitWriter &out) {
                   codes.only_class, out);
 }
 
+// The last symbol with a count, 0 when there is none.
+unsigned LastUsed(const std::uint32_t *counts, unsigned n) {
+  while (n > 0 && counts[n - 1] == 0) --n;
+  return n > 0 ? n - 1 : 0;
+}
+
 }  // namespace
 
 void BlockCounts::Clear() {
@@ -191,14 +197,8 @@ void BlockCounts::Add(const Token *tokens, std::size_t n) {
 BlockCodes::BlockCodes(const BlockCounts &counts) {
   symbol_used = BuildCodeLengths(counts.symbols, kSymbolCount, kMaxCodeLength, symbol_lengths);
   class_used = BuildCodeLengths(counts.classes, kPositionClassCount, kMaxCodeLength, class_lengths);
-  only_symbol = 0;
-  only_class = 0;
-  for (unsigned i = 0; i < kSymbolCount; ++i) {
-    if (counts.symbols[i]) only_symbol = i;
-  }
-  for (unsigned i = 0; i < kPositionClassCount; ++i) {
-    if (counts.classes[i]) only_class = i;
-  }
+  only_symbol = symbol_used < 2 ? LastUsed(counts.symbols, kSymbolCount) : 0;
+  only_class = class_used < 2 ? LastUsed(counts.classes, kPositionClassCount) : 0;
   AssignCodes(symbol_lengths, kSymbolCount, symbol_codes);
   AssignCodes(class_lengths, kPositionClassCount, class_codes);
 }
