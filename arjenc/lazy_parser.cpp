@@ -8,7 +8,7 @@ constexpr unsigned kWeighedLength = 8;
 // Deferring to a longer match at the next position leaves fewer bytes for what follows
 // the current one, bytes that would mostly be matched too: each is taken to save about
 // three bits.
-constexpr std::int64_t kFollowingSaving = 3 * kCostScale;
+constexpr std::int32_t kFollowingSaving = 3 * kCostScale;
 
 }  // namespace
 
@@ -26,10 +26,10 @@ Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
   return m;
 }
 
-std::int64_t LazyParser::Savings(std::size_t pos, const Match &m) const {
-  std::int64_t literals = 0;
+std::int32_t LazyParser::Savings(std::size_t pos, const Match &m) const {
+  std::int32_t literals = 0;
   for (unsigned k = 0; k < m.length; ++k) literals += costs_->symbol[data_[pos + k]];
-  return literals - static_cast<std::int64_t>(costs_->MatchCost(m.length, m.distance));
+  return literals - static_cast<std::int32_t>(costs_->MatchCost(m.length, m.distance));
 }
 
 bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens) {
@@ -49,7 +49,8 @@ bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens) {
       const Match next = Search(pos_ + 1, m.length, chain);
       if (next.length > m.length &&
           (!costs_ || Savings(pos_ + 1, next) >
-                          Savings(pos_, m) + kFollowingSaving * (next.length + 1 - m.length))) {
+                          Savings(pos_, m) + kFollowingSaving * static_cast<std::int32_t>(
+                                                                    next.length + 1 - m.length))) {
         tokens->push_back(LiteralToken(data_[pos_]));
         ++pos_;
         current_ = next;

@@ -34,7 +34,7 @@ class LazyParser {
  private:
   Match Search(std::size_t pos, unsigned at_least, unsigned chain);
   // Bits a match saves against literals under the costs.
-  std::int64_t Savings(std::size_t pos, const Match &m) const;
+  std::int32_t Savings(std::size_t pos, const Match &m) const;
 
   const std::uint8_t *data_;
   std::size_t size_;

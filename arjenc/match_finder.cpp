@@ -39,10 +39,10 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
   prev_.assign(std::size_t{1} << chain_bits, 0);
 }
 
-std::int64_t MatchFinder::Saving(const CostModel *costs, const Match &m) {
+std::int32_t MatchFinder::Saving(const CostModel *costs, const Match &m) {
   if (!costs) return m.length;
-  return static_cast<std::int64_t>(m.length) * costs->average_literal -
-         static_cast<std::int64_t>(costs->MatchCost(m.length, m.distance));
+  return static_cast<std::int32_t>(m.length * costs->average_literal) -
+         static_cast<std::int32_t>(costs->MatchCost(m.length, m.distance));
 }
 
 template <typename Found>
@@ -91,10 +91,10 @@ Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chai
   if (at_least < limit) {
     if (nice > limit) nice = limit;
     // With costs, a longer match further away must also save more than the nearer one.
-    std::int64_t best_saving = INT64_MIN;
+    std::int32_t best_saving = INT32_MIN;
     WalkChain(scan, v, here, at_least, max_chain, limit, [&](unsigned len, unsigned distance) {
       const Match found{len, distance};
-      const std::int64_t saving = Saving(costs, found);
+      const std::int32_t saving = Saving(costs, found);
       if (saving > best_saving) {
         best = found;
         best_saving = saving;

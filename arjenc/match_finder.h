@@ -71,7 +71,8 @@ class MatchFinder {
   }
 
  private:
-  static std::int64_t Saving(const CostModel *costs, const Match &m);
+  // Sixteenths of a bit, as the costs: 32 bits hold any match's.
+  static std::int32_t Saving(const CostModel *costs, const Match &m);
   // The first four bytes at a position read as one word, and that position plus kTagOffset.
   void File(std::uint32_t v, std::uint32_t tagged) {
     const std::uint32_t h = Hash4(v);
