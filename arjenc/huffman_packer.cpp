@@ -66,11 +66,11 @@ void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
 }
 
 bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
-              std::vector<std::uint8_t> *packed) {
+              std::vector<std::uint8_t> *packed, MatchTables *tables) {
   BitWriter out(packed);
   // The first block takes every match it finds: weighed by a guess at the codes, small
   // members came out no smaller and took longer.
-  LazyParser parser(data, size, LazyOptions{});
+  LazyParser parser(data, size, LazyOptions{}, tables);
   CostModel costs;
   std::vector<Token> tokens;
   tokens.reserve(std::min(size, kLazyBlockTokens));
@@ -94,9 +94,9 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
 }
 
 bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
-              std::vector<std::uint8_t> *packed) {
+              std::vector<std::uint8_t> *packed, MatchTables *tables) {
   BitWriter out(packed);
-  OptimalParser parser(data, size, kMaxDistance, kBestChain, kBestTakeWhole);
+  OptimalParser parser(data, size, kMaxDistance, kBestChain, kBestTakeWhole, tables);
   CostModel costs;
   costs.Initial();
   std::vector<Token> tokens, best_tokens;
@@ -126,8 +126,9 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
 }  // namespace
 
 bool PackHuffman(const std::uint8_t *data, std::size_t size, bool best, std::size_t give_up,
-                 std::vector<std::uint8_t> *packed) {
-  return best ? PackBest(data, size, give_up, packed) : PackLazy(data, size, give_up, packed);
+                 std::vector<std::uint8_t> *packed, MatchTables *tables) {
+  return best ? PackBest(data, size, give_up, packed, tables)
+              : PackLazy(data, size, give_up, packed, tables);
 }
 
 }  // namespace arjenc

@@ -12,8 +12,12 @@ constexpr std::int32_t kFollowingSaving = 3 * kCostScale;
 
 }  // namespace
 
-LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOptions &options)
-    : data_(data), size_(size), options_(options), finder_(data, size, options.max_distance) {}
+LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOptions &options,
+                       MatchTables *tables)
+    : data_(data),
+      size_(size),
+      options_(options),
+      finder_(data, size, options.max_distance, tables) {}
 
 Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
   Match m = finder_.Longest(pos, at_least, chain, options_.nice_length, costs_);

@@ -21,7 +21,9 @@ struct LazyOptions {
 
 class LazyParser {
  public:
-  LazyParser(const std::uint8_t *data, std::size_t size, const LazyOptions &options);
+  // tables: the match finder's, kept by the caller across inputs (or null).
+  LazyParser(const std::uint8_t *data, std::size_t size, const LazyOptions &options,
+             MatchTables *tables = nullptr);
 
   // Appends tokens from where the last call stopped until the input ends or tokens holds
   // max_tokens. Returns false when no input was left.

@@ -1,5 +1,6 @@
 #include "arjenc/match_finder.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace arjenc {
@@ -26,17 +27,36 @@ unsigned BitsFor(std::size_t n, unsigned low, unsigned high) {
 
 }  // namespace
 
-MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance)
+MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance,
+                         MatchTables *tables)
     : data_(data), size_(size), max_distance_(max_distance) {
+  // The sizes follow the input alone, so the packed form does not depend on what the tables
+  // served before.
   const unsigned hash_bits = BitsFor(size, kMinHashBits, kHashBits);
   hash_shift_ = 32 - hash_bits;
   hash3_shift_ = 32 - (hash_bits - 1);
   // Below the ring's size every position has a slot of its own.
   const unsigned chain_bits = BitsFor(size, kMinChainBits, kChainBits);
   chain_mask_ = (1u << chain_bits) - 1;
-  head_.assign(std::size_t{1} << hash_bits, 0);
-  head3_.assign(std::size_t{1} << (hash_bits - 1), 0);
-  prev_.assign(std::size_t{1} << chain_bits, 0);
+  MatchTables &t = tables ? *tables : own_;
+  const std::size_t heads = std::size_t{1} << hash_bits;
+  const std::size_t links = std::size_t{1} << chain_bits;
+  // Every entry an earlier input filed lies below its base plus its size; this input's
+  // reach starts a whole window above that. Tables too small, or bases about to run out,
+  // start again from empty.
+  const std::uint64_t reach = std::uint64_t{size} + kMaxDistance;
+  if (t.next_base == 0 || t.head.size() < heads || t.prev.size() < links ||
+      t.next_base + reach > UINT32_MAX) {
+    t.head.assign(std::max(heads, t.head.size()), 0);
+    t.head3.assign(t.head.size() / 2, 0);
+    t.prev.assign(std::max(links, t.prev.size()), 0);
+    t.next_base = kTagOffset;
+  }
+  base_ = t.next_base;
+  t.next_base = static_cast<std::uint32_t>(base_ + reach);
+  head_ = t.head.data();
+  head3_ = t.head3.data();
+  prev_ = t.prev.data();
 }
 
 std::int32_t MatchFinder::Saving(const CostModel *costs, const Match &m) {
@@ -56,7 +76,7 @@ void MatchFinder::WalkChain(const std::uint8_t *scan, std::uint32_t v, std::uint
     best_len = kMinMatch - 1;
     const std::uint32_t cand = head3_[Hash3(v)];
     if (cand >= oldest) {
-      const std::uint8_t *const m = data_ + (cand - kTagOffset);
+      const std::uint8_t *const m = data_ + (cand - base_);
       if (m[0] == scan[0] && m[1] == scan[1] && m[2] == scan[2]) {
         best_len = kMinMatch;
         if (!found(kMinMatch, here - cand)) return;
@@ -65,7 +85,7 @@ void MatchFinder::WalkChain(const std::uint8_t *scan, std::uint32_t v, std::uint
   }
   std::uint32_t cand = head_[Hash4(v)];
   while (cand >= oldest && max_chain-- != 0) {
-    const std::uint8_t *const m = data_ + (cand - kTagOffset);
+    const std::uint8_t *const m = data_ + (cand - base_);
     // Cheap rejects first: the two bytes that end a longer match, then the first four
     // (which the hash may have mixed up).
     if (Load16(m + best_len - 1) == Load16(scan + best_len - 1) && Load32(m) == v) {
@@ -85,7 +105,7 @@ Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chai
   const unsigned limit = Limit(pos);
   if (limit < 4) return best;
   const std::uint8_t *const scan = data_ + pos;
-  const std::uint32_t here = static_cast<std::uint32_t>(pos) + kTagOffset;
+  const std::uint32_t here = static_cast<std::uint32_t>(pos) + base_;
   std::uint32_t v;
   std::memcpy(&v, scan, 4);
   if (at_least < limit) {
@@ -110,7 +130,7 @@ unsigned MatchFinder::AllLongest(std::size_t pos, unsigned max_chain, Match *out
   const unsigned limit = Limit(pos);
   if (limit < 4) return 0;
   const std::uint8_t *const scan = data_ + pos;
-  const std::uint32_t here = static_cast<std::uint32_t>(pos) + kTagOffset;
+  const std::uint32_t here = static_cast<std::uint32_t>(pos) + base_;
   std::uint32_t v;
   std::memcpy(&v, scan, 4);
   unsigned n = 0;

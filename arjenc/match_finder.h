@@ -36,9 +36,23 @@ inline unsigned MatchLength(const std::uint8_t *a, const std::uint8_t *b, unsign
   return n;
 }
 
+// The finder's hash heads and chain links, kept from one input to the next: positions are
+// filed with a base above every earlier input's reach, so what those left behind is out of
+// reach like an empty entry, and a small input clears nothing.
+struct MatchTables {
+  std::vector<std::uint32_t> head;
+  std::vector<std::uint32_t> head3;
+  std::vector<std::uint32_t> prev;
+  std::uint32_t next_base = 0;  // 0: nothing filed yet
+};
+
 class MatchFinder {
  public:
-  MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance);
+  // tables: kept by the caller across inputs, or null for tables of the finder's own.
+  MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance,
+              MatchTables *tables = nullptr);
+  MatchFinder(const MatchFinder &) = delete;
+  MatchFinder &operator=(const MatchFinder &) = delete;
 
   // Files pos under its hashes; positions are filed in increasing order. The searches file
   // the position they search themselves.
@@ -47,7 +61,7 @@ class MatchFinder {
     if (pos + 4 > size_) return;
     std::uint32_t v;
     std::memcpy(&v, data_ + pos, 4);
-    File(v, static_cast<std::uint32_t>(pos) + kTagOffset);
+    File(v, static_cast<std::uint32_t>(pos) + base_);
   }
   void InsertRange(std::size_t from, std::size_t to) {
     for (std::size_t p = from; p < to; ++p) Insert(p);
@@ -73,7 +87,7 @@ class MatchFinder {
  private:
   // Sixteenths of a bit, as the costs: 32 bits hold any match's.
   static std::int32_t Saving(const CostModel *costs, const Match &m);
-  // The first four bytes at a position read as one word, and that position plus kTagOffset.
+  // The first four bytes at a position read as one word, and that position plus the base.
   void File(std::uint32_t v, std::uint32_t tagged) {
     const std::uint32_t h = Hash4(v);
     prev_[tagged & chain_mask_] = head_[h];
@@ -93,7 +107,8 @@ class MatchFinder {
   static constexpr unsigned kMinHashBits = 13;
   static constexpr unsigned kMinChainBits = 10;
   static constexpr unsigned kChainBits = 15;  // a power of two above the window
-  // Positions are stored plus this offset, so an empty entry (0) is always out of reach.
+  // Positions are stored plus a base of at least this, so an empty entry (0) is always out
+  // of reach.
   static constexpr std::uint32_t kTagOffset = 0x10000;
 
   // Chains link positions by their first four bytes; the nearest position with the same
@@ -109,9 +124,11 @@ class MatchFinder {
   unsigned hash_shift_;
   unsigned hash3_shift_;
   std::uint32_t chain_mask_;
-  std::vector<std::uint32_t> head_;
-  std::vector<std::uint32_t> prev_;
-  std::vector<std::uint32_t> head3_;
+  std::uint32_t base_;  // added to each position filed
+  MatchTables own_;
+  std::uint32_t *head_;
+  std::uint32_t *head3_;
+  std::uint32_t *prev_;
 };
 
 }  // namespace arjenc

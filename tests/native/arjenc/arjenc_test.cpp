@@ -14,6 +14,7 @@
 #include "arjenc/huffman_code.h"
 #include "arjenc/huffman_packer.h"
 #include "arjenc/lazy_parser.h"
+#include "arjenc/match_finder.h"
 
 namespace arjtest {
 namespace {
@@ -153,6 +154,27 @@ TEST(ArjencRoundTrip, TheParseReachesEveryPositionClassAndTheLongestMatch) {
   }
   for (unsigned c = 0; c <= 15; ++c) EXPECT_EQ(classes.count(c), 1u) << "class " << c;
   EXPECT_EQ(longest, arjenc::kMaxMatch);
+}
+
+TEST(ArjencPack, TablesKeptAcrossMembersChangeNoByte) {
+  // Small after large (tables larger than needed, full of old entries), the same bytes
+  // again (old entries that would match), then larger again (tables grow).
+  const Bytes text = TextLike(3 * kWindow, 16);
+  const Bytes head(text.begin(), text.begin() + 700);
+  const std::vector<Bytes> members = {text, head, head, RandomBytes(5000, 17), text};
+  for (const Packer &p : kPackers) {
+    SCOPED_TRACE(p.Name());
+    arjenc::MatchTables tables;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+      const Bytes &data = members[i];
+      Bytes kept;
+      ASSERT_TRUE(
+          p.method == kHuffman
+              ? arjenc::PackHuffman(data.data(), data.size(), p.best, SIZE_MAX, &kept, &tables)
+              : arjenc::PackFast(data.data(), data.size(), p.best, SIZE_MAX, &kept, &tables));
+      EXPECT_TRUE(kept == ForcePack(p, data)) << "member " << i;
+    }
+  }
 }
 
 TEST(ArjencRoundTrip, BestPackGivesEachPartOfTheInputItsOwnCodes) {
