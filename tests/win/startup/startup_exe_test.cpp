@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <regex>
 #include <set>
 
@@ -75,6 +76,9 @@ std::string StageDouble() {
   ReadFileBytes(WinePath(KX_DOUBLES_DIR "/stage.exe"), &bytes);
   return bytes;
 }
+
+// A handle closed however the test ends.
+using OwnedHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
 
 // Payload members whose stage.exe double holds the run until a file of path release exists.
 std::vector<std::pair<std::string, std::string>> HeldStage(const std::string &release) {
@@ -265,13 +269,17 @@ TEST_F(StartupTest, SecondRealInstanceIsRefusedWhileTheFirstWaitsForItsInstaller
 
   Child first;
   ASSERT_TRUE(Start(image_, "", {{"TEMP", temp_}, {"TMP", temp_}}, "", &first));
+  // However the test ends, the first run lets go of the guard.
+  struct EndFirst {
+    Child &child;
+    ~EndFirst() { Kill(child); }
+  } endFirst{first};
   ASSERT_TRUE(WaitWhileRunning(first, [&] {
     auto folders = WorkFolders();
     return folders.size() == 1 && Exists(temp_ + "\\" + folders[0] + "\\stage_report.txt");
   })) << "the first run never reached its installer";
-  HANDLE guard = OpenEventA(SYNCHRONIZE, FALSE, "Global\\Kxunpack_running");
-  EXPECT_NE(guard, nullptr);
-  if (guard) CloseHandle(guard);
+  EXPECT_NE(OwnedHandle(OpenEventA(SYNCHRONIZE, FALSE, "Global\\Kxunpack_running"), &CloseHandle),
+            nullptr);
 
   EXPECT_EQ(Run(), 0u);
   ExpectOneBox(msg::kAlreadyRunning);
@@ -302,23 +310,25 @@ TEST_F(StartupTest, GuardEventThatGrantsNothingIsPassedBy) {
   ASSERT_TRUE(InitializeAcl(&noEntries, sizeof noEntries, ACL_REVISION));
   ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, &noEntries, FALSE));
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
-  HANDLE planted = CreateEventW(&attributes, TRUE, FALSE, L"Global\\Kxunpack_running");
+  OwnedHandle planted(CreateEventW(&attributes, TRUE, FALSE, L"Global\\Kxunpack_running"),
+                      &CloseHandle);
   ASSERT_NE(planted, nullptr);
   ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-  ASSERT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"Global\\Kxunpack_running"), nullptr)
-      << "the event's access list is not enforced";
-  ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  OwnedHandle opened(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"Global\\Kxunpack_running"),
+                     &CloseHandle);
+  DWORD openError = GetLastError();
+  ASSERT_EQ(opened, nullptr) << "the event's access list is not enforced";
+  ASSERT_EQ(openError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
 
   ExpectRanToTheLaunch(Run());
   EXPECT_EQ(WorkFolders().size(), 1u);
-  CloseHandle(planted);
 }
 
 // A stamp's requiredMB of 0 asks for 200 MB on the volume of the temporary folder. The fixture
 // mounted a 201 MiB volume on a drive letter of its own; a filler file leaves just under, then
 // just over 200 MiB free.
 TEST_F(StartupTest, DefaultRequiredSpaceIs200MBOfTheTempVolume) {
-  std::string record, drive;
+  std::string record;
   ASSERT_TRUE(ReadFileBytes(TestDataDir() + "\\freespace.txt", &record));
   std::smatch found;
   if (std::regex_search(record, found, std::regex("skip=([^\n]*)"))) GTEST_SKIP() << found[1];
