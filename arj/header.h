@@ -7,6 +7,8 @@ namespace arj {
 
 constexpr std::uint16_t kHeaderId = 0xEA60;
 constexpr std::size_t kMaxBasicHeader = 2600;
+// The main header is the first valid header that starts within this many bytes of the file.
+constexpr std::int64_t kScanLimit = 500000;
 constexpr std::size_t kMaxName = 511;
 
 constexpr std::uint8_t kHostUnix = 2;

@@ -58,7 +58,7 @@ inline unsigned SymbolEntryValue(std::uint16_t entry) {
   return entry & HuffmanTables::kSymbolWalk ? entry & 0x3FFu : entry & 0x1FFu;
 }
 
-// Decodes one member of methods 1 to 3. Returns 0, 102 (bad code data) or 105.
+// Decodes one member of methods 1 to 3. Returns kOk, kBadCodeData or kWriteFailure.
 int UnpackHuffman(HuffmanTables &tables, BitInput &input, SlidingWindow &window,
                   MemberOutput &output, std::int32_t unpacked_size);
 

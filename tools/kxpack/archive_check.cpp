@@ -3,45 +3,46 @@
 #include <cctype>
 
 #include "arj/arj.h"
+#include "arj/result.h"
 #include "tools/kxpack/arj_listing.h"
 
 namespace kxpack {
 
 const char *DescribeCode(int code) {
   switch (code) {
-    case 0:
+    case arj::kOk:
       return "ok";
-    case 1:
+    case arj::kNoSuchMember:
       return "no such member";
-    case 100:
+    case arj::kEmptyArchive:
       return "empty archive";
-    case 101:
+    case arj::kBadHeader:
       return "bad header";
-    case 102:
+    case arj::kBadCodeData:
       return "bad code table";
-    case 103:
+    case arj::kCannotOpen:
       return "cannot open";
-    case 104:
+    case arj::kReadFailure:
       return "read failure";
-    case 105:
+    case arj::kWriteFailure:
       return "write failure";
-    case 106:
+    case arj::kDataCrcError:
       return "data CRC error";
-    case 108:
+    case arj::kGarbledMember:
       return "garbled member";
-    case 109:
+    case arj::kHeaderCrcError:
       return "header CRC error";
-    case 110:
+    case arj::kOutOfMemory:
       return "out of memory";
-    case 111:
+    case arj::kNotAnArchive:
       return "not an ARJ archive";
-    case 112:
+    case arj::kUnsupportedMethod:
       return "unsupported method";
-    case 113:
+    case arj::kUnsupportedFileType:
       return "unsupported file type";
-    case 114:
+    case arj::kVersionTooNew:
       return "version too new";
-    case 115:
+    case arj::kUnsafeMemberName:
       return "unsafe member name";
     default:
       return "failure";
@@ -57,7 +58,7 @@ bool HasArjSuffix(const std::string &name) {
 
 int ProbeArchive(const std::string &archive, const std::string &scratchPath) {
   // Position 0 is never a member: the engine reads the main header and every member header,
-  // writes nothing and answers 1, or fails on the archive itself with its code.
+  // writes nothing and answers kNoSuchMember, or fails on the archive itself with its code.
   char name[kBareNameSize] = {};
   return arj_extract_member(archive.c_str(), 0, scratchPath.c_str(), name, sizeof name);
 }
@@ -74,7 +75,7 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
                  std::FILE *out) {
   const std::string member = scratch->NewPath(".out");
   int probe = ProbeArchive(archive, member);
-  if (probe != 1) {
+  if (probe != arj::kNoSuchMember) {
     Indent(out, opt.depth);
     std::fprintf(out, "archive error %d: %s\n", probe, DescribeCode(probe));
     return 1;
@@ -87,7 +88,7 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
     int code = arj_extract_member(archive.c_str(), i, member.c_str(), name, sizeof name);
     Indent(out, opt.depth);
     std::fprintf(out, "%d %d %s\n", i, code, PrintableName(name).c_str());
-    if (code != 0) {
+    if (code != arj::kOk) {
       ++problems;
       continue;
     }
@@ -117,7 +118,7 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
   ArjListing listing;
   if (!ListArjArchive(archive, &listing)) {
     Indent(out, opt.depth);
-    std::fprintf(out, "archive error 103: %s\n", DescribeCode(103));
+    std::fprintf(out, "archive error %d: %s\n", arj::kCannotOpen, DescribeCode(arj::kCannotOpen));
     return problems + 1;
   }
   if (!listing.complete) {

@@ -19,8 +19,9 @@ struct CheckOptions {
   int depth = 0;         // indentation level of the printed lines
 };
 
-// Opens the archive through the engine and checks that its main header reads. Returns 1 when
-// it does, else the engine's failure code (103 cannot open, 111 not an archive, ...).
+// Opens the archive through the engine and checks that its main header reads. Returns
+// arj::kNoSuchMember (position 0 holds none) when it does, else the engine's failure code
+// (arj::kCannotOpen, arj::kNotAnArchive, ...).
 int ProbeArchive(const std::string &archive, const std::string &scratchPath);
 
 // Extracts every member into scratch files, printing "POSITION CODE NAME" per member (nested

@@ -13,11 +13,12 @@
 #endif
 
 #include "arj/arj.h"
+#include "arj/member_name.h"
+#include "arj/result.h"
 #include "tools/kxpack/archive_check.h"
 #include "tools/kxpack/arj_listing.h"
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/file_io.h"
-#include "arj/member_name.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ int CmdExtract(int argc, char **argv) {
 
   int probe = kxpack::ProbeArchive(archive, temp);
   std::remove(temp.c_str());
-  if (probe != 1)
+  if (probe != arj::kNoSuchMember)
     return Fail(archive + ": " + kxpack::DescribeCode(probe) + " (" + std::to_string(probe) + ")");
 
   int count = arj_count_members(archive.c_str());
@@ -73,13 +74,14 @@ int CmdExtract(int argc, char **argv) {
     char name[kxpack::kBareNameSize] = {};
     std::remove(temp.c_str());
     int code = arj_extract_member(archive.c_str(), i, temp.c_str(), name, sizeof name);
-    if (code == 0 && !arj::IsSafeMemberName(name)) code = 115;
-    if (code == 0) {
+    if (code == arj::kOk && !arj::IsSafeMemberName(name)) code = arj::kUnsafeMemberName;
+    if (code == arj::kOk) {
       std::string target = prefix + name;
-      if (target.size() > kMaxOutputPath || !kxpack::RenameReplacing(temp, target)) code = 105;
+      if (target.size() > kMaxOutputPath || !kxpack::RenameReplacing(temp, target))
+        code = arj::kWriteFailure;
     }
     std::printf("%d %d %s\n", i, code, kxpack::PrintableName(name).c_str());
-    if (code != 0) {
+    if (code != arj::kOk) {
       std::remove(temp.c_str());
       ++problems;
     }
