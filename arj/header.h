@@ -10,6 +10,8 @@ constexpr std::size_t kMaxBasicHeader = 2600;
 // The main header is the first valid header that starts within this many bytes of the file.
 constexpr std::int64_t kScanLimit = 500000;
 constexpr std::size_t kMaxName = 511;
+// The fields every basic header has, before the name.
+constexpr std::size_t kFixedPartSize = 30;
 
 constexpr std::uint8_t kHostUnix = 2;
 constexpr std::uint8_t kFlagGarbled = 0x01;

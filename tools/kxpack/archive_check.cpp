@@ -9,44 +9,32 @@
 namespace kxpack {
 
 const char *DescribeCode(int code) {
-  switch (code) {
-    case arj::kOk:
-      return "ok";
-    case arj::kNoSuchMember:
-      return "no such member";
-    case arj::kEmptyArchive:
-      return "empty archive";
-    case arj::kBadHeader:
-      return "bad header";
-    case arj::kBadCodeData:
-      return "bad code table";
-    case arj::kCannotOpen:
-      return "cannot open";
-    case arj::kReadFailure:
-      return "read failure";
-    case arj::kWriteFailure:
-      return "write failure";
-    case arj::kDataCrcError:
-      return "data CRC error";
-    case arj::kGarbledMember:
-      return "garbled member";
-    case arj::kHeaderCrcError:
-      return "header CRC error";
-    case arj::kOutOfMemory:
-      return "out of memory";
-    case arj::kNotAnArchive:
-      return "not an ARJ archive";
-    case arj::kUnsupportedMethod:
-      return "unsupported method";
-    case arj::kUnsupportedFileType:
-      return "unsupported file type";
-    case arj::kVersionTooNew:
-      return "version too new";
-    case arj::kUnsafeMemberName:
-      return "unsafe member name";
-    default:
-      return "failure";
+  static const struct {
+    int code;
+    const char *text;
+  } kTexts[] = {
+      {arj::kOk, "ok"},
+      {arj::kNoSuchMember, "no such member"},
+      {arj::kEmptyArchive, "empty archive"},
+      {arj::kBadHeader, "bad header"},
+      {arj::kBadCodeData, "bad code table"},
+      {arj::kCannotOpen, "cannot open"},
+      {arj::kReadFailure, "read failure"},
+      {arj::kWriteFailure, "write failure"},
+      {arj::kDataCrcError, "data CRC error"},
+      {arj::kGarbledMember, "garbled member"},
+      {arj::kHeaderCrcError, "header CRC error"},
+      {arj::kOutOfMemory, "out of memory"},
+      {arj::kNotAnArchive, "not an ARJ archive"},
+      {arj::kUnsupportedMethod, "unsupported method"},
+      {arj::kUnsupportedFileType, "unsupported file type"},
+      {arj::kVersionTooNew, "version too new"},
+      {arj::kUnsafeMemberName, "unsafe member name"},
+  };
+  for (const auto &t : kTexts) {
+    if (t.code == code) return t.text;
   }
+  return "failure";
 }
 
 bool HasArjSuffix(const std::string &name) {

@@ -12,11 +12,11 @@
 namespace kxpack {
 namespace {
 
+using arj::kFixedPartSize;
 using arj::kMaxBasicHeader;
 using arj::kScanLimit;
 using arj::LoadLe16;
 using arj::LoadLe32;
-constexpr std::size_t kFixedPart = 30;
 
 // The walk reads headers by the engine's rules, with these differences, all of them stricter
 // and none changing a code the engine gives for an archive it can extract:
@@ -86,12 +86,12 @@ class Walker {
   }
 
   bool DecodeMember(int position, std::int64_t dataOffset, ArjMember *m) {
-    if (header_.size() < kFixedPart) {
+    if (header_.size() < kFixedPartSize) {
       Fail(arj::kBadHeader, "member header shorter than its fixed part");
       return false;
     }
     std::size_t nameAt = header_[0];
-    if (nameAt < kFixedPart || nameAt >= header_.size()) {
+    if (nameAt < kFixedPartSize || nameAt >= header_.size()) {
       Fail(arj::kBadHeader, "member name lies outside its header");
       return false;
     }

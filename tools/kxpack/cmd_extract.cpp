@@ -4,14 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#ifdef _WIN32
-#include <direct.h>
-#include <process.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "arj/arj.h"
 #include "arj/member_name.h"
 #include "arj/result.h"
@@ -25,22 +17,7 @@ namespace {
 // The engine holds at most 255 characters of an output path.
 constexpr std::size_t kMaxOutputPath = 255;
 
-bool MakeDir(const std::string &path) {
-#ifdef _WIN32
-  return _mkdir(path.c_str()) == 0;
-#else
-  return mkdir(path.c_str(), 0755) == 0;
-#endif
-}
-
-std::string TempName() {
-#ifdef _WIN32
-  long pid = long(_getpid());
-#else
-  long pid = long(getpid());
-#endif
-  return ".kxpack-" + std::to_string(pid) + ".part";
-}
+std::string TempName() { return ".kxpack-" + std::to_string(kxpack::ProcessId()) + ".part"; }
 
 int Fail(const std::string &why) {
   std::fprintf(stderr, "kxpack extract: %s\n", why.c_str());
@@ -61,7 +38,8 @@ int CmdExtract(int argc, char **argv) {
   if (prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
   const std::string temp = prefix + TempName();
   if (temp.size() > kMaxOutputPath) return Fail("folder path too long: " + dir);
-  if (!kxpack::IsDirectory(dir) && !MakeDir(dir)) return Fail("cannot create folder " + dir);
+  if (!kxpack::IsDirectory(dir) && !kxpack::MakeFolder(dir, kxpack::FolderAccess::kShared))
+    return Fail("cannot create folder " + dir);
 
   int probe = kxpack::ProbeArchive(archive, temp);
   std::remove(temp.c_str());
