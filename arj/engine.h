@@ -9,15 +9,12 @@
 #include "arj/bit_input.h"
 #include "arj/header.h"
 #include "arj/huffman_decoder.h"
+#include "arj/limits.h"
 #include "arj/member_output.h"
 #include "arj/sliding_window.h"
 #include "arj/walk_memory.h"
 
 namespace arj {
-
-constexpr std::size_t kMaxArchivePath = 511;
-constexpr std::size_t kMaxBareName = 255;
-constexpr std::size_t kMaxOutputPath = 255;
 
 class ArjEngine {
  public:

@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "arj/limits.h"
 #include "tools/kxpack/scratch_dir.h"
 
 namespace kxpack {
 
-// Room for the engine's bare name (at most 255 characters) and its terminator.
-constexpr std::size_t kBareNameSize = 256;
+// Room for the engine's bare name and its terminator.
+constexpr std::size_t kBareNameSize = arj::kMaxBareName + 1;
 // Most levels of archives that are followed, the outermost counting as the first: far more
 // than any installation set uses, and a stop for a hostile payload nested without end.
 constexpr int kMaxNesting = 8;

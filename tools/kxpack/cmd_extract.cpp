@@ -5,6 +5,7 @@
 #include <string>
 
 #include "arj/arj.h"
+#include "arj/limits.h"
 #include "arj/member_name.h"
 #include "arj/result.h"
 #include "tools/kxpack/archive_check.h"
@@ -13,9 +14,6 @@
 #include "tools/kxpack/file_io.h"
 
 namespace {
-
-// The engine holds at most 255 characters of an output path.
-constexpr std::size_t kMaxOutputPath = 255;
 
 std::string TempName() { return ".kxpack-" + std::to_string(kxpack::ProcessId()) + ".part"; }
 
@@ -37,7 +35,7 @@ int CmdExtract(int argc, char **argv) {
   std::string prefix = dir;
   if (prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
   const std::string temp = prefix + TempName();
-  if (temp.size() > kMaxOutputPath) return Fail("folder path too long: " + dir);
+  if (temp.size() > arj::kMaxOutputPath) return Fail("folder path too long: " + dir);
   if (!kxpack::IsDirectory(dir) && !kxpack::MakeFolder(dir, kxpack::FolderAccess::kShared))
     return Fail("cannot create folder " + dir);
 
@@ -55,7 +53,7 @@ int CmdExtract(int argc, char **argv) {
     if (code == arj::kOk && !arj::IsSafeMemberName(name)) code = arj::kUnsafeMemberName;
     if (code == arj::kOk) {
       std::string target = prefix + name;
-      if (target.size() > kMaxOutputPath || !kxpack::RenameReplacing(temp, target))
+      if (target.size() > arj::kMaxOutputPath || !kxpack::RenameReplacing(temp, target))
         code = arj::kWriteFailure;
     }
     std::printf("%d %d %s\n", i, code, kxpack::PrintableName(name).c_str());
