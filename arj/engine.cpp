@@ -248,25 +248,27 @@ short ArjEngine::ExtractCurrent(const char *output_path) {
   CopyCut(bare_name_, sizeof bare_name_, bare);
   const char *target = output_path[0] != '\0' ? output_path : bare_name_;
 
-  if (header_.min_version > 3) return ReportFailure(kVersionTooNew);
+  if (header_.min_version > kNewestMinVersion) return ReportFailure(kVersionTooNew);
   if (header_.flags & kFlagGarbled) return ReportFailure(kGarbledMember);
-  if (header_.method > 4 || (header_.method == 4 && header_.archiver_version == 1)) {
+  if (header_.method > kMethodFast ||
+      (header_.method == kMethodFast && header_.archiver_version == kVersionWithoutFast)) {
     return ReportFailure(kUnsupportedMethod);
   }
-  if (header_.file_type > 1) return ReportFailure(kUnsupportedFileType);
+  if (header_.file_type > kLastFileType) return ReportFailure(kUnsupportedFileType);
   if (!IsSafeMemberName(bare_name_)) return ReportFailure(kUnsafeMemberName);
 
   if (std::strlen(target) > kMaxOutputPath ||
-      !output_.Create(target, header_.file_type == 1, header_.host_system == kHostUnix)) {
+      !output_.Create(target, header_.file_type == kFileTypeText,
+                      header_.host_system == kHostUnix)) {
     return ReportFailure(kCannotOpen);
   }
   int rc = kOk;
-  if (header_.method == 0) {
+  if (header_.method == kMethodStored) {
     rc = StoredCopy();
   } else {
     packed_.Start(&archive_, header_.packed_size);
     bits_.Start(&packed_);
-    rc = header_.method == 4
+    rc = header_.method == kMethodFast
              ? UnpackFast(bits_, window_, output_, header_.unpacked_size)
              : UnpackHuffman(tables_, bits_, window_, output_, header_.unpacked_size);
   }

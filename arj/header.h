@@ -15,6 +15,14 @@ constexpr std::size_t kFixedPartSize = 30;
 
 constexpr std::uint8_t kHostUnix = 2;
 constexpr std::uint8_t kFlagGarbled = 0x01;
+// What the engine extracts: members needing version 3 at most, methods 0 (stored) to 4
+// (but not method 4 in a header of archiver version 1), binary and text files.
+constexpr std::uint8_t kNewestMinVersion = 3;
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodFast = 4;
+constexpr std::uint8_t kVersionWithoutFast = 1;
+constexpr std::uint32_t kFileTypeText = 1;
+constexpr std::uint32_t kLastFileType = kFileTypeText;
 constexpr std::uint8_t kFlagPathSeparators = 0x10;
 
 struct ArjHeader {

@@ -266,6 +266,15 @@ TEST_F(ArjReader, MemberChecksAndTheirOrder) {
          m.data.clear();
        },
        arj::kOk},
+      {"method 4 with archiver version 0 passes: only version 1 is refused",
+       [](Member &m) {
+         m.method = 4;
+         m.archiver_version = 0;
+         m.unpacked_size = 0;
+         m.file_crc = 0;
+         m.data.clear();
+       },
+       arj::kOk},
   };
   for (const Case &c : cases) {
     Member m = Stored("OK.BIN", kHello);
