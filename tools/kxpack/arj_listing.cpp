@@ -18,12 +18,12 @@ using arj::kScanLimit;
 using arj::LoadLe16;
 using arj::LoadLe32;
 
-// The walk reads headers by the engine's rules, with these differences, all of them stricter
-// and none changing a code the engine gives for an archive it can extract:
-// - a member header shorter than its fixed part, or whose name starts outside it, is a bad
-//   header here; the engine reads the missing bytes as zeros;
-// - member data that runs past the end of the file is a read failure here, at that member;
-//   the engine meets it when it extracts the member, and its count stops there quietly.
+// The walk reads headers by the engine's rules, with two differences, both stricter: where
+// they apply, the listing stops with a fault while the engine reads on.
+// - A member header shorter than its fixed part, or whose name starts outside it, is a bad
+//   header here; the engine reads the missing bytes as zeros.
+// - Member data that runs past the end of the file is a read failure here, at that member;
+//   the engine counts the member, ends its count after it, and fails only on extracting it.
 
 constexpr const char *kEndInHeader = "unexpected end of file in a header";
 
