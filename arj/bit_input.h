@@ -78,9 +78,24 @@ inline void SkipBits(BitState &s, unsigned n) {
   s.count -= n;
 }
 
+// A code that is read as one number of its full width (up to kRefillBits, none too) and
+// becomes its value by an added constant, modulo 2^32: the decoders' tables give both.
+struct FieldCode {
+  std::uint32_t bits;
+  std::uint32_t offset;
+};
+inline std::uint32_t TakeCode(BitState &s, const FieldCode &code) {
+  // Two shifts, so that a code of no bits reads zero.
+  const std::uint32_t v = static_cast<std::uint32_t>((s.bits >> 1) >> (kWordBits - 1 - code.bits));
+  SkipBits(s, code.bits);
+  return v + code.offset;
+}
+
 class BitInput {
  public:
   static constexpr std::size_t kBufferSize = 16 * 1024;
+  // Unread bytes below which ReserveSteps fetches more: enough for thousands of steps.
+  static constexpr std::size_t kReserve = kBufferSize / 4;
 
   void Start(PackedSource *source) {
     source_ = source;
@@ -92,13 +107,25 @@ class BitInput {
   // by the next refill, and the same bits ORed twice are the same bits.
   BitState Refill(BitState s) {
     if (__builtin_expect(s.end - s.next >= static_cast<std::ptrdiff_t>(sizeof(BitWord)), 1)) {
-      s.bits |= LoadBigEndianWord(s.next) >> s.count;
-      s.next += (kWordBits - 1 - s.count) >> 3;
-      s.count |= kRefillBits;
-      return s;
+      return RefillWord(s);
     }
     // A fresh copy, made only here: the hot loops keep their own state in registers.
     return RefillFromSource(BitState{s.bits, s.count, s.next, s.end});
+  }
+  // The refill without the look at the buffer's end, for steps that ReserveSteps counted.
+  static BitState RefillWord(BitState s) {
+    s.bits |= LoadBigEndianWord(s.next) >> s.count;
+    s.next += (kWordBits - 1 - s.count) >> 3;
+    s.count |= kRefillBits;
+    return s;
+  }
+  // How many steps, each taking at most step_bytes bytes of the stream, may refill with
+  // RefillWord from here on. Fetches more from the source first when the buffer runs low,
+  // so the fast loops stop for the careful path only near the end of the output.
+  std::size_t ReserveSteps(BitState &s, std::size_t step_bytes) {
+    if (s.end - s.next < static_cast<std::ptrdiff_t>(kReserve)) s = RefillFromSource(s);
+    // The last refill reads a word at most one word past the bytes taken.
+    return (static_cast<std::size_t>(s.end - s.next) - 2 * sizeof(BitWord)) / step_bytes;
   }
   // The careful path near the end of the buffer, out of the hot loops: moves the unread bytes
   // down and fetches more from the source.

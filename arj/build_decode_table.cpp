@@ -30,19 +30,22 @@ struct SymbolTable {
   unsigned Get(unsigned i) const { return SymbolEntryValue(entries[i]); }
   void Set(unsigned i, unsigned v) { entries[i] = SymbolEntry(v, lengths); }
   void FillCode(unsigned at, unsigned count, unsigned symbol, unsigned length) {
-    Fill(entries + at,
-         static_cast<std::uint16_t>(symbol | length << HuffmanTables::kSymbolBitsShift), count);
+    Fill(entries + at, PackSymbolEntry(symbol, length), count);
   }
 };
 
 template <class Table>
 bool Build(int symbol_count, const std::uint8_t *lengths, int table_bits, Table table,
            HuffmanTables &tables) {
-  unsigned count[17] = {};
+  // Counted into two tallies by turns: runs of one length (zeros above all) would otherwise
+  // wait on the previous increment's store.
+  unsigned tally[2][17] = {};
   for (int i = 0; i < symbol_count; ++i) {
     if (lengths[i] > 16) return false;
-    ++count[lengths[i]];
+    ++tally[i & 1][lengths[i]];
   }
+  unsigned count[17];
+  for (int len = 0; len <= 16; ++len) count[len] = tally[0][len] + tally[1][len];
   // Code starts in 16-bit arithmetic: a complete code sums to exactly 65536, that is 0.
   std::uint16_t start[18];
   start[1] = 0;

@@ -13,20 +13,79 @@ constexpr unsigned kMaxLengthBits = 14;
 constexpr unsigned kMaxPositionBits = 17;
 // Literals one refill surely holds: 6 with a 64-bit word, 2 with a 32-bit one.
 constexpr unsigned kLiteralsPerRefill = kRefillBits / kLiteralBits;
+// What one step (a match, or a run of literals from one refill) writes and reads at most.
+constexpr std::size_t kMaxStepOutput = 256;
+constexpr std::size_t kMaxStepInput = sizeof(BitWord);
+static_assert(kLiteralsPerRefill * kLiteralBits <= kRefillBits &&
+                  kMaxLengthBits + kMaxPositionBits <= 8 * kMaxStepInput,
+              "a step reads at most one word");
 
-// Leading 1-bits of the upcoming bits, at most limit.
-inline unsigned LeadingOnes(BitWord bits, unsigned limit) {
-  const unsigned n = LeadingZeros(~bits | 1u);
-  return n < limit ? n : limit;
-}
+// Both fields of a match are a run of 1-bits (closed by a 0-bit unless the run is at its
+// longest), then value bits. Read as one number of the code's full width, a field is its
+// value less a constant of the run's length: one table entry per run length gives the width
+// and that constant, so a field costs a lookup, a shift and an add. A table for fields
+// whose run of r 1-bits (at most kMaxRun) is followed by value_bits(r) bits and whose
+// value is base(r) plus them:
+template <unsigned kIndexBits, unsigned kMaxRun, class ValueBits, class Base>
+struct FieldTable {
+  FieldCode entries[1u << kIndexBits];
+  constexpr FieldTable(ValueBits value_bits, Base base) : entries{} {
+    for (unsigned i = 0; i < (1u << kIndexBits); ++i) {
+      unsigned run = 0;
+      while (run < kMaxRun && (i >> (kIndexBits - 1 - run) & 1u)) ++run;
+      const unsigned closing = run < kMaxRun ? 1 : 0;
+      const unsigned width = run + closing + value_bits(run);
+      const std::uint32_t prefix = ((1u << run) - 1) << (closing + value_bits(run));
+      entries[i] = FieldCode{width, base(run) - prefix};
+    }
+  }
+};
 
-// A field of a code: prefix bits, then n value bits; returns the value and skips both.
-inline std::uint32_t TakeField(BitState &s, unsigned prefix, unsigned n) {
-  const unsigned total = prefix + n;
-  const std::uint32_t v =
-      static_cast<std::uint32_t>(s.bits >> (kWordBits - total)) & ((1u << n) - 1);
-  SkipBits(s, total);
-  return v;
+// Lengths: a run of k 1-bits (up to 7), k value bits, length 2^k + 1 + value. A run of none
+// is a literal: the 0-bit and eight bits, the byte itself as a 9-bit number.
+constexpr unsigned kLengthIndexBits = 8;
+constexpr auto kLengthValueBits = [](unsigned k) { return k == 0 ? 8 : k; };
+constexpr auto kLengthBase = [](unsigned k) { return k == 0 ? 0u : (1u << k) + 1; };
+constexpr FieldTable<kLengthIndexBits, 7, decltype(kLengthValueBits), decltype(kLengthBase)>
+    kLengthCodes{kLengthValueBits, kLengthBase};
+
+// Positions: a run of m 1-bits (up to 4), 9 + m value bits, position 512 * (2^m - 1) +
+// value; the table gives the copy's distance, one more.
+constexpr unsigned kPositionIndexBits = 5;
+constexpr auto kPositionValueBits = [](unsigned m) { return 9 + m; };
+constexpr auto kDistanceBase = [](unsigned m) { return 512u * ((1u << m) - 1) + 1; };
+constexpr FieldTable<kPositionIndexBits, 4, decltype(kPositionValueBits), decltype(kDistanceBase)>
+    kDistanceCodes{kPositionValueBits, kDistanceBase};
+
+// One step: a run of literals that one refill holds, or one match. The careful form looks
+// at the buffer's end on every refill and at the output's end after every literal; the
+// fast form runs only where ReserveSteps and the output's room say neither can be reached.
+template <bool kCareful>
+__attribute__((always_inline)) inline void Step(BitInput &input, BitState &s, std::uint8_t *&out,
+                                                std::uint8_t *const out_stop) {
+  s = kCareful ? input.Refill(s) : BitInput::RefillWord(s);
+  if ((s.bits >> (kWordBits - 1)) == 0) {
+    // A literal costs 9 bits; a refill holds enough for several in a row.
+    *out++ = static_cast<std::uint8_t>(s.bits >> (kWordBits - kLiteralBits));
+    SkipBits(s, kLiteralBits);
+    for (unsigned i = 1; i < kLiteralsPerRefill && (s.bits >> (kWordBits - 1)) == 0 &&
+                         (!kCareful || out < out_stop);
+         ++i) {
+      *out++ = static_cast<std::uint8_t>(s.bits >> (kWordBits - kLiteralBits));
+      SkipBits(s, kLiteralBits);
+    }
+    return;
+  }
+  const std::size_t length =
+      TakeCode(s, kLengthCodes.entries[s.bits >> (kWordBits - kLengthIndexBits)]);
+  // With a 64-bit word the refill above covers the position too.
+  if (kRefillBits < kMaxLengthBits + kMaxPositionBits) {
+    s = kCareful ? input.Refill(s) : BitInput::RefillWord(s);
+  }
+  const std::size_t distance =
+      TakeCode(s, kDistanceCodes.entries[s.bits >> (kWordBits - kPositionIndexBits)]);
+  CopyMatch(out, distance, length);
+  out += length;
 }
 
 // Decodes while pos < stop.
@@ -35,30 +94,15 @@ __attribute__((always_inline)) inline void DecodeRunBody(BitInput &input, std::u
   BitState s = input.state;
   std::uint8_t *out = base + pos_ref;
   std::uint8_t *const out_stop = base + stop;
-  while (out < out_stop) {
-    s = input.Refill(s);
-    // Length code: up to seven 1-bits closed by a 0-bit (none after the seventh).
-    const unsigned k = LeadingOnes(s.bits, 7);
-    if (k == 0) {
-      // A literal costs 9 bits; a refill holds enough for several in a row.
-      *out++ = static_cast<std::uint8_t>(s.bits >> (kWordBits - kLiteralBits));
-      SkipBits(s, kLiteralBits);
-      for (unsigned i = 1;
-           i < kLiteralsPerRefill && (s.bits >> (kWordBits - 1)) == 0 && out < out_stop; ++i) {
-        *out++ = static_cast<std::uint8_t>(s.bits >> (kWordBits - kLiteralBits));
-        SkipBits(s, kLiteralBits);
-      }
-      continue;
+  for (;;) {
+    const std::size_t by_output = static_cast<std::size_t>(out_stop - out) / kMaxStepOutput;
+    if (by_output == 0) break;
+    const std::size_t by_input = input.ReserveSteps(s, kMaxStepInput);
+    for (std::size_t n = by_output < by_input ? by_output : by_input; n != 0; --n) {
+      Step<false>(input, s, out, out_stop);
     }
-    const std::size_t length = (1u << k) + 1 + TakeField(s, k < 7 ? k + 1 : 7, k);
-    // With a 64-bit word the refill above covers the position too.
-    if (kRefillBits < kMaxLengthBits + kMaxPositionBits) s = input.Refill(s);
-    // Position code: up to four 1-bits closed by a 0-bit (none after the fourth).
-    const unsigned m = LeadingOnes(s.bits, 4);
-    const unsigned position = 512u * ((1u << m) - 1) + TakeField(s, m < 4 ? m + 1 : 4, 9 + m);
-    CopyMatch(out, position + 1, length);
-    out += length;
   }
+  while (out < out_stop) Step<true>(input, s, out, out_stop);
   input.state = s;
   pos_ref = static_cast<std::size_t>(out - base);
 }

@@ -79,7 +79,7 @@ class BlockHeadReader {
       const unsigned v = in_.Take(9);
       if (v >= static_cast<unsigned>(kSymbolCount)) return false;
       for (auto &l : t_.symbol_lengths) l = 0;
-      for (auto &e : t_.symbol_lookup) e = static_cast<std::uint16_t>(v);
+      for (auto &e : t_.symbol_lookup) e = PackSymbolEntry(v, 0);
       return true;
     }
     if (n > kSymbolCount) return false;
@@ -121,7 +121,7 @@ class BlockHeadReader {
       // Without codes the table keeps its entries, whose symbols now take the bits of the
       // new lengths: none. (With any code, every entry was written by this build.)
       for (auto &e : t_.symbol_lookup) {
-        if (!(e & HuffmanTables::kSymbolWalk)) e = SymbolEntry(e & 0x1FFu, t_.symbol_lengths);
+        if (!SymbolEntryLeadsToTree(e)) e = SymbolEntry(SymbolEntryValue(e), t_.symbol_lengths);
       }
     }
     return true;
@@ -130,20 +130,101 @@ class BlockHeadReader {
   void DeriveLookups() {
     for (unsigned i = 0; i < (1u << kSmallTableBits); ++i) {
       const unsigned v = t_.small_table[i];
-      if (v >= static_cast<unsigned>(kPositionCount)) {
-        t_.position_lookup[i] = HuffmanTables::kNeedsWalk;
+      if (v >= static_cast<unsigned>(kPositionCount) || t_.small_lengths[v] > kSmallTableBits) {
+        t_.position_lookup[i] = FieldCode{HuffmanTables::kNeedsWalk, 0};
         continue;
       }
       // Class v: positions 2^(v-1) + (v-1) extra bits; class 0 is position 0.
       const std::uint32_t extra = v ? v - 1 : 0;
       const std::uint32_t first = v ? 1u << (v - 1) : 0;
-      t_.position_lookup[i] = t_.small_lengths[v] | extra << 5 | first << 10;
+      // The code is the entry's top bits; read with the extra bits as one number it is
+      // code << extra more than the extra bits.
+      const unsigned code_bits = t_.small_lengths[v];
+      const std::uint32_t code = i >> (kSmallTableBits - code_bits);
+      t_.position_lookup[i] = FieldCode{code_bits + extra, first - (code << extra)};
     }
   }
 
   HuffmanTables &t_;
   BitInput &in_;
 };
+
+// What one step (a symbol with its position, or a run of literals from one refill) writes
+// and reads at most.
+constexpr std::size_t kMaxStepOutput = 256;
+constexpr std::size_t kMaxStepInput = 8;
+static_assert(kMaxCodeBits + kMaxCodeBits + kMaxExtraBits <= 8 * kMaxStepInput &&
+                  kWordBits <= 8 * kMaxStepInput,
+              "a step reads at most kMaxStepInput bytes");
+
+// One step, counted against round (a run of literals counts each). The careful form looks
+// at the buffer's end on every refill; the fast form runs only for steps ReserveSteps
+// counted. False on bad code data.
+template <bool kCareful>
+__attribute__((always_inline)) inline bool Step(const HuffmanTables *const t, BitInput &input,
+                                                BitState &s, std::uint8_t *&out,
+                                                std::uint32_t &round) {
+  auto refill = [&] { s = kCareful ? input.Refill(s) : BitInput::RefillWord(s); };
+  --round;
+  refill();
+  unsigned sym;
+  std::uint32_t e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
+  if (!SymbolEntryLeadsToTree(e)) {
+    sym = SymbolEntryValue(e);
+    SkipBits(s, SymbolEntryBits(e));
+    // Runs of literals: more codes while the bits at hand surely hold one (a table
+    // entry's code fits the table's bits; an entry that leads into the tree ends the run).
+    if (sym < 256) {
+      *out++ = static_cast<std::uint8_t>(sym);
+      while (round != 0 && s.count >= kSymbolTableBits) {
+        e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
+        if (!SymbolEntryIsLiteral(e)) break;
+        SkipBits(s, SymbolEntryBits(e));
+        --round;
+        *out++ = static_cast<std::uint8_t>(SymbolEntryValue(e));
+      }
+      return true;
+    }
+  } else {
+    const unsigned w16 = PeekBits(s, 16);
+    const int j =
+        WalkTree(*t, SymbolEntryValue(t->symbol_lookup[w16 >> 4]), kSymbolCount, w16, 0x8);
+    if (j < 0) return false;
+    sym = static_cast<unsigned>(j);
+    SkipBits(s, t->symbol_lengths[sym]);
+    if (sym < 256) {
+      *out++ = static_cast<std::uint8_t>(sym);
+      return true;
+    }
+  }
+  const std::size_t length = sym - 253;
+  // With a 64-bit word the refill above covers the symbol and its position too.
+  if (kRefillBits < kMaxCodeBits + kMaxCodeBits + kMaxExtraBits) refill();
+  unsigned position;
+  const FieldCode &pe = t->position_lookup[PeekBits(s, kSmallTableBits)];
+  if (pe.bits != HuffmanTables::kNeedsWalk) {
+    // One lookup gives the code's and the extra bits' width and the class's first position.
+    static_assert(kSmallTableBits + kMaxExtraBits <= kRefillBits, "one refill per position");
+    position = TakeCode(s, pe);
+  } else {
+    const unsigned w16 = PeekBits(s, 16);
+    const int j = WalkTree(*t, t->small_table[w16 >> 8], kPositionCount, w16, 0x80);
+    if (j < 0) return false;
+    const unsigned cls = static_cast<unsigned>(j);
+    SkipBits(s, t->small_lengths[cls]);
+    if (kRefillBits < kMaxCodeBits + kMaxExtraBits) refill();
+    position = 0;
+    if (cls != 0) {
+      position = (1u << (cls - 1)) + (cls > 1 ? PeekBits(s, cls - 1) : 0u);
+      SkipBits(s, cls - 1);
+    }
+  }
+  // Positions beyond the window's history cannot come from a valid stream.
+  if (position > kMaxPosition) return false;
+  CopyMatch(out, position + 1, length);
+  out += length;
+  return true;
+}
 
 // Decodes symbols while pos < stop. The reader's state and the block counter are copied
 // into plain locals so the compiler keeps them in registers: byte stores to the window
@@ -170,88 +251,28 @@ __attribute__((always_inline)) inline int DecodeRunBody(HuffmanTables &tables, B
       if (rc != 0) break;
       left = head == 0 ? 0x10000u : head;  // a count of 0 means 65536 symbols
     }
-    // A symbol writes at most 256 bytes: this many can be decoded without looking at the
-    // output's end (at least one, the loop's own test covers it).
-    std::uint32_t round = static_cast<std::uint32_t>((out_stop - out) / 256);
-    if (round == 0) round = 1;
-    if (round > left) round = left;
-    left -= round;
-    while (round != 0) {
-      --round;
-      s = input.Refill(s);
-      unsigned sym;
-      std::uint32_t e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
-      if (!(e & HuffmanTables::kSymbolWalk)) {
-        sym = e & 0x1FFu;
-        SkipBits(s, e >> HuffmanTables::kSymbolBitsShift);
-        // Runs of literals: more codes while the bits at hand surely hold one (a table
-        // entry's code fits the table's bits; an entry that leads into the tree ends the run).
-        if (sym < 256) {
-          *out++ = static_cast<std::uint8_t>(sym);
-          while (round != 0 && s.count >= kSymbolTableBits) {
-            e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
-            if (e & (HuffmanTables::kSymbolWalk | 0x100u)) break;  // not a plain literal
-            SkipBits(s, e >> HuffmanTables::kSymbolBitsShift);
-            --round;
-            *out++ = static_cast<std::uint8_t>(e);
-          }
-          continue;
-        }
-      } else {
-        const unsigned w16 = PeekBits(s, 16);
-        const int j =
-            WalkTree(tables, SymbolEntryValue(t->symbol_lookup[w16 >> 4]), kSymbolCount, w16, 0x8);
-        if (j < 0) {
-          rc = kBadCodeData;
-          break;
-        }
-        sym = static_cast<unsigned>(j);
-        SkipBits(s, tables.symbol_lengths[sym]);
-        if (sym < 256) {
-          *out++ = static_cast<std::uint8_t>(sym);
-          continue;
-        }
-      }
-      const std::size_t length = sym - 253;
-      // With a 64-bit word the refill above covers the symbol and its position too.
-      if (kRefillBits < kMaxCodeBits + kMaxCodeBits + kMaxExtraBits) s = input.Refill(s);
-      unsigned position;
-      const std::uint32_t pe = t->position_lookup[PeekBits(s, kSmallTableBits)];
-      if (!(pe & HuffmanTables::kNeedsWalk)) {
-        // One lookup gives the code's length (within the table's bits), the extra bits and
-        // the class's first position.
-        const unsigned code_bits = pe & 0x1Fu;
-        const unsigned extra = (pe >> 5) & 0x1Fu;
-        static_assert(kSmallTableBits + kMaxExtraBits <= kRefillBits, "one refill per position");
-        position =
-            (pe >> 10 & 0xFFFFu) +
-            static_cast<std::uint32_t>(((s.bits << code_bits) >> (kWordBits - 1 - extra)) >> 1);
-        SkipBits(s, code_bits + extra);
-      } else {
-        const unsigned w16 = PeekBits(s, 16);
-        const int j = WalkTree(tables, tables.small_table[w16 >> 8], kPositionCount, w16, 0x80);
-        if (j < 0) {
-          rc = kBadCodeData;
-          break;
-        }
-        const unsigned cls = static_cast<unsigned>(j);
-        SkipBits(s, tables.small_lengths[cls]);
-        if (kRefillBits < kMaxCodeBits + kMaxExtraBits) s = input.Refill(s);
-        position = 0;
-        if (cls != 0) {
-          position = (1u << (cls - 1)) + (cls > 1 ? PeekBits(s, cls - 1) : 0u);
-          SkipBits(s, cls - 1);
-        }
-      }
-      // Positions beyond the window's history cannot come from a valid stream.
-      if (position > kMaxPosition) {
-        rc = kBadCodeData;
-        break;
-      }
-      CopyMatch(out, position + 1, length);
-      out += length;
+    // Steps that can neither pass the output's end nor the buffer's take the fast form;
+    // the last ones before the output's end go one at a time (the loop's own test covers
+    // the one).
+    const std::size_t by_output = static_cast<std::size_t>(out_stop - out) / kMaxStepOutput;
+    const bool careful = by_output == 0;
+    std::size_t steps = careful ? 1 : by_output;
+    if (!careful) {
+      const std::size_t by_input = input.ReserveSteps(s, kMaxStepInput);
+      if (by_input < steps) steps = by_input;
     }
-    if (rc != 0) break;
+    std::uint32_t round = steps < left ? static_cast<std::uint32_t>(steps) : left;
+    left -= round;
+    bool ok = true;
+    if (careful) {
+      while (ok && round != 0) ok = Step<true>(t, input, s, out, round);
+    } else {
+      while (ok && round != 0) ok = Step<false>(t, input, s, out, round);
+    }
+    if (!ok) {
+      rc = kBadCodeData;
+      break;
+    }
   }
   input.state = s;
   block_left = left;

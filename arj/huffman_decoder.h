@@ -26,17 +26,15 @@ struct HuffmanTables {
   std::uint16_t left[kNodeCount];
   std::uint16_t right[kNodeCount];
 
-  // The symbol table is kept only in the form the hot loop reads: a symbol with the bits its
-  // code takes (symbol | bits << 9), or, with kSymbolWalk set, a tree node number. 16-bit
-  // entries keep it at 8 KiB, in the first-level cache while the window streams past.
-  static constexpr std::uint16_t kSymbolWalk = 0x8000u;
-  static constexpr unsigned kSymbolBitsShift = 9;
+  // The symbol table is kept only in the form the hot loop reads: see PackSymbolEntry.
+  // 16-bit entries keep it at 8 KiB, in the first-level cache while the window streams past.
   std::uint16_t symbol_lookup[1 << kSymbolTableBits];
 
-  // Derived from the small table at each block head: a position class as its code's bits,
-  // extra bits and first position, or kNeedsWalk when the entry leads into the tree.
-  static constexpr std::uint32_t kNeedsWalk = 0x80000000u;
-  std::uint32_t position_lookup[1 << kSmallTableBits];
+  // Derived from the small table at each block head: a position's code with its extra bits
+  // read as one number, and what turns that number into the position; or, with bits
+  // kNeedsWalk, an entry that leads into the tree.
+  static constexpr std::uint32_t kNeedsWalk = 0xFF;
+  FieldCode position_lookup[1 << kSmallTableBits];
 };
 
 // Assigns canonical codes (shorter first, lower symbol first among equals) and fills a
@@ -48,14 +46,24 @@ bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_b
 // The same for the symbol alphabet from tables.symbol_lengths, into tables.symbol_lookup.
 bool BuildSymbolTable(HuffmanTables &tables);
 
-// A symbol table entry: value is a symbol (below 510) or a tree node number.
-inline std::uint16_t SymbolEntry(unsigned value, const std::uint8_t *lengths) {
-  return static_cast<std::uint16_t>(value < static_cast<unsigned>(kSymbolCount)
-                                        ? value | lengths[value] << HuffmanTables::kSymbolBitsShift
-                                        : value | HuffmanTables::kSymbolWalk);
+// A symbol table entry: the bits its code takes in the low six bits, so that a shift can
+// take the entry as its count, and above them a symbol (below 510) or, for codes longer
+// than the table's bits, a tree node number (510 and above).
+constexpr unsigned kEntryValueShift = 6;
+constexpr unsigned kEntryBitsMask = (1u << kEntryValueShift) - 1;
+static_assert(kNodeCount << kEntryValueShift <= 0xFFFF, "an entry holds every node number");
+inline std::uint16_t PackSymbolEntry(unsigned value, unsigned bits) {
+  return static_cast<std::uint16_t>(value << kEntryValueShift | bits);
 }
-inline unsigned SymbolEntryValue(std::uint16_t entry) {
-  return entry & HuffmanTables::kSymbolWalk ? entry & 0x3FFu : entry & 0x1FFu;
+// An entry for value, a symbol with the bits of its code in lengths, or a tree node.
+inline std::uint16_t SymbolEntry(unsigned value, const std::uint8_t *lengths) {
+  return PackSymbolEntry(value, value < static_cast<unsigned>(kSymbolCount) ? lengths[value] : 0);
+}
+inline unsigned SymbolEntryValue(std::uint32_t entry) { return entry >> kEntryValueShift; }
+inline unsigned SymbolEntryBits(std::uint32_t entry) { return entry & kEntryBitsMask; }
+inline bool SymbolEntryIsLiteral(std::uint32_t entry) { return entry < 256u << kEntryValueShift; }
+inline bool SymbolEntryLeadsToTree(std::uint32_t entry) {
+  return entry >= static_cast<unsigned>(kSymbolCount) << kEntryValueShift;
 }
 
 // Decodes one member of methods 1 to 3. Returns kOk, kBadCodeData or kWriteFailure.

@@ -17,8 +17,8 @@ class SlidingWindow {
  public:
   static constexpr std::size_t kHistory = 26624;
   static constexpr std::size_t kChunk = 10 * kHistory;
-  // A match of up to 256 bytes may start just below the chunk's end, and copies move eight
-  // bytes at a time.
+  // A match of up to 256 bytes may start just below the chunk's end, and copies write up
+  // to 31 bytes past its end.
   static constexpr std::size_t kSlack = 512;
   static constexpr std::size_t kLimit = kHistory + kChunk;
 
@@ -62,13 +62,40 @@ class SlidingWindow {
   std::uint8_t buffer_[kLimit + kSlack];
 };
 
+// Sixteen bytes as one value, not a byte array: the i686 compiler keeps it in a register
+// rather than storing it to the stack and loading it back.
+typedef std::uint8_t Chunk16 __attribute__((vector_size(16)));
+__attribute__((always_inline)) inline void Move16(std::uint8_t *dst, const std::uint8_t *src) {
+  Chunk16 v;
+  std::memcpy(&v, src, sizeof v);
+  std::memcpy(dst, &v, sizeof v);
+}
+
 // Copies a match of length bytes (3 to 256) from distance bytes back (1 to 26624).
 // Overlapping sources repeat the bytes being written, as a byte-by-byte copy would. Writes
-// up to 16 bytes past the match; the window keeps slack for that.
+// up to 31 bytes past the match; the window keeps slack for that.
 __attribute__((always_inline)) inline void CopyMatch(std::uint8_t *dst, std::size_t distance,
                                                      std::size_t length) {
   const std::uint8_t *src = dst - distance;
   std::uint8_t *const end = dst + length;
+  if (distance >= 32) {
+    // Most matches are short: two moves, both loads ahead of both stores (neither reads
+    // what the other writes), cover up to 32 bytes without a loop's test.
+    Chunk16 first, second;
+    std::memcpy(&first, src, sizeof first);
+    std::memcpy(&second, src + 16, sizeof second);
+    std::memcpy(dst, &first, sizeof first);
+    std::memcpy(dst + 16, &second, sizeof second);
+    if (length <= 32) return;
+    src += 32;
+    dst += 32;
+    do {
+      Move16(dst, src);
+      src += 16;
+      dst += 16;
+    } while (dst < end);
+    return;
+  }
   if (distance < 8) {
     // The output repeats with period distance, hence also with a period of 8 or more (a
     // multiple of it): write that many bytes one by one, then copy from that far back.
@@ -82,9 +109,7 @@ __attribute__((always_inline)) inline void CopyMatch(std::uint8_t *dst, std::siz
   if (distance >= 16) {
     // 16-byte moves: each load only reads bytes already in place.
     do {
-      std::uint8_t chunk[16];
-      std::memcpy(chunk, src, 16);
-      std::memcpy(dst, chunk, 16);
+      Move16(dst, src);
       src += 16;
       dst += 16;
     } while (dst < end);

@@ -58,7 +58,10 @@ std::vector<Op> RandomOps(std::uint32_t seed, std::size_t bytes,
     }
     unsigned length = r < 90 ? 3 + next() % 10 : 3 + next() % 254;
     const std::size_t reach = std::min<std::size_t>(produced, kWindow) - 1;
-    unsigned position = r % 3 == 0 ? next() % 8 : next() % static_cast<unsigned>(reach + 1);
+    // Near positions too: the copies change form at distances of 8, 16 and 32.
+    unsigned position = r % 3 == 0   ? next() % 8
+                        : r % 5 == 1 ? next() % 48
+                                     : next() % static_cast<unsigned>(reach + 1);
     if (r == 99) position = max_position;  // into the zeroed history early on
     ops.push_back({length, std::min(position, max_position)});
     produced += length;
@@ -310,30 +313,36 @@ class ArjDecoder : public ::testing::Test {
   Bytes got_;
 };
 
+// Every form of the loops; both the fast steps and the careful ones (over the output's last
+// 256 bytes) run.
 TEST_F(ArjDecoder, HuffmanMethodsRoundTripBlocksOfManyCodes) {
   const std::vector<Op> ops = RandomOps(12345, 120000);
   const Bytes expected = Reference(ops);
-  for (std::uint8_t method : {1, 2, 3}) {
-    for (std::size_t block : {std::size_t{4000}, std::size_t{65535}}) {
-      SCOPED_TRACE("method " + std::to_string(method) + " block " + std::to_string(block));
-      int long_codes = 0;
-      const Bytes packed = EncodeHuffman(ops, block, method * 7 + 1, &long_codes);
-      EXPECT_GT(long_codes, 0);
-      EXPECT_EQ(RunStream(method, packed, expected), arj::kOk);
-      EXPECT_TRUE(got() == expected) << got().size() << " vs " << expected.size();
+  ForEachLoopForm([&] {
+    for (std::uint8_t method : {1, 2, 3}) {
+      for (std::size_t block : {std::size_t{4000}, std::size_t{65535}}) {
+        SCOPED_TRACE("method " + std::to_string(method) + " block " + std::to_string(block));
+        int long_codes = 0;
+        const Bytes packed = EncodeHuffman(ops, block, method * 7 + 1, &long_codes);
+        EXPECT_GT(long_codes, 0);
+        EXPECT_EQ(RunStream(method, packed, expected), arj::kOk);
+        EXPECT_TRUE(got() == expected) << got().size() << " vs " << expected.size();
+      }
     }
-  }
+  });
 }
 
 TEST_F(ArjDecoder, FastMethodRoundTrip) {
   const std::vector<Op> ops = RandomOps(777, 150000, 15871);  // method 4 reaches 15871
   const Bytes expected = Reference(ops);
-  EXPECT_EQ(RunStream(4, EncodeFast(ops), expected), arj::kOk);
-  EXPECT_TRUE(got() == expected);
   // The longest codes: a length code of seven 1-bits and a position code of four.
   const std::vector<Op> edge = {{0, 'q'}, {256, 0}, {255, 15871}, {129, 7680}, {3, 511}};
-  EXPECT_EQ(RunStream(4, EncodeFast(edge), Reference(edge)), arj::kOk);
-  EXPECT_TRUE(got() == Reference(edge));
+  ForEachLoopForm([&] {
+    EXPECT_EQ(RunStream(4, EncodeFast(ops), expected), arj::kOk);
+    EXPECT_TRUE(got() == expected);
+    EXPECT_EQ(RunStream(4, EncodeFast(edge), Reference(edge)), arj::kOk);
+    EXPECT_TRUE(got() == Reference(edge));
+  });
 }
 
 TEST_F(ArjDecoder, LastMatchIsWrittenInFull) {

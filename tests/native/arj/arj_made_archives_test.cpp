@@ -7,7 +7,6 @@
 #include <string>
 
 #include "arj/arj.h"
-#include "arj/cpu_features.h"
 #include "arj/result.h"
 #include "arj_test_support.h"
 
@@ -54,17 +53,14 @@ const std::vector<std::string> kMixedMembers = {"small.txt", "empty.bin", "big.b
 
 // Every form of the decoders' loops (the i686 build's SSE2 one too) where the processor runs it.
 TEST(ArjMadeArchives, EveryMethodRestoresEveryMember) {
-  for (const arj::LoopForm form : {arj::LoopForm::kBaseline, arj::LoopForm::kSse2}) {
-    if (!arj::ForceLoopForm(form)) continue;
-    SCOPED_TRACE(form == arj::LoopForm::kSse2 ? "SSE2 loops" : "baseline loops");
+  ForEachLoopForm([] {
     for (int m = 0; m <= 4; ++m) {
       SCOPED_TRACE("method " + std::to_string(m));
       const std::string name = "m" + std::to_string(m) + ".arj";
       EXPECT_EQ(arj_count_members(Join(FixtureDir(), name).c_str()), 6);
       EXPECT_EQ(ExtractAndCompare(name, false, "made-m" + std::to_string(m)), kMixedMembers);
     }
-  }
-  arj::ForceLoopForm(arj::LoopForm::kAuto);
+  });
 }
 
 TEST(ArjMadeArchives, TextMembersAreWrittenInTextMode) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "arj/cpu_features.h"
 #include "arj/crc32.h"
 
 #ifdef _WIN32
@@ -141,5 +142,14 @@ void BitWriter::Put(std::uint32_t value, unsigned bits) {
 }
 
 Bytes BitWriter::Finish() const { return out_; }
+
+void ForEachLoopForm(const std::function<void()> &check) {
+  for (const arj::LoopForm form : {arj::LoopForm::kBaseline, arj::LoopForm::kSse2}) {
+    if (!arj::ForceLoopForm(form)) continue;
+    SCOPED_TRACE(form == arj::LoopForm::kSse2 ? "SSE2 loops" : "baseline loops");
+    check();
+  }
+  arj::ForceLoopForm(arj::LoopForm::kAuto);
+}
 
 }  // namespace arjtest

@@ -2,6 +2,7 @@
 // under Wine), whole-file reads and writes, hand-built archives and packed bit streams.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ using kxtest::EndMarker;
 using kxtest::HeaderBytes;
 using kxtest::Packed;
 using kxtest::Stored;
+
+// Runs check once under every form of the decoders' loops the processor runs (the i686
+// build's SSE2 form too), with the form named in failures; the automatic choice again after.
+void ForEachLoopForm(const std::function<void()> &check);
 
 // Writes bits most significant first, as the decoders read them.
 class BitWriter {

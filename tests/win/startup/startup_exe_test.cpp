@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <regex>
 #include <set>
 
@@ -76,6 +77,14 @@ std::string StageDouble() {
   return bytes;
 }
 
+// A handle closed however the test ends.
+using OwnedHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
+
+// Payload members whose stage.exe double holds the run until a file of path release exists.
+std::vector<std::pair<std::string, std::string>> HeldStage(const std::string &release) {
+  return {{"stage.exe", StageDouble()}, {"stage_hold.txt", release}};
+}
+
 // The names a run draws first within the second t: the C library's generator seeded with t,
 // as the program seeds it.
 std::vector<std::string> FirstDrawnNames(time_t t, int count) {
@@ -97,6 +106,23 @@ bool WaitUntil(const std::function<bool()> &condition) {
     Sleep(5);
   }
   return condition();
+}
+
+// Polls while the child runs until the condition holds; false when the child ends first or
+// after thirty seconds.
+bool WaitWhileRunning(Child &child, const std::function<bool()> &condition) {
+  for (int polls = 0; polls < 6000; ++polls) {
+    if (condition()) return true;
+    if (WaitExit(child, 5) != STILL_ACTIVE) break;
+  }
+  return condition();
+}
+
+// Free bytes of the volume of path that the calling user may take.
+ULONGLONG FreeBytes(const std::string &path) {
+  ULARGE_INTEGER available, total, totalFree;
+  if (!GetDiskFreeSpaceExA(path.c_str(), &available, &total, &totalFree)) return 0;
+  return available.QuadPart;
 }
 
 // Starts a Unix shell command from the Windows side (Wine starts Unix programs as they are):
@@ -228,6 +254,112 @@ TEST_F(StartupTest, SecondInstanceIsRefusedUntilFirstHasEnded) {
 
   ExpectRanToTheLaunch(Run());
   EXPECT_EQ(WorkFolders().size(), 1u);
+}
+
+// Two real runs of one image. The first, held in its wait for the stage.exe double, keeps the
+// guard; the second is refused before it makes anything. Released, the first ends with its
+// inner installer's code, and its guard has gone with it.
+TEST_F(StartupTest, SecondRealInstanceIsRefusedWhileTheFirstWaitsForItsInstaller) {
+  std::string release = root_ + "\\release";
+  auto members = HeldStage(release);
+  members.push_back({"stage_exit.txt", "3010"});
+  ImageSpec spec;
+  spec.payload = StoredArchive(members);
+  ASSERT_TRUE(WriteImage(image_, spec));
+
+  Child first;
+  ASSERT_TRUE(Start(image_, "", {{"TEMP", temp_}, {"TMP", temp_}}, "", &first));
+  // However the test ends, the first run lets go of the guard.
+  struct EndFirst {
+    Child &child;
+    ~EndFirst() { Kill(child); }
+  } endFirst{first};
+  ASSERT_TRUE(WaitWhileRunning(first, [&] {
+    auto folders = WorkFolders();
+    return folders.size() == 1 && Exists(temp_ + "\\" + folders[0] + "\\stage_report.txt");
+  })) << "the first run never reached its installer";
+  EXPECT_NE(OwnedHandle(OpenEventA(SYNCHRONIZE, FALSE, "Global\\Kxunpack_running"), &CloseHandle),
+            nullptr);
+
+  EXPECT_EQ(Run(), 0u);
+  ExpectOneBox(msg::kAlreadyRunning);
+  EXPECT_EQ(WorkFolders().size(), 1u);
+  EXPECT_EQ(WaitExit(first, 0), static_cast<DWORD>(STILL_ACTIVE));
+
+  ASSERT_TRUE(WriteFileBytes(release, ""));
+  EXPECT_EQ(WaitExit(first, 30000), 3010u);
+  // The release file exists now: this run's installer does not wait.
+  EXPECT_EQ(Run(), 3010u);
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(WorkFolders().size(), 2u);
+}
+
+// An event of the guard's name made by someone else that grants nothing: the run cannot open
+// it, so it is no instance of ours, and the run goes on without the guard. Wine has one user
+// only, so the test plants it as the very user that runs. It enforces the event's own rights
+// (EVENT_ALL_ACCESS is refused with error 5) but, unlike Windows, also lets the creator's user
+// open it for every standard right (SYNCHRONIZE, DELETE, WRITE_OWNER besides READ_CONTROL and
+// WRITE_DAC); the run asks for all access and is refused either way.
+TEST_F(StartupTest, GuardEventThatGrantsNothingIsPassedBy) {
+  ImageSpec spec;
+  spec.payload = StoredArchive("PAYLOAD.BIN", PayloadBytes(100));
+  ASSERT_TRUE(WriteImage(image_, spec));
+  SECURITY_DESCRIPTOR descriptor;
+  ACL noEntries;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(InitializeAcl(&noEntries, sizeof noEntries, ACL_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, &noEntries, FALSE));
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+  OwnedHandle planted(CreateEventW(&attributes, TRUE, FALSE, L"Global\\Kxunpack_running"),
+                      &CloseHandle);
+  ASSERT_NE(planted, nullptr);
+  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  OwnedHandle opened(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"Global\\Kxunpack_running"),
+                     &CloseHandle);
+  DWORD openError = GetLastError();
+  ASSERT_EQ(opened, nullptr) << "the event's access list is not enforced";
+  ASSERT_EQ(openError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+  ExpectRanToTheLaunch(Run());
+  EXPECT_EQ(WorkFolders().size(), 1u);
+}
+
+// A stamp's requiredMB of 0 asks for 200 MB on the volume of the temporary folder. The fixture
+// mounted a 201 MiB volume on a drive letter of its own; a filler file leaves just under, then
+// just over 200 MiB free.
+TEST_F(StartupTest, DefaultRequiredSpaceIs200MBOfTheTempVolume) {
+  std::string record;
+  ASSERT_TRUE(ReadFileBytes(TestDataDir() + "\\freespace.txt", &record));
+  std::smatch found;
+  if (std::regex_search(record, found, std::regex("skip=([^\n]*)"))) GTEST_SKIP() << found[1];
+  ASSERT_TRUE(std::regex_search(record, found, std::regex("drive=([A-Z]:)")));
+  const std::string root = found[1].str() + "\\", filler = root + "filler.bin";
+  temp_ = root + "temp";
+  RemoveTree(temp_);
+  ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
+  ImageSpec spec;
+  spec.payload = StoredArchive("PAYLOAD.BIN", PayloadBytes(100));
+  ASSERT_EQ(spec.requiredMB, 0u);
+  ASSERT_TRUE(WriteImage(image_, spec));
+
+  const ULONGLONG mb200 = 200ull << 20, page = 4096;
+  for (ULONGLONG target : {mb200 - page, mb200 + page}) {
+    DeleteFileA(filler.c_str());
+    ULONGLONG unfilled = FreeBytes(root);
+    ASSERT_GT(unfilled, target);
+    ASSERT_TRUE(WriteFileBytes(filler, std::string(unfilled - target, '\0')));
+    ASSERT_EQ(FreeBytes(root), target);
+    if (target < mb200) {
+      EXPECT_EQ(Run(), 130u);
+      ExpectOneBox(msg::kNoDiskSpace);
+      EXPECT_TRUE(WorkFolders().empty());
+    } else {
+      ExpectRanToTheLaunch(Run());
+      EXPECT_EQ(WorkFolders().size(), 1u);
+    }
+  }
+  RemoveTree(temp_);
+  DeleteFileA(filler.c_str());
 }
 
 TEST_F(StartupTest, SavesCommandLineAsTyped) {
@@ -380,12 +512,11 @@ TEST_F(StartupTest, NamesTakenBeforeTheRunAreNeverUsed) {
 // and the payload that runs is its own. The stage.exe double holds the run until released.
 TEST_F(StartupTest, ImageCannotBeSwappedOnceTheGuardExists) {
   std::string release = root_ + "\\release";
-  std::string stage = StageDouble();
-  ASSERT_FALSE(stage.empty());
   auto imageWith = [&](const std::string &content) {
+    auto members = HeldStage(release);
+    members.push_back({"PAYLOAD.BIN", content});
     ImageSpec spec;
-    spec.payload = StoredArchive(
-        {{"stage.exe", stage}, {"stage_hold.txt", release}, {"PAYLOAD.BIN", content}});
+    spec.payload = StoredArchive(members);
     return spec;
   };
   std::string own = PayloadBytes(4000, 11), other = PayloadBytes(4000, 12);
@@ -396,9 +527,9 @@ TEST_F(StartupTest, ImageCannotBeSwappedOnceTheGuardExists) {
   Child child;
   ASSERT_TRUE(Start(image_, "", {{"TEMP", temp_}, {"TMP", temp_}}, "", &child));
   HANDLE guard = nullptr;
-  while (!guard && WaitExit(child, 5) == STILL_ACTIVE)
-    guard = OpenEventA(SYNCHRONIZE, FALSE, "Global\\Kxunpack_running");
-  ASSERT_NE(guard, nullptr) << "the run ended before its guard was seen";
+  ASSERT_TRUE(WaitWhileRunning(child, [&] {
+    return (guard = OpenEventA(SYNCHRONIZE, FALSE, "Global\\Kxunpack_running")) != nullptr;
+  })) << "the run ended before its guard was seen";
   CloseHandle(guard);
 
   std::string moved = root_ + "\\moved.exe";
