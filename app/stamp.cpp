@@ -3,21 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "arj/little_endian.h"
+
 namespace kx {
 
 namespace {
-
-std::uint32_t ReadLe32(const unsigned char *p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-         std::uint32_t(p[3]) << 24;
-}
-
-void WriteLe32(unsigned char *p, std::uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
 
 // An image file read through the C library, for callers that have a name only.
 class StdioImage final : public ImageSource {
@@ -40,18 +30,18 @@ class StdioImage final : public ImageSource {
 
 StampRecord DecodeStamp(const unsigned char bytes[kStampSize]) {
   StampRecord s;
-  s.payloadOffset = static_cast<std::int32_t>(ReadLe32(bytes));
-  s.payloadLength = static_cast<std::int32_t>(ReadLe32(bytes + 4));
+  s.payloadOffset = static_cast<std::int32_t>(arj::LoadLe32(bytes));
+  s.payloadLength = static_cast<std::int32_t>(arj::LoadLe32(bytes + 4));
   s.silent = static_cast<signed char>(bytes[8]);
-  s.requiredMB = static_cast<std::int32_t>(ReadLe32(bytes + 9));
+  s.requiredMB = static_cast<std::int32_t>(arj::LoadLe32(bytes + 9));
   return s;
 }
 
 void EncodeStamp(const StampRecord &stamp, unsigned char bytes[kStampSize]) {
-  WriteLe32(bytes, static_cast<std::uint32_t>(stamp.payloadOffset));
-  WriteLe32(bytes + 4, static_cast<std::uint32_t>(stamp.payloadLength));
+  arj::StoreLe32(bytes, static_cast<std::uint32_t>(stamp.payloadOffset));
+  arj::StoreLe32(bytes + 4, static_cast<std::uint32_t>(stamp.payloadLength));
   bytes[8] = static_cast<unsigned char>(stamp.silent);
-  WriteLe32(bytes + 9, static_cast<std::uint32_t>(stamp.requiredMB));
+  arj::StoreLe32(bytes + 9, static_cast<std::uint32_t>(stamp.requiredMB));
 }
 
 StampRecord ReadPayloadStamp(ImageSource &image) {

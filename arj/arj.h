@@ -1,7 +1,7 @@
 // The ARJ extraction engine: counts the members of an archive and extracts one member at a
 // time by its 1-based position, checking each against its CRC-32. Portable: no windows.h.
 //
-// Results are small integer codes:
+// Results are small integer codes (named in arj/result.h):
 //   0    member written and its CRC matched (arj_extract_member)
 //   1    no member at that position (arj_extract_member)
 //   100  empty archive             101  bad header            102  bad code data

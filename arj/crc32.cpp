@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "arj/little_endian.h"
+
 // The carry-less multiply kernels are compiled for any x86 build with target attributes
 // (the i686 build's baseline has no SSE at all) and only run where the processor has them.
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
@@ -29,11 +31,6 @@ struct SliceTables {
 };
 
 constexpr SliceTables kTables;
-
-inline std::uint32_t LoadLe32(const unsigned char *p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 std::uint32_t Crc32Tables(std::uint32_t crc, const unsigned char *p, std::size_t n) {
   const auto &t = kTables.t;

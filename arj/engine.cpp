@@ -5,7 +5,9 @@
 #include "arj/arj.h"
 #include "arj/crc32.h"
 #include "arj/fast_decoder.h"
+#include "arj/little_endian.h"
 #include "arj/member_name.h"
+#include "arj/result.h"
 
 namespace arj {
 namespace {
@@ -20,27 +22,26 @@ void CopyCut(char *destination, std::size_t capacity, const char *source) {
 }  // namespace
 
 short ArjEngine::ReportFailure(int code) {
-  if (code != 103) archive_.Close();
-  return static_cast<short>(counting_ && member_counter_ > 0 ? -1 : code);
+  if (code != kCannotOpen) archive_.Close();
+  return static_cast<short>(counting_ && member_counter_ > 0 ? kCountFailed : code);
 }
 
 bool ArjEngine::ReadU16(std::uint16_t *value) {
-  const int a = archive_.GetByte();
-  const int b = archive_.GetByte();
-  if (a < 0 || b < 0) return false;
-  *value = static_cast<std::uint16_t>(a | b << 8);
+  std::uint8_t bytes[2];
+  if (archive_.Read(bytes, sizeof bytes) != sizeof bytes) return false;
+  *value = LoadLe16(bytes);
   return true;
 }
 
 bool ArjEngine::ReadU32(std::uint32_t *value) {
-  std::uint16_t lo, hi;
-  if (!ReadU16(&lo) || !ReadU16(&hi)) return false;
-  *value = static_cast<std::uint32_t>(lo) | static_cast<std::uint32_t>(hi) << 16;
+  std::uint8_t bytes[4];
+  if (archive_.Read(bytes, sizeof bytes) != sizeof bytes) return false;
+  *value = LoadLe32(bytes);
   return true;
 }
 
-// A candidate is a 0x60 0xEA pair followed by a size of at most 2600 and that many bytes
-// whose CRC-32 follows them; one that would need bytes past the end of the file fails.
+// A candidate is the header id followed by a size of at most kMaxBasicHeader and that many
+// bytes whose CRC-32 follows them; one that would need bytes past the end of the file fails.
 bool ArjEngine::CandidateAt(std::int64_t position) {
   archive_.Seek(position);
   std::uint16_t id, size;
@@ -63,7 +64,7 @@ bool ArjEngine::ScanForHeader(std::int64_t *found) {
     const std::size_t span =
         static_cast<std::int64_t>(avail) < end - p ? avail : static_cast<std::size_t>(end - p);
     const std::uint8_t *run = archive_.Cursor();
-    const void *hit = std::memchr(run, 0x60, span);
+    const void *hit = std::memchr(run, kHeaderId & 0xFF, span);  // the id's first byte
     if (!hit) {
       p += static_cast<std::int64_t>(span);
       continue;
@@ -78,32 +79,32 @@ bool ArjEngine::ScanForHeader(std::int64_t *found) {
   return false;
 }
 
-// 1: a header was read and the archive stands at its member's data; 0: the end marker;
-// otherwise the value of ReportFailure.
+// kHeaderRead: the archive stands at the member's data; kEndMarker; otherwise the value of
+// ReportFailure.
 int ArjEngine::ReadHeader(bool first) {
   std::uint16_t id, size;
-  if (!ReadU16(&id)) return ReportFailure(104);
-  if (id != kHeaderId) return ReportFailure(first ? 111 : 101);
-  if (!ReadU16(&size)) return ReportFailure(104);
-  if (size == 0) return 0;
-  if (size > kMaxBasicHeader) return ReportFailure(101);
+  if (!ReadU16(&id)) return ReportFailure(kReadFailure);
+  if (id != kHeaderId) return ReportFailure(first ? kNotAnArchive : kBadHeader);
+  if (!ReadU16(&size)) return ReportFailure(kReadFailure);
+  if (size == 0) return kEndMarker;
+  if (size > kMaxBasicHeader) return ReportFailure(kBadHeader);
   const std::size_t got = archive_.Read(basic_header_, size);
   // Bytes past a short header read as zero rather than as leftovers of an earlier header.
   std::memset(basic_header_ + got, 0, kMaxBasicHeader - got);
   const std::uint32_t crc = Crc32(basic_header_, got);
   std::uint32_t stored;
-  if (!ReadU32(&stored)) return ReportFailure(104);
-  if (stored != crc) return ReportFailure(109);
+  if (!ReadU32(&stored)) return ReportFailure(kReadFailure);
+  if (stored != crc) return ReportFailure(kHeaderCrcError);
   ParseBasicHeader(basic_header_, &header_);
   header_.header_crc = stored;
   // Extended headers are skipped unchecked.
   std::uint16_t extended;
-  if (!ReadU16(&extended)) return ReportFailure(104);
+  if (!ReadU16(&extended)) return ReportFailure(kReadFailure);
   while (extended != 0) {
     archive_.Seek(archive_.Tell() + extended + 4);
-    if (!ReadU16(&extended)) return ReportFailure(104);
+    if (!ReadU16(&extended)) return ReportFailure(kReadFailure);
   }
-  return 1;
+  return kHeaderRead;
 }
 
 // Reads the header at the current position as ReadHeader does, but without reporting a
@@ -115,14 +116,14 @@ bool ArjEngine::ReadHeaderQuietly() {
   const int r = ReadHeader(false);
   counting_ = counting;
   member_counter_ = counter;
-  return r == 1 && archive_.IsOpen();
+  return r == kHeaderRead && archive_.IsOpen();
 }
 
 bool ArjEngine::OpenAndReadMainHeader(const char *archive_path, short *result) {
   archive_.Close();
   output_.Close();
   if (!archive_path || std::strlen(archive_path) > kMaxArchivePath) {
-    *result = 103;
+    *result = kCannotOpen;
     return false;
   }
   // The archives come from a platform whose file names ignore case.
@@ -133,7 +134,7 @@ bool ArjEngine::OpenAndReadMainHeader(const char *archive_path, short *result) {
   }
   archive_path_[n] = '\0';
   if (!archive_.Open(archive_path_)) {
-    *result = 103;
+    *result = kCannotOpen;
     return false;
   }
   if (memory_.Matches(archive_path_, archive_.Identity())) {
@@ -146,7 +147,7 @@ bool ArjEngine::OpenAndReadMainHeader(const char *archive_path, short *result) {
     }
     archive_.Close();
     if (!archive_.Open(archive_path_)) {
-      *result = 103;
+      *result = kCannotOpen;
       return false;
     }
   }
@@ -154,13 +155,13 @@ bool ArjEngine::OpenAndReadMainHeader(const char *archive_path, short *result) {
   memory_.Reset();
   std::int64_t start;
   if (!ScanForHeader(&start)) {
-    *result = ReportFailure(111);
+    *result = ReportFailure(kNotAnArchive);
     return false;
   }
   archive_.Seek(start);
   const int r = ReadHeader(true);
-  if (r != 1) {
-    *result = r == 0 ? ReportFailure(100) : static_cast<short>(r);
+  if (r != kHeaderRead) {
+    *result = r == kEndMarker ? ReportFailure(kEmptyArchive) : static_cast<short>(r);
     return false;
   }
   memory_.Begin(archive_path_, archive_.Identity(), start, header_.header_crc, archive_.Tell());
@@ -173,7 +174,8 @@ ArjEngine::Walk ArjEngine::WalkTo(int index) {
   if (index >= 1 && static_cast<std::size_t>(index) <= memory_.count()) {
     const WalkMemory::Mark &mark = memory_.mark(static_cast<std::size_t>(index) - 1);
     archive_.Seek(mark.header_offset);
-    if (ReadHeader(false) != 1 || header_.header_crc != mark.header_crc) return Walk::kStale;
+    if (ReadHeader(false) != kHeaderRead || header_.header_crc != mark.header_crc)
+      return Walk::kStale;
     member_counter_ = index;
     return Walk::kReached;
   }
@@ -183,7 +185,7 @@ ArjEngine::Walk ArjEngine::WalkTo(int index) {
   std::int64_t at = memory_.resume_offset();
   for (;;) {
     archive_.Seek(at);
-    if (ReadHeader(false) != 1) {
+    if (ReadHeader(false) != kHeaderRead) {
       if (remembering) memory_.MarkEnd();
       return Walk::kEnded;
     }
@@ -211,7 +213,7 @@ short ArjEngine::ExtractMember(const char *archive_path, int index, const char *
                                char *bare_name_out, std::size_t bare_name_size) {
   counting_ = false;
   short result = ExtractOnce(archive_path, index, output_path);
-  if (result == -2) {
+  if (result == kStaleMemory) {
     // The remembered headers no longer match the file: walk it afresh.
     memory_.Reset();
     result = ExtractOnce(archive_path, index, output_path);
@@ -226,9 +228,9 @@ short ArjEngine::ExtractOnce(const char *archive_path, int index, const char *ou
   if (!OpenAndReadMainHeader(archive_path, &result)) return result;
   switch (WalkTo(index)) {
     case Walk::kStale:
-      return -2;
+      return kStaleMemory;
     case Walk::kEnded:
-      return 1;
+      return kNoSuchMember;
     case Walk::kReached:
       break;
   }
@@ -246,57 +248,59 @@ short ArjEngine::ExtractCurrent(const char *output_path) {
   CopyCut(bare_name_, sizeof bare_name_, bare);
   const char *target = output_path[0] != '\0' ? output_path : bare_name_;
 
-  if (header_.min_version > 3) return ReportFailure(114);
-  if (header_.flags & kFlagGarbled) return ReportFailure(108);
-  if (header_.method > 4 || (header_.method == 4 && header_.archiver_version == 1)) {
-    return ReportFailure(112);
+  if (header_.min_version > kNewestMinVersion) return ReportFailure(kVersionTooNew);
+  if (header_.flags & kFlagGarbled) return ReportFailure(kGarbledMember);
+  if (header_.method > kMethodFast ||
+      (header_.method == kMethodFast && header_.archiver_version == kVersionWithoutFast)) {
+    return ReportFailure(kUnsupportedMethod);
   }
-  if (header_.file_type > 1) return ReportFailure(113);
-  if (!IsSafeMemberName(bare_name_)) return ReportFailure(115);
+  if (header_.file_type > kLastFileType) return ReportFailure(kUnsupportedFileType);
+  if (!IsSafeMemberName(bare_name_)) return ReportFailure(kUnsafeMemberName);
 
   if (std::strlen(target) > kMaxOutputPath ||
-      !output_.Create(target, header_.file_type == 1, header_.host_system == kHostUnix)) {
-    return ReportFailure(103);
+      !output_.Create(target, header_.file_type == kFileTypeText,
+                      header_.host_system == kHostUnix)) {
+    return ReportFailure(kCannotOpen);
   }
-  int rc = 0;
-  if (header_.method == 0) {
+  int rc = kOk;
+  if (header_.method == kMethodStored) {
     rc = StoredCopy();
   } else {
     packed_.Start(&archive_, header_.packed_size);
     bits_.Start(&packed_);
-    rc = header_.method == 4
+    rc = header_.method == kMethodFast
              ? UnpackFast(bits_, window_, output_, header_.unpacked_size)
              : UnpackHuffman(tables_, bits_, window_, output_, header_.unpacked_size);
   }
   const int closed = output_.Close();
-  if (rc == 0) rc = closed;
-  if (rc != 0) return ReportFailure(rc);
-  if (~output_.RunningCrc() != header_.file_crc) return ReportFailure(106);
-  return 0;
+  if (rc == kOk) rc = closed;
+  if (rc != kOk) return ReportFailure(rc);
+  if (~output_.RunningCrc() != header_.file_crc) return ReportFailure(kDataCrcError);
+  return kOk;
 }
 
 // Copies the member's packed bytes as they are. The archive's buffer always ends on a
 // 4096-byte boundary unless the file ends within it, so a run that stops short of both the
 // boundary and the member's end means the file ended: the incomplete 4096-byte chunk is
-// not written and the member fails with 104.
+// not written and the member fails with kReadFailure.
 int ArjEngine::StoredCopy() {
   std::uint32_t left = header_.packed_size;
   while (left > 0) {
     const std::size_t avail = archive_.Available();
-    if (avail == 0) return 104;
+    if (avail == 0) return kReadFailure;
     std::size_t take = avail < left ? avail : left;
     if (take < left) {
       const std::int64_t end = archive_.Tell() + static_cast<std::int64_t>(take);
       const std::size_t partial = static_cast<std::size_t>(end % ArchiveInput::kChunkAlign);
-      if (partial >= take) return 104;
+      if (partial >= take) return kReadFailure;
       take -= partial;
     }
     const int rc = output_.Emit(archive_.Cursor(), take);
-    if (rc != 0) return rc;
+    if (rc != kOk) return rc;
     archive_.Advance(take);
     left -= static_cast<std::uint32_t>(take);
   }
-  return 0;
+  return kOk;
 }
 
 }  // namespace arj

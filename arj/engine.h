@@ -9,16 +9,12 @@
 #include "arj/bit_input.h"
 #include "arj/header.h"
 #include "arj/huffman_decoder.h"
+#include "arj/limits.h"
 #include "arj/member_output.h"
 #include "arj/sliding_window.h"
 #include "arj/walk_memory.h"
 
 namespace arj {
-
-constexpr std::size_t kMaxArchivePath = 511;
-constexpr std::size_t kMaxBareName = 255;
-constexpr std::size_t kMaxOutputPath = 255;
-constexpr std::int64_t kScanLimit = 500000;
 
 class ArjEngine {
  public:
@@ -28,6 +24,12 @@ class ArjEngine {
 
  private:
   enum class Walk { kReached, kEnded, kStale };
+  // What ReadHeader gives besides a failure's code (which is never 0 or 1).
+  static constexpr int kEndMarker = 0;
+  static constexpr int kHeaderRead = 1;
+  // ExtractOnce's answer when the remembered headers no longer match the file (no result
+  // code is -2).
+  static constexpr short kStaleMemory = -2;
 
   short ExtractOnce(const char *archive_path, int index, const char *output_path);
   bool OpenAndReadMainHeader(const char *archive_path, short *result);

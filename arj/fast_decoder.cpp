@@ -1,6 +1,7 @@
 #include "arj/fast_decoder.h"
 
 #include "arj/cpu_features.h"
+#include "arj/result.h"
 
 namespace arj {
 namespace {
@@ -126,14 +127,14 @@ int UnpackFast(BitInput &input, SlidingWindow &window, MemberOutput &output,
     return window.Run(output, unpacked_size,
                       [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
                         DecodeRunSse2(input, base, pos, stop);
-                        return 0;
+                        return kOk;
                       });
   }
 #endif
   return window.Run(output, unpacked_size,
                     [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
                       DecodeRun(input, base, pos, stop);
-                      return 0;
+                      return kOk;
                     });
 }
 

@@ -9,7 +9,7 @@
 
 namespace arj {
 
-// Decodes one member of method 4. Returns 0 or 105.
+// Decodes one member of method 4. Returns kOk or kWriteFailure.
 int UnpackFast(BitInput &input, SlidingWindow &window, MemberOutput &output,
                std::int32_t unpacked_size);
 

@@ -1,15 +1,8 @@
 #include "arj/header.h"
 
+#include "arj/little_endian.h"
+
 namespace arj {
-namespace {
-
-std::uint16_t U16(const std::uint8_t *p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t U32(const std::uint8_t *p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-}  // namespace
 
 void ParseBasicHeader(const std::uint8_t (&basic)[kMaxBasicHeader], ArjHeader *h) {
   h->first_part_size = basic[0];
@@ -19,13 +12,13 @@ void ParseBasicHeader(const std::uint8_t (&basic)[kMaxBasicHeader], ArjHeader *h
   h->flags = basic[4];
   h->method = basic[5];
   h->file_type = basic[6];
-  h->date_time = U32(basic + 8);
-  h->packed_size = U32(basic + 12);
-  h->unpacked_size = static_cast<std::int32_t>(U32(basic + 16));
-  h->file_crc = U32(basic + 20);
-  h->name_position = static_cast<std::int16_t>(U16(basic + 24));
-  h->access_mode = U16(basic + 26);
-  h->host_data = U16(basic + 28);
+  h->date_time = LoadLe32(basic + 8);
+  h->packed_size = LoadLe32(basic + 12);
+  h->unpacked_size = static_cast<std::int32_t>(LoadLe32(basic + 16));
+  h->file_crc = LoadLe32(basic + 20);
+  h->name_position = static_cast<std::int16_t>(LoadLe16(basic + 24));
+  h->access_mode = LoadLe16(basic + 26);
+  h->host_data = LoadLe16(basic + 28);
 
   // The name runs from the first-part size to its NUL; a name from a non-UNIX host is
   // 7-bit. The comment after it is not used. (The first-part size is at most 255, so the

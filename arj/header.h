@@ -7,10 +7,22 @@ namespace arj {
 
 constexpr std::uint16_t kHeaderId = 0xEA60;
 constexpr std::size_t kMaxBasicHeader = 2600;
+// The main header is the first valid header that starts within this many bytes of the file.
+constexpr std::int64_t kScanLimit = 500000;
 constexpr std::size_t kMaxName = 511;
+// The fields every basic header has, before the name.
+constexpr std::size_t kFixedPartSize = 30;
 
 constexpr std::uint8_t kHostUnix = 2;
 constexpr std::uint8_t kFlagGarbled = 0x01;
+// What the engine extracts: members needing version 3 at most, methods 0 (stored) to 4
+// (but not method 4 in a header of archiver version 1), binary and text files.
+constexpr std::uint8_t kNewestMinVersion = 3;
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodFast = 4;
+constexpr std::uint8_t kVersionWithoutFast = 1;
+constexpr std::uint32_t kFileTypeText = 1;
+constexpr std::uint32_t kLastFileType = kFileTypeText;
 constexpr std::uint8_t kFlagPathSeparators = 0x10;
 
 struct ArjHeader {

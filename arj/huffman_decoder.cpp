@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "arj/cpu_features.h"
+#include "arj/result.h"
 
 namespace arj {
 namespace {
 
-constexpr int kBadData = 102;
 constexpr unsigned kMaxPosition = SlidingWindow::kHistory - 1;
 
 // Bits one step may take at most: a symbol's code, a position's code and its extra bits,
@@ -33,13 +33,13 @@ class BlockHeadReader {
  public:
   BlockHeadReader(HuffmanTables &tables, BitInput &input) : t_(tables), in_(input) {}
 
-  // Reads the code lengths of one block head and rebuilds the tables. 0 or 102.
+  // Reads the code lengths of one block head and rebuilds the tables. kOk or kBadCodeData.
   __attribute__((noinline)) int Read() {
-    if (!ReadSmallLengths(kLengthCodeCount, 3)) return kBadData;
-    if (!ReadSymbolLengths()) return kBadData;
-    if (!ReadSmallLengths(kPositionCount, -1)) return kBadData;
+    if (!ReadSmallLengths(kLengthCodeCount, 3)) return kBadCodeData;
+    if (!ReadSymbolLengths()) return kBadCodeData;
+    if (!ReadSmallLengths(kPositionCount, -1)) return kBadCodeData;
     DeriveLookups();
-    return 0;
+    return kOk;
   }
 
  private:
@@ -270,7 +270,7 @@ __attribute__((always_inline)) inline int DecodeRunBody(HuffmanTables &tables, B
       while (ok && round != 0) ok = Step<false>(t, input, s, out, round);
     }
     if (!ok) {
-      rc = kBadData;
+      rc = kBadCodeData;
       break;
     }
   }

@@ -66,7 +66,7 @@ inline bool SymbolEntryLeadsToTree(std::uint32_t entry) {
   return entry >= static_cast<unsigned>(kSymbolCount) << kEntryValueShift;
 }
 
-// Decodes one member of methods 1 to 3. Returns 0, 102 (bad code data) or 105.
+// Decodes one member of methods 1 to 3. Returns kOk, kBadCodeData or kWriteFailure.
 int UnpackHuffman(HuffmanTables &tables, BitInput &input, SlidingWindow &window,
                   MemberOutput &output, std::int32_t unpacked_size);
 

@@ -1,6 +1,7 @@
 #include "arj/member_output.h"
 
 #include "arj/crc32.h"
+#include "arj/result.h"
 #include "arj/sys_file.h"
 
 namespace arj {
@@ -17,7 +18,7 @@ bool MemberOutput::Create(const char *path, bool text, bool keep_bit7) {
 int MemberOutput::Emit(const std::uint8_t *data, std::size_t n) {
   crc_ = Crc32Update(crc_, data, n);
   if (text_) return WriteText(data, n);
-  return sys::WriteFully(fd_, data, n) ? 0 : 105;
+  return sys::WriteFully(fd_, data, n) ? kOk : kWriteFailure;
 }
 
 int MemberOutput::WriteText(const std::uint8_t *data, std::size_t n) {
@@ -32,18 +33,18 @@ int MemberOutput::WriteText(const std::uint8_t *data, std::size_t n) {
 #endif
       staging_[out++] = b;
     }
-    if (!sys::WriteFully(fd_, staging_, out)) return 105;
+    if (!sys::WriteFully(fd_, staging_, out)) return kWriteFailure;
     data += slice;
     n -= slice;
   }
-  return 0;
+  return kOk;
 }
 
 int MemberOutput::Close() {
-  if (fd_ < 0) return 0;
+  if (fd_ < 0) return kOk;
   const bool ok = sys::Close(fd_);
   fd_ = -1;
-  return ok ? 0 : 105;
+  return ok ? kOk : kWriteFailure;
 }
 
 }  // namespace arj

@@ -16,9 +16,9 @@ class MemberOutput {
   ~MemberOutput() { Close(); }
 
   bool Create(const char *path, bool text, bool keep_bit7);
-  // 0, or 105 when the file takes fewer bytes than given.
+  // kOk, or kWriteFailure when the file takes fewer bytes than given.
   int Emit(const std::uint8_t *data, std::size_t n);
-  // 0, or 105 when the file could not be finished.
+  // kOk, or kWriteFailure when the file could not be finished.
   int Close();
 
   // The complement of the running CRC-32 is the member's CRC.

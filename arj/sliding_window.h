@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "arj/member_output.h"
+#include "arj/result.h"
 
 namespace arj {
 
@@ -28,7 +29,7 @@ class SlidingWindow {
   }
 
   // Runs a decoder until unpacked_size bytes (or, with the tail of the last match, a few
-  // more) are produced. step(base, pos, stop) decodes while pos < stop and returns 0, or a
+  // more) are produced. step(base, pos, stop) decodes while pos < stop and returns kOk, or a
   // failure code that ends the member.
   template <class Step>
   int Run(MemberOutput &output, std::int32_t unpacked_size, Step &&step) {
@@ -43,18 +44,18 @@ class SlidingWindow {
       const std::size_t start = pos;
       const int rc = step(base, pos, stop);
       remaining -= static_cast<std::int64_t>(pos - start);
-      if (rc != 0) {
+      if (rc != kOk) {
         const std::size_t produced = pos - kHistory;
         output.Emit(base + kHistory, produced - produced % kHistory);
         return rc;
       }
       if (pos >= kLimit) {
-        if (output.Emit(base + kHistory, kChunk) != 0) return 105;
+        if (output.Emit(base + kHistory, kChunk) != kOk) return kWriteFailure;
         std::memmove(base, base + kChunk, pos - kChunk);
         pos -= kChunk;
       }
     }
-    return pos > kHistory ? output.Emit(base + kHistory, pos - kHistory) : 0;
+    return pos > kHistory ? output.Emit(base + kHistory, pos - kHistory) : kOk;
   }
 
  private:

@@ -41,27 +41,15 @@ bool Identify(int fd, FileIdentity *identity) {
 
 bool SeekTo(int fd, std::int64_t position) { return _lseeki64(fd, position, SEEK_SET) >= 0; }
 
-std::size_t ReadFully(int fd, void *buffer, std::size_t n) {
-  char *p = static_cast<char *>(buffer);
-  std::size_t got = 0;
-  while (got < n) {
-    const int r = _read(fd, p + got, static_cast<unsigned>(n - got));
-    if (r <= 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return got;
+namespace {
+
+// One call of the C runtime, which counts in unsigned int: bytes moved, 0 at the end, or < 0.
+long ReadOnce(int fd, char *p, std::size_t n) { return _read(fd, p, static_cast<unsigned>(n)); }
+long WriteOnce(int fd, const char *p, std::size_t n) {
+  return _write(fd, p, static_cast<unsigned>(n));
 }
 
-bool WriteFully(int fd, const void *data, std::size_t n) {
-  const char *p = static_cast<const char *>(data);
-  while (n > 0) {
-    const int w = _write(fd, p, static_cast<unsigned>(n));
-    if (w <= 0) return false;
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
-}
+}  // namespace
 
 bool Close(int fd) { return _close(fd) == 0; }
 
@@ -181,12 +169,33 @@ bool SeekTo(int fd, std::int64_t position) {
   return lseek(fd, static_cast<off_t>(position), SEEK_SET) >= 0;
 }
 
+namespace {
+
+// One system call, repeated when a signal interrupts it: bytes moved, 0 at the end, or < 0.
+long ReadOnce(int fd, char *p, std::size_t n) {
+  ssize_t r;
+  do r = read(fd, p, n);
+  while (r < 0 && errno == EINTR);
+  return static_cast<long>(r);
+}
+long WriteOnce(int fd, const char *p, std::size_t n) {
+  ssize_t w;
+  do w = write(fd, p, n);
+  while (w < 0 && errno == EINTR);
+  return static_cast<long>(w);
+}
+
+}  // namespace
+
+bool Close(int fd) { return close(fd) == 0; }
+
+#endif
+
 std::size_t ReadFully(int fd, void *buffer, std::size_t n) {
   char *p = static_cast<char *>(buffer);
   std::size_t got = 0;
   while (got < n) {
-    const ssize_t r = read(fd, p + got, n - got);
-    if (r < 0 && errno == EINTR) continue;
+    const long r = ReadOnce(fd, p + got, n - got);
     if (r <= 0) break;
     got += static_cast<std::size_t>(r);
   }
@@ -196,17 +205,12 @@ std::size_t ReadFully(int fd, void *buffer, std::size_t n) {
 bool WriteFully(int fd, const void *data, std::size_t n) {
   const char *p = static_cast<const char *>(data);
   while (n > 0) {
-    const ssize_t w = write(fd, p, n);
-    if (w < 0 && errno == EINTR) continue;
+    const long w = WriteOnce(fd, p, n);
     if (w <= 0) return false;
     p += w;
     n -= static_cast<std::size_t>(w);
   }
   return true;
 }
-
-bool Close(int fd) { return close(fd) == 0; }
-
-#endif
 
 }  // namespace arj::sys

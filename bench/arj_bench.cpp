@@ -13,6 +13,7 @@
 
 #include "arj/arj.h"
 #include "arj/crc32.h"
+#include "arj/result.h"
 
 namespace {
 
@@ -37,7 +38,8 @@ long long ExtractAll(const std::string &archive, const std::string &out) {
   char bare[16];
   for (int i = 1; i <= count; ++i) {
     const std::string path = out + "/" + std::to_string(i);
-    if (arj_extract_member(archive.c_str(), i, path.c_str(), bare, sizeof bare) != 0) return -1;
+    if (arj_extract_member(archive.c_str(), i, path.c_str(), bare, sizeof bare) != arj::kOk)
+      return -1;
     struct stat st;
     if (stat(path.c_str(), &st) == 0) total += st.st_size;
   }

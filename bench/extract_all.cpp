@@ -5,6 +5,7 @@
 #include <string>
 
 #include "arj/arj.h"
+#include "arj/result.h"
 
 int main(int argc, char **argv) {
   if (argc != 3) {
@@ -17,7 +18,7 @@ int main(int argc, char **argv) {
   for (int i = 1; i <= count; ++i) {
     const std::string out = std::string(argv[2]) + "/" + std::to_string(i);
     const short rc = arj_extract_member(argv[1], i, out.c_str(), bare, sizeof bare);
-    if (rc != 0) {
+    if (rc != arj::kOk) {
       std::fprintf(stderr, "member %d (%s): %d\n", i, bare, rc);
       return 1;
     }

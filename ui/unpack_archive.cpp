@@ -9,22 +9,16 @@
 #include "app/text.h"
 #include "arj/arj.h"
 #include "arj/member_name.h"
+#include "arj/result.h"
 #include "env/ansi_path.h"
 
 namespace {
 
-// Engine results (arj/arj.h). No member at the position asked for, and an archive whose first
-// header is its end marker, end the archive without a failure.
-constexpr short kNoMemberThere = 1;
-constexpr short kEmptyArchive = 100;
-constexpr short kCannotOpen = 103;
-constexpr short kWriteFailure = 105;
-
 // Why an extraction failed. Nothing at the archive's path means there was nothing to unpack;
 // a path that cannot be looked at is taken as there.
-short FailureOf(short code, const char *archivePath) {
-  if (code == kWriteFailure) return kUnpackWriteFailed;
-  if (code == kCannotOpen && GetFileAttributesA(archivePath) == INVALID_FILE_ATTRIBUTES) {
+UnpackResult FailureOf(short code, const char *archivePath) {
+  if (code == arj::kWriteFailure) return kUnpackWriteFailed;
+  if (code == arj::kCannotOpen && GetFileAttributesA(archivePath) == INVALID_FILE_ATTRIBUTES) {
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return kUnpackAbsent;
   }
@@ -46,9 +40,9 @@ const ArjEntryPoints &RealArjEngine() {
   return engine;
 }
 
-short UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
-                                const char *outputFolder, const char *archiveName,
-                                const ArjEntryPoints &engine) {
+UnpackResult UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
+                                       const char *outputFolder, const char *archiveName,
+                                       const ArjEntryPoints &engine) {
   if (owner.IsCancelled()) return kUnpackCancelled;
   // An empty folder would mean the current directory (JoinUnder refuses it); an empty name
   // would make the folder itself the archive.
@@ -81,8 +75,10 @@ short UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
 
     char bareName[kBareNameCap] = {};
     short code = engine.extractMember(archivePath, index + 1, tempPath, bareName, sizeof bareName);
-    if (code == kNoMemberThere || code == kEmptyArchive) break;
-    if (code != 0) return FailureOf(code, archivePath);
+    // No member at the position asked for, and an archive whose first header is its end
+    // marker, end the archive without a failure.
+    if (code == arj::kNoSuchMember || code == arj::kEmptyArchive) break;
+    if (code != arj::kOk) return FailureOf(code, archivePath);
     bareName[kBareNameCap - 1] = '\0';
 
     char targetPath[kx::kPathCap] = {};

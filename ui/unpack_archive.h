@@ -5,12 +5,14 @@
 
 #include <cstddef>
 
-// Results of an unpack.
-constexpr short kUnpackFailed = 0;  // the archive is there but cannot be unpacked in full
-constexpr short kUnpackDone = 1;
-constexpr short kUnpackAbsent = 2;  // nothing at the archive's path: there is nothing to unpack
-constexpr short kUnpackCancelled = 101;
-constexpr short kUnpackWriteFailed = 105;  // a member could not be written (a full disk)
+// Results of an unpack (their own numbers, not the engine's codes).
+enum UnpackResult : short {
+  kUnpackFailed = 0,  // the archive is there but cannot be unpacked in full
+  kUnpackDone = 1,
+  kUnpackAbsent = 2,  // nothing at the archive's path: there is nothing to unpack
+  kUnpackCancelled = 101,
+  kUnpackWriteFailed = 105,  // a member could not be written (a full disk)
+};
 
 // Bare names of members arrive in a buffer of this size (at most 15 characters).
 constexpr std::size_t kBareNameCap = 16;
@@ -40,6 +42,6 @@ const ArjEntryPoints &RealArjEngine();
 // full: kUnpackAbsent, kUnpackWriteFailed, kUnpackFailed (any other failure, a refused member
 // name among them). A member whose name is taken in the output folder stays in NEWFILE.TMP
 // and is no failure.
-short UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
-                                const char *outputFolder, const char *archiveName,
-                                const ArjEntryPoints &engine = RealArjEngine());
+UnpackResult UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
+                                       const char *outputFolder, const char *archiveName,
+                                       const ArjEntryPoints &engine = RealArjEngine());

@@ -15,6 +15,7 @@
 
 #include "app/failure.h"
 #include "ui/modal_dialog.h"
+#include "ui/unpack_archive.h"
 
 class CUnpackDialog : public CModalDialog {
  public:
@@ -30,8 +31,9 @@ class CUnpackDialog : public CModalDialog {
   // path would name another folder.
   BOOL SetFolders(const char *archiveFolder, const char *outputFolder);
 
-  // Archive unpack with progress: 1 done, 0 failed, 101 cancelled.
-  short UnpackArchive(const char *archiveFolder, const char *outputFolder, const char *archiveName);
+  // Archive unpack with progress (ui/unpack_archive.h).
+  UnpackResult UnpackArchive(const char *archiveFolder, const char *outputFolder,
+                             const char *archiveName);
   // Runs the waiting window messages, then the idle processing.
   void PumpMessages();
 

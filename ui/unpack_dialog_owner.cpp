@@ -17,8 +17,8 @@ class DialogOwner : public IUnpackOwner {
 
 }  // namespace
 
-short CUnpackDialog::UnpackArchive(const char *archiveFolder, const char *outputFolder,
-                                   const char *archiveName) {
+UnpackResult CUnpackDialog::UnpackArchive(const char *archiveFolder, const char *outputFolder,
+                                          const char *archiveName) {
   DialogOwner owner(*this);
   return UnpackArchiveWithProgress(owner, archiveFolder, outputFolder, archiveName);
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "arj/result.h"
 #include "tests/fuzz/fuzz_scratch.h"
 #include "tools/kxpack/arj_listing.h"
 
@@ -40,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (m.position != static_cast<int>(i) + 1) std::abort();
     if (m.dataOffset <= listing.mainHeaderOffset || m.dataOffset > end) std::abort();
     const bool last = i + 1 == listing.members.size();
-    if (m.dataOffset + m.packedSize > end && !(last && listing.failureCode == 104)) std::abort();
+    if (m.dataOffset + m.packedSize > end && !(last && listing.failureCode == arj::kReadFailure))
+      std::abort();
     const std::string shown = kxpack::PrintableName(m.name);
     if (shown.size() != m.name.size()) std::abort();
     for (unsigned char c : shown)

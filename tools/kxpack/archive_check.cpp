@@ -3,49 +3,38 @@
 #include <cctype>
 
 #include "arj/arj.h"
+#include "arj/result.h"
 #include "tools/kxpack/arj_listing.h"
 
 namespace kxpack {
 
 const char *DescribeCode(int code) {
-  switch (code) {
-    case 0:
-      return "ok";
-    case 1:
-      return "no such member";
-    case 100:
-      return "empty archive";
-    case 101:
-      return "bad header";
-    case 102:
-      return "bad code table";
-    case 103:
-      return "cannot open";
-    case 104:
-      return "read failure";
-    case 105:
-      return "write failure";
-    case 106:
-      return "data CRC error";
-    case 108:
-      return "garbled member";
-    case 109:
-      return "header CRC error";
-    case 110:
-      return "out of memory";
-    case 111:
-      return "not an ARJ archive";
-    case 112:
-      return "unsupported method";
-    case 113:
-      return "unsupported file type";
-    case 114:
-      return "version too new";
-    case 115:
-      return "unsafe member name";
-    default:
-      return "failure";
+  static const struct {
+    int code;
+    const char *text;
+  } kTexts[] = {
+      {arj::kOk, "ok"},
+      {arj::kNoSuchMember, "no such member"},
+      {arj::kEmptyArchive, "empty archive"},
+      {arj::kBadHeader, "bad header"},
+      {arj::kBadCodeData, "bad code table"},
+      {arj::kCannotOpen, "cannot open"},
+      {arj::kReadFailure, "read failure"},
+      {arj::kWriteFailure, "write failure"},
+      {arj::kDataCrcError, "data CRC error"},
+      {arj::kGarbledMember, "garbled member"},
+      {arj::kHeaderCrcError, "header CRC error"},
+      {arj::kOutOfMemory, "out of memory"},
+      {arj::kNotAnArchive, "not an ARJ archive"},
+      {arj::kUnsupportedMethod, "unsupported method"},
+      {arj::kUnsupportedFileType, "unsupported file type"},
+      {arj::kVersionTooNew, "version too new"},
+      {arj::kUnsafeMemberName, "unsafe member name"},
+  };
+  for (const auto &t : kTexts) {
+    if (t.code == code) return t.text;
   }
+  return "failure";
 }
 
 bool HasArjSuffix(const std::string &name) {
@@ -57,7 +46,7 @@ bool HasArjSuffix(const std::string &name) {
 
 int ProbeArchive(const std::string &archive, const std::string &scratchPath) {
   // Position 0 is never a member: the engine reads the main header and every member header,
-  // writes nothing and answers 1, or fails on the archive itself with its code.
+  // writes nothing and answers kNoSuchMember, or fails on the archive itself with its code.
   char name[kBareNameSize] = {};
   return arj_extract_member(archive.c_str(), 0, scratchPath.c_str(), name, sizeof name);
 }
@@ -74,7 +63,7 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
                  std::FILE *out) {
   const std::string member = scratch->NewPath(".out");
   int probe = ProbeArchive(archive, member);
-  if (probe != 1) {
+  if (probe != arj::kNoSuchMember) {
     Indent(out, opt.depth);
     std::fprintf(out, "archive error %d: %s\n", probe, DescribeCode(probe));
     return 1;
@@ -87,7 +76,7 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
     int code = arj_extract_member(archive.c_str(), i, member.c_str(), name, sizeof name);
     Indent(out, opt.depth);
     std::fprintf(out, "%d %d %s\n", i, code, PrintableName(name).c_str());
-    if (code != 0) {
+    if (code != arj::kOk) {
       ++problems;
       continue;
     }
@@ -117,7 +106,7 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
   ArjListing listing;
   if (!ListArjArchive(archive, &listing)) {
     Indent(out, opt.depth);
-    std::fprintf(out, "archive error 103: %s\n", DescribeCode(103));
+    std::fprintf(out, "archive error %d: %s\n", arj::kCannotOpen, DescribeCode(arj::kCannotOpen));
     return problems + 1;
   }
   if (!listing.complete) {

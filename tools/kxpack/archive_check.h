@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "arj/limits.h"
 #include "tools/kxpack/scratch_dir.h"
 
 namespace kxpack {
 
-// Room for the engine's bare name (at most 255 characters) and its terminator.
-constexpr std::size_t kBareNameSize = 256;
+// Room for the engine's bare name and its terminator.
+constexpr std::size_t kBareNameSize = arj::kMaxBareName + 1;
 // Most levels of archives that are followed, the outermost counting as the first: far more
 // than any installation set uses, and a stop for a hostile payload nested without end.
 constexpr int kMaxNesting = 8;
@@ -19,8 +20,9 @@ struct CheckOptions {
   int depth = 0;         // indentation level of the printed lines
 };
 
-// Opens the archive through the engine and checks that its main header reads. Returns 1 when
-// it does, else the engine's failure code (103 cannot open, 111 not an archive, ...).
+// Opens the archive through the engine and checks that its main header reads. Returns
+// arj::kNoSuchMember (position 0 holds none) when it does, else the engine's failure code
+// (arj::kCannotOpen, arj::kNotAnArchive, ...).
 int ProbeArchive(const std::string &archive, const std::string &scratchPath);
 
 // Extracts every member into scratch files, printing "POSITION CODE NAME" per member (nested

@@ -1,28 +1,38 @@
 #include "tools/kxpack/arj_listing.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "arj/crc32.h"
+#include "arj/header.h"
+#include "arj/little_endian.h"
+#include "arj/result.h"
 #include "tools/kxpack/file_io.h"
 
 namespace kxpack {
 namespace {
 
-constexpr std::size_t kMaxBasicHeader = 2600;
-constexpr std::int64_t kScanLimit = 500000;
-constexpr std::size_t kFixedPart = 30;
+using arj::kFixedPartSize;
+using arj::kMaxBasicHeader;
+using arj::kScanLimit;
+using arj::LoadLe16;
+using arj::LoadLe32;
 
-std::uint32_t Le16(const unsigned char *p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
-}
-std::uint32_t Le32(const unsigned char *p) { return Le16(p) | Le16(p + 2) << 16; }
+// The walk reads headers by the engine's rules, with two differences, both stricter: where
+// they apply, the listing stops with a fault while the engine reads on.
+// - A member header shorter than its fixed part, or whose name starts outside it, is a bad
+//   header here; the engine reads the missing bytes as zeros.
+// - Member data that runs past the end of the file is a read failure here, at that member;
+//   the engine counts the member, ends its count after it, and fails only on extracting it.
+
+constexpr const char *kEndInHeader = "unexpected end of file in a header";
 
 class Walker {
  public:
   Walker(std::FILE *f, std::int64_t size, ArjListing *out) : f_(f), size_(size), out_(out) {}
 
-  // Same rule as the engine: a 0x60 0xEA pair followed by a size of at most 2600 and a
-  // basic header whose CRC matches.
+  // Same rule as the engine: the header id followed by a size of at most kMaxBasicHeader and
+  // a basic header whose CRC matches.
   bool FindMainHeader() {
     std::int64_t end = size_ - 2 < kScanLimit ? size_ - 2 : kScanLimit;
     if (end <= 0) return false;
@@ -32,11 +42,10 @@ class Walker {
     if (!SeekTo(f_, 0) || std::fread(head.data(), 1, head.size(), f_) != head.size()) return false;
     for (std::int64_t p = 0; p < end; ++p) {
       std::size_t at = static_cast<std::size_t>(p);
-      if (head[at] != 0x60 || head[at + 1] != 0xEA) continue;
-      if (at + 4 > head.size()) continue;
-      std::size_t basic = Le16(&head[at + 2]);
+      if (at + 4 > head.size() || LoadLe16(&head[at]) != arj::kHeaderId) continue;
+      std::size_t basic = LoadLe16(&head[at + 2]);
       if (basic > kMaxBasicHeader || at + 4 + basic + 4 > head.size()) continue;
-      if (arj::Crc32(&head[at + 4], basic) != Le32(&head[at + 4 + basic])) continue;
+      if (arj::Crc32(&head[at + 4], basic) != LoadLe32(&head[at + 4 + basic])) continue;
       out_->mainHeaderOffset = p;
       return true;
     }
@@ -47,66 +56,70 @@ class Walker {
   // recorded in the listing.
   int ReadHeader(std::int64_t pos, bool first, std::int64_t *next) {
     unsigned char frame[4];
-    if (!ReadAt(pos, frame, 4)) return Fail(104, "unexpected end of file in a header");
-    if (Le16(frame) != 0xEA60) return Fail(first ? 111 : 101, "header id missing");
-    std::size_t basic = Le16(frame + 2);
+    if (!ReadAt(pos, frame, 4)) return Fail(arj::kReadFailure, kEndInHeader);
+    if (LoadLe16(frame) != arj::kHeaderId)
+      return Fail(first ? arj::kNotAnArchive : arj::kBadHeader, "header id missing");
+    std::size_t basic = LoadLe16(frame + 2);
     if (basic == 0) return 0;
-    if (basic > kMaxBasicHeader) return Fail(101, "header size above 2600");
+    if (basic > kMaxBasicHeader) return Fail(arj::kBadHeader, "header size above 2600");
     header_.resize(basic + 4);
     if (!ReadAt(pos + 4, header_.data(), header_.size()))
-      return Fail(104, "unexpected end of file in a header");
-    if (arj::Crc32(header_.data(), basic) != Le32(&header_[basic]))
-      return Fail(109, "header CRC error");
+      return Fail(arj::kReadFailure, kEndInHeader);
+    if (arj::Crc32(header_.data(), basic) != LoadLe32(&header_[basic]))
+      return Fail(arj::kHeaderCrcError, "header CRC error");
     header_.resize(basic);
     // Extended headers: each a u16 size, that many bytes and a CRC; a size of 0 ends them.
     std::int64_t at = pos + 4 + std::int64_t(basic) + 4;
     for (;;) {
       unsigned char ext[2];
-      if (!ReadAt(at, ext, 2)) return Fail(104, "unexpected end of file in an extended header");
-      std::uint32_t extSize = Le16(ext);
+      if (!ReadAt(at, ext, 2))
+        return Fail(arj::kReadFailure, "unexpected end of file in an extended header");
+      std::uint32_t extSize = LoadLe16(ext);
       at += 2;
       if (extSize == 0) break;
       at += std::int64_t(extSize) + 4;
-      if (at > size_) return Fail(104, "extended header runs past the end of the file");
+      if (at > size_)
+        return Fail(arj::kReadFailure, "extended header runs past the end of the file");
     }
     *next = at;
     return 1;
   }
 
   bool DecodeMember(int position, std::int64_t dataOffset, ArjMember *m) {
-    if (header_.size() < kFixedPart) {
-      Fail(101, "member header shorter than its fixed part");
+    if (header_.size() < kFixedPartSize) {
+      Fail(arj::kBadHeader, "member header shorter than its fixed part");
       return false;
     }
-    const unsigned char *h = header_.data();
-    std::size_t nameAt = h[0];
-    if (nameAt < kFixedPart || nameAt >= header_.size()) {
-      Fail(101, "member name lies outside its header");
+    std::size_t nameAt = header_[0];
+    if (nameAt < kFixedPartSize || nameAt >= header_.size()) {
+      Fail(arj::kBadHeader, "member name lies outside its header");
       return false;
     }
+    // The engine's own reading of the fields, from the header padded with zeros as it reads it.
+    std::memset(basic_, 0, sizeof basic_);
+    std::memcpy(basic_, header_.data(), header_.size());
+    arj::ParseBasicHeader(basic_, &fields_);
     m->position = position;
-    m->hostOs = h[3];
-    m->flags = h[4];
-    m->method = h[5];
-    m->fileType = h[6];
-    m->packedSize = Le32(h + 12);
-    m->unpackedSize = Le32(h + 16);
-    m->fileCrc = Le32(h + 20);
+    m->hostOs = fields_.host_system;
+    m->flags = fields_.flags;
+    m->method = fields_.method;
+    m->fileType = fields_.file_type;
+    m->packedSize = fields_.packed_size;
+    m->unpackedSize = static_cast<std::uint32_t>(fields_.unpacked_size);
+    m->fileCrc = fields_.file_crc;
     m->dataOffset = dataOffset;
-    m->name.clear();
-    for (std::size_t i = nameAt; i < header_.size() && h[i] && m->name.size() < 511; ++i)
-      m->name.push_back(static_cast<char>(m->hostOs == 2 ? h[i] : (h[i] & 0x7F)));
+    m->name = fields_.name;
     return true;
   }
 
   void Walk() {
     if (!FindMainHeader()) {
-      Fail(111, "not an ARJ archive");
+      Fail(arj::kNotAnArchive, "not an ARJ archive");
       return;
     }
     std::int64_t pos = out_->mainHeaderOffset, next = 0;
     int r = ReadHeader(pos, true, &next);
-    if (r == 0) Fail(100, "empty archive: the first header is an end marker");
+    if (r == 0) Fail(arj::kEmptyArchive, "empty archive: the first header is an end marker");
     if (r != 1) return;
     pos = next;
     for (int position = 1;; ++position) {
@@ -119,7 +132,7 @@ class Walker {
       ArjMember m;
       if (!DecodeMember(position, next, &m)) return;
       if (std::int64_t(m.packedSize) > size_ - next) {
-        Fail(104, "member data runs past the end of the file");
+        Fail(arj::kReadFailure, "member data runs past the end of the file");
         out_->members.push_back(m);
         return;
       }
@@ -143,6 +156,8 @@ class Walker {
   std::int64_t size_;
   ArjListing *out_;
   std::vector<unsigned char> header_;
+  std::uint8_t basic_[kMaxBasicHeader];
+  arj::ArjHeader fields_;
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include "app/stamp.h"
 #include "arj/crc32.h"
+#include "arj/header.h"
+#include "arj/little_endian.h"
 #include "tools/kxpack/archive_maker.h"
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/decimal_arg.h"
@@ -24,12 +26,13 @@ constexpr char kPayloadName[] = "KXDATA.ARJ";
 
 // The payload must begin with a complete ARJ main header: id, size, basic header CRC.
 bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
-  if (p.size() < 4 || std::uint8_t(p[0]) != 0x60 || std::uint8_t(p[1]) != 0xEA) {
+  const auto *bytes = reinterpret_cast<const std::uint8_t *>(p.data());
+  if (p.size() < 4 || arj::LoadLe16(bytes) != arj::kHeaderId) {
     *why = "payload does not begin with an ARJ header id";
     return false;
   }
-  std::size_t size = std::uint8_t(p[2]) | std::size_t(std::uint8_t(p[3])) << 8;
-  if (size == 0 || size > 2600) {
+  std::size_t size = arj::LoadLe16(bytes + 2);
+  if (size == 0 || size > arj::kMaxBasicHeader) {
     *why = "payload's first ARJ header has a bad size";
     return false;
   }
@@ -37,11 +40,7 @@ bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
     *why = "payload's first ARJ header is truncated";
     return false;
   }
-  std::uint32_t stored = std::uint32_t(std::uint8_t(p[4 + size])) |
-                         std::uint32_t(std::uint8_t(p[5 + size])) << 8 |
-                         std::uint32_t(std::uint8_t(p[6 + size])) << 16 |
-                         std::uint32_t(std::uint8_t(p[7 + size])) << 24;
-  if (arj::Crc32(p.data() + 4, size) != stored) {
+  if (arj::Crc32(bytes + 4, size) != arj::LoadLe32(bytes + 4 + size)) {
     *why = "payload's first ARJ header fails its CRC";
     return false;
   }

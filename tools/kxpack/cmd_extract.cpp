@@ -4,42 +4,18 @@
 #include <cstdio>
 #include <string>
 
-#ifdef _WIN32
-#include <direct.h>
-#include <process.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "arj/arj.h"
+#include "arj/limits.h"
+#include "arj/member_name.h"
+#include "arj/result.h"
 #include "tools/kxpack/archive_check.h"
 #include "tools/kxpack/arj_listing.h"
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/file_io.h"
-#include "arj/member_name.h"
 
 namespace {
 
-// The engine holds at most 255 characters of an output path.
-constexpr std::size_t kMaxOutputPath = 255;
-
-bool MakeDir(const std::string &path) {
-#ifdef _WIN32
-  return _mkdir(path.c_str()) == 0;
-#else
-  return mkdir(path.c_str(), 0755) == 0;
-#endif
-}
-
-std::string TempName() {
-#ifdef _WIN32
-  long pid = long(_getpid());
-#else
-  long pid = long(getpid());
-#endif
-  return ".kxpack-" + std::to_string(pid) + ".part";
-}
+std::string TempName() { return ".kxpack-" + std::to_string(kxpack::ProcessId()) + ".part"; }
 
 int Fail(const std::string &why) {
   std::fprintf(stderr, "kxpack extract: %s\n", why.c_str());
@@ -59,12 +35,13 @@ int CmdExtract(int argc, char **argv) {
   std::string prefix = dir;
   if (prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
   const std::string temp = prefix + TempName();
-  if (temp.size() > kMaxOutputPath) return Fail("folder path too long: " + dir);
-  if (!kxpack::IsDirectory(dir) && !MakeDir(dir)) return Fail("cannot create folder " + dir);
+  if (temp.size() > arj::kMaxOutputPath) return Fail("folder path too long: " + dir);
+  if (!kxpack::IsDirectory(dir) && !kxpack::MakeFolder(dir, kxpack::FolderAccess::kShared))
+    return Fail("cannot create folder " + dir);
 
   int probe = kxpack::ProbeArchive(archive, temp);
   std::remove(temp.c_str());
-  if (probe != 1)
+  if (probe != arj::kNoSuchMember)
     return Fail(archive + ": " + kxpack::DescribeCode(probe) + " (" + std::to_string(probe) + ")");
 
   int count = arj_count_members(archive.c_str());
@@ -73,13 +50,14 @@ int CmdExtract(int argc, char **argv) {
     char name[kxpack::kBareNameSize] = {};
     std::remove(temp.c_str());
     int code = arj_extract_member(archive.c_str(), i, temp.c_str(), name, sizeof name);
-    if (code == 0 && !arj::IsSafeMemberName(name)) code = 115;
-    if (code == 0) {
+    if (code == arj::kOk && !arj::IsSafeMemberName(name)) code = arj::kUnsafeMemberName;
+    if (code == arj::kOk) {
       std::string target = prefix + name;
-      if (target.size() > kMaxOutputPath || !kxpack::RenameReplacing(temp, target)) code = 105;
+      if (target.size() > arj::kMaxOutputPath || !kxpack::RenameReplacing(temp, target))
+        code = arj::kWriteFailure;
     }
     std::printf("%d %d %s\n", i, code, kxpack::PrintableName(name).c_str());
-    if (code != 0) {
+    if (code != arj::kOk) {
       std::remove(temp.c_str());
       ++problems;
     }

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "arj/result.h"
 #include "tools/kxpack/arj_listing.h"
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/file_io.h"
@@ -24,7 +25,7 @@ int CmdList(int argc, char **argv) {
                 kxpack::PrintableName(m.name).c_str());
   }
   if (!listing.complete) {
-    if (listing.mainHeaderOffset < 0 || listing.failureCode == 100)
+    if (listing.mainHeaderOffset < 0 || listing.failureCode == arj::kEmptyArchive)
       std::fprintf(stderr, "kxpack list: %s: %s (%d)\n", path.c_str(), listing.failure.c_str(),
                    listing.failureCode);
     else

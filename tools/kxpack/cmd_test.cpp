@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "arj/result.h"
 #include "tools/kxpack/archive_check.h"
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/file_io.h"
@@ -24,7 +25,7 @@ int CmdTest(int argc, char **argv) {
     return 1;
   }
   int probe = kxpack::ProbeArchive(path, scratch.NewPath(".out"));
-  if (probe != 1) {
+  if (probe != arj::kNoSuchMember) {
     std::fprintf(stderr, "kxpack test: %s: %s (%d)\n", path.c_str(), kxpack::DescribeCode(probe),
                  probe);
     return 1;

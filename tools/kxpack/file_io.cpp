@@ -8,11 +8,10 @@
 #include <ctime>
 
 #ifdef _WIN32
+#include <direct.h>
 #include <process.h>
-#define kx_getpid _getpid
 #else
 #include <unistd.h>
-#define kx_getpid getpid
 #endif
 
 namespace kxpack {
@@ -24,6 +23,23 @@ std::int64_t FileSize(std::FILE *f) {
 #else
   if (fseeko(f, 0, SEEK_END) != 0) return -1;
   return ftello(f);
+#endif
+}
+
+bool MakeFolder(const std::string &path, FolderAccess access) {
+#ifdef _WIN32
+  (void)access;
+  return _mkdir(path.c_str()) == 0;
+#else
+  return mkdir(path.c_str(), access == FolderAccess::kPrivate ? 0700 : 0755) == 0;
+#endif
+}
+
+long ProcessId() {
+#ifdef _WIN32
+  return long(_getpid());
+#else
+  return long(getpid());
 #endif
 }
 
@@ -112,7 +128,7 @@ bool ListFolder(const std::string &dir, std::vector<std::string> *names) {
 }
 
 AtomicOutput::AtomicOutput(std::string target) : target_(std::move(target)) {
-  temp_ = target_ + ".part" + std::to_string(kx_getpid());
+  temp_ = target_ + ".part" + std::to_string(ProcessId());
 }
 
 AtomicOutput::~AtomicOutput() {

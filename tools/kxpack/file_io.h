@@ -14,6 +14,12 @@ bool SeekTo(std::FILE *f, std::int64_t offset);
 bool IsRegularFile(const std::string &path);
 // True when path names an existing folder.
 bool IsDirectory(const std::string &path);
+// Creates one folder: on POSIX open to everyone to read (kShared) or to the user alone
+// (kPrivate); on Windows it takes its parent's access either way.
+enum class FolderAccess { kShared, kPrivate };
+bool MakeFolder(const std::string &path, FolderAccess access);
+// This process's id, for names of temporary files and folders.
+long ProcessId();
 // Renames from over to, replacing an existing file (which rename alone does not on Windows).
 bool RenameReplacing(const std::string &from, const std::string &to);
 // Reads the whole of a regular file below 2 GiB; false when it cannot be opened or read.

@@ -6,22 +6,14 @@
 
 #ifdef _WIN32
 #include <direct.h>
-#include <process.h>
 #else
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include "tools/kxpack/file_io.h"
+
 namespace kxpack {
 namespace {
-
-bool MakePrivateDir(const std::string &path) {
-#ifdef _WIN32
-  return _mkdir(path.c_str()) == 0;
-#else
-  return mkdir(path.c_str(), 0700) == 0;
-#endif
-}
 
 void RemoveDir(const std::string &path) {
 #ifdef _WIN32
@@ -43,14 +35,6 @@ std::string TempBase() {
 #endif
 }
 
-long ProcessId() {
-#ifdef _WIN32
-  return long(_getpid());
-#else
-  return long(getpid());
-#endif
-}
-
 }  // namespace
 
 ScratchDir::~ScratchDir() {
@@ -65,7 +49,7 @@ bool ScratchDir::Create(std::string *why) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = base + "/kxpack-" + std::to_string(ProcessId()) + "-" +
                             std::to_string((salt + unsigned(attempt) * 7919u) % 1000000u);
-    if (MakePrivateDir(candidate)) {
+    if (MakeFolder(candidate, FolderAccess::kPrivate)) {
       dir_ = candidate;
       return true;
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "arj/arj.h"
+#include "arj/result.h"
 #include "arj_test_support.h"
 
 namespace arjtest {
@@ -324,7 +325,7 @@ TEST_F(ArjDecoder, HuffmanMethodsRoundTripBlocksOfManyCodes) {
         int long_codes = 0;
         const Bytes packed = EncodeHuffman(ops, block, method * 7 + 1, &long_codes);
         EXPECT_GT(long_codes, 0);
-        EXPECT_EQ(RunStream(method, packed, expected), 0);
+        EXPECT_EQ(RunStream(method, packed, expected), arj::kOk);
         EXPECT_TRUE(got() == expected) << got().size() << " vs " << expected.size();
       }
     }
@@ -337,9 +338,9 @@ TEST_F(ArjDecoder, FastMethodRoundTrip) {
   // The longest codes: a length code of seven 1-bits and a position code of four.
   const std::vector<Op> edge = {{0, 'q'}, {256, 0}, {255, 15871}, {129, 7680}, {3, 511}};
   ForEachLoopForm([&] {
-    EXPECT_EQ(RunStream(4, EncodeFast(ops), expected), 0);
+    EXPECT_EQ(RunStream(4, EncodeFast(ops), expected), arj::kOk);
     EXPECT_TRUE(got() == expected);
-    EXPECT_EQ(RunStream(4, EncodeFast(edge), Reference(edge)), 0);
+    EXPECT_EQ(RunStream(4, EncodeFast(edge), Reference(edge)), arj::kOk);
     EXPECT_TRUE(got() == Reference(edge));
   });
 }
@@ -359,7 +360,7 @@ TEST_F(ArjDecoder, LastMatchIsWrittenInFull) {
 TEST_F(ArjDecoder, SingleSymbolCodesSpendNoBits) {
   BitWriter w;
   SingleSymbolBlock(w, 5, 'Z', 0);
-  EXPECT_EQ(RunStream(1, w.Finish(), ToBytes("ZZZZZ")), 0);
+  EXPECT_EQ(RunStream(1, w.Finish(), ToBytes("ZZZZZ")), arj::kOk);
   EXPECT_TRUE(got() == ToBytes("ZZZZZ"));
 }
 
@@ -369,7 +370,7 @@ TEST_F(ArjDecoder, BlockCountZeroMeans65536Symbols) {
   SingleSymbolBlock(w, 1, 'B', 0);
   Bytes expected(65536, 'A');
   expected.push_back('B');
-  EXPECT_EQ(RunStream(1, w.Finish(), expected), 0);
+  EXPECT_EQ(RunStream(1, w.Finish(), expected), arj::kOk);
   EXPECT_TRUE(got() == expected);
 }
 
@@ -377,7 +378,7 @@ TEST_F(ArjDecoder, MatchRepeatsTheLastByte) {
   BitWriter w;
   SingleSymbolBlock(w, 1, 'x', 0);
   SingleSymbolBlock(w, 1, 509, 0);  // length 256 at position 0
-  EXPECT_EQ(RunStream(1, w.Finish(), Bytes(257, 'x')), 0);
+  EXPECT_EQ(RunStream(1, w.Finish(), Bytes(257, 'x')), arj::kOk);
   EXPECT_EQ(got().size(), 257u);
 }
 
@@ -385,9 +386,9 @@ TEST_F(ArjDecoder, ZeroBitsAndEndOfFileFeedTheDecoders) {
   // Packed size 0: zero bits follow, which method 4 reads as literal zero bytes and methods
   // 1 to 3 as a block of 65536 zero literals.
   for (std::uint8_t method : {1, 4}) {
-    EXPECT_EQ(RunStream(method, {}, Bytes(1000, 0)), 0) << int(method);
+    EXPECT_EQ(RunStream(method, {}, Bytes(1000, 0)), arj::kOk) << int(method);
     EXPECT_EQ(got().size(), 1000u);
-    EXPECT_EQ(RunStream(method, {}, {}), 0) << int(method) << ": unpacked size 0";
+    EXPECT_EQ(RunStream(method, {}, {}), arj::kOk) << int(method) << ": unpacked size 0";
     EXPECT_TRUE(got().empty());
   }
   // Past the end of the file 0xFF bytes enter: for method 4 a match of 256 bytes from a
@@ -400,7 +401,7 @@ TEST_F(ArjDecoder, ZeroBitsAndEndOfFileFeedTheDecoders) {
   archive.resize(archive.size() - 4);  // the member's data (none) is the end of the file
   WriteFile(archive_, archive);
   char bare[16];
-  EXPECT_EQ(arj_extract_member(archive_.c_str(), 1, out_.c_str(), bare, sizeof bare), 0);
+  EXPECT_EQ(arj_extract_member(archive_.c_str(), 1, out_.c_str(), bare, sizeof bare), arj::kOk);
   Bytes written;
   ASSERT_TRUE(ReadFile(out_, &written));
   EXPECT_TRUE(written == Bytes(256, 0));
@@ -408,7 +409,7 @@ TEST_F(ArjDecoder, ZeroBitsAndEndOfFileFeedTheDecoders) {
   const std::vector<Op> ops = RandomOps(5, 3000, 15871);
   Bytes packed = EncodeFast(ops);
   packed.resize(packed.size() / 2);
-  EXPECT_EQ(RunStream(4, packed, Reference(ops)), 106);
+  EXPECT_EQ(RunStream(4, packed, Reference(ops)), arj::kDataCrcError);
 }
 
 TEST_F(ArjDecoder, PositionsBeyondTheWindowEndTheMember) {
@@ -420,13 +421,14 @@ TEST_F(ArjDecoder, PositionsBeyondTheWindowEndTheMember) {
     SingleSymbolBlock(w, 1, 256, 15);
     w.Put(position - 16384, 14);
     const Bytes expected = {'a', 0, 0, 0};
-    EXPECT_EQ(RunStream(1, w.Finish(), expected), position < kWindow ? 0 : 102) << position;
+    EXPECT_EQ(RunStream(1, w.Finish(), expected), position < kWindow ? arj::kOk : arj::kBadCodeData)
+        << position;
   }
   BitWriter w;
   SingleSymbolBlock(w, 1, 'a', 0);
   SingleSymbolBlock(w, 1, 256, 16);
   w.Put(0, 15);
-  EXPECT_EQ(RunStream(1, w.Finish(), {'a', 0, 0, 0}), 102);
+  EXPECT_EQ(RunStream(1, w.Finish(), {'a', 0, 0, 0}), arj::kBadCodeData);
 }
 
 TEST_F(ArjDecoder, MalformedBlockHeadsAreBadData) {
@@ -522,7 +524,7 @@ TEST_F(ArjDecoder, MalformedBlockHeadsAreBadData) {
     c.write(w);
     Bytes packed = w.Finish();
     packed.resize(packed.size() + 8, 0);
-    EXPECT_EQ(RunStream(1, packed, ToBytes("abc")), 102) << c.what;
+    EXPECT_EQ(RunStream(1, packed, ToBytes("abc")), arj::kBadCodeData) << c.what;
     EXPECT_TRUE(got().empty()) << c.what;
   }
 }
@@ -532,7 +534,7 @@ TEST_F(ArjDecoder, MalformedBlockHeadsAreBadData) {
 TEST_F(ArjDecoder, AllZeroLengthsKeepEarlierTables) {
   BitWriter first;
   SingleSymbolBlock(first, 3, 'Q', 0);
-  ASSERT_EQ(RunStream(1, first.Finish(), ToBytes("QQQ")), 0);
+  ASSERT_EQ(RunStream(1, first.Finish(), ToBytes("QQQ")), arj::kOk);
 
   BitWriter w;
   w.Put(4, 16);
@@ -546,7 +548,7 @@ TEST_F(ArjDecoder, AllZeroLengthsKeepEarlierTables) {
   w.Put(490, 9);
   w.Put(0, 5);  // positions: one symbol
   w.Put(0, 5);
-  EXPECT_EQ(RunStream(1, w.Finish(), ToBytes("QQQQ")), 0);
+  EXPECT_EQ(RunStream(1, w.Finish(), ToBytes("QQQQ")), arj::kOk);
   EXPECT_TRUE(got() == ToBytes("QQQQ"));
 }
 

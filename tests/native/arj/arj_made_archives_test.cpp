@@ -7,6 +7,7 @@
 #include <string>
 
 #include "arj/arj.h"
+#include "arj/result.h"
 #include "arj_test_support.h"
 
 namespace arjtest {
@@ -34,7 +35,7 @@ std::vector<std::string> ExtractAndCompare(const std::string &archive_name, bool
   for (int i = 1; i <= count; ++i) {
     char bare[64] = "unchanged";
     const std::string out = Join(out_dir, "member" + std::to_string(i));
-    EXPECT_EQ(arj_extract_member(archive.c_str(), i, out.c_str(), bare, sizeof bare), 0)
+    EXPECT_EQ(arj_extract_member(archive.c_str(), i, out.c_str(), bare, sizeof bare), arj::kOk)
         << archive_name << " member " << i;
     names.push_back(bare);
     Bytes got;
@@ -84,7 +85,8 @@ TEST(ArjMadeArchives, ManyMembersInAnyOrder) {
   for (int i : {300, 7, 150, 1, 299, 7}) {
     char bare[16];
     const std::string out = Join(out_dir, "x");
-    ASSERT_EQ(arj_extract_member(archive.c_str(), i, out.c_str(), bare, sizeof bare), 0) << i;
+    ASSERT_EQ(arj_extract_member(archive.c_str(), i, out.c_str(), bare, sizeof bare), arj::kOk)
+        << i;
     if (first.count(i)) {
       EXPECT_EQ(first[i], bare);
     }
@@ -96,7 +98,7 @@ TEST(ArjMadeArchives, ManyMembersInAnyOrder) {
   }
   char bare[16];
   EXPECT_EQ(arj_extract_member(archive.c_str(), 301, Join(out_dir, "y").c_str(), bare, sizeof bare),
-            1);
+            arj::kNoSuchMember);
   EXPECT_STREQ(bare, first[7].c_str()) << "the bare name of the previous call";
   EXPECT_FALSE(FileExists(Join(out_dir, "y")));
 }
@@ -107,11 +109,11 @@ TEST(ArjMadeArchives, PathIsFoundWhateverItsCase) {
   EXPECT_EQ(arj_count_members(path.c_str()), 6);
   const std::string out = Join(ScratchDir("made-case"), "out");
   char bare[16];
-  ASSERT_EQ(arj_extract_member(path.c_str(), 3, out.c_str(), bare, sizeof bare), 0);
+  ASSERT_EQ(arj_extract_member(path.c_str(), 3, out.c_str(), bare, sizeof bare), arj::kOk);
   Bytes got;
   ASSERT_TRUE(ReadFile(out, &got));
   EXPECT_TRUE(got == Original("big.bin"));
-  EXPECT_EQ(arj_count_members(Join(FixtureDir(), "no-such.arj").c_str()), 103);
+  EXPECT_EQ(arj_count_members(Join(FixtureDir(), "no-such.arj").c_str()), arj::kCannotOpen);
 }
 
 }  // namespace

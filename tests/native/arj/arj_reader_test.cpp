@@ -7,6 +7,7 @@
 #include <string>
 
 #include "arj/arj.h"
+#include "arj/result.h"
 #include "arj_test_support.h"
 
 #ifdef _WIN32
@@ -60,10 +61,10 @@ TEST_F(ArjReader, StoredMembersCountAndExtract) {
   Write(Archive({Stored("A.TXT", kHello), Stored("B.BIN", ToBytes("second"))}));
   EXPECT_EQ(Count(), 2);
   std::string bare;
-  EXPECT_EQ(Extract(2, &bare), 0);
+  EXPECT_EQ(Extract(2, &bare), arj::kOk);
   EXPECT_EQ(bare, "B.BIN");
   EXPECT_TRUE(Output() == ToBytes("second"));
-  EXPECT_EQ(Extract(1, &bare), 0);
+  EXPECT_EQ(Extract(1, &bare), arj::kOk);
   EXPECT_EQ(bare, "A.TXT");
   EXPECT_TRUE(Output() == kHello);
 }
@@ -78,7 +79,7 @@ TEST_F(ArjReader, HeaderScanPassesOverJunkAndFalseHeaders) {
   prefix.insert(prefix.begin() + 300, bad_crc.begin(), bad_crc.end());
   Write(Archive({Stored("A.TXT", kHello)}, prefix));
   EXPECT_EQ(Count(), 1);
-  EXPECT_EQ(Extract(1), 0);
+  EXPECT_EQ(Extract(1), arj::kOk);
   EXPECT_TRUE(Output() == kHello);
 }
 
@@ -89,22 +90,22 @@ TEST_F(ArjReader, HeaderScanStopsAtItsLimit) {
   EXPECT_EQ(Count(), 1);
   ZeroCounter();
   Write(Archive({Stored("A.TXT", kHello)}, Bytes(500000, 0)));
-  EXPECT_EQ(Count(), 111);
+  EXPECT_EQ(Count(), arj::kNotAnArchive);
 }
 
 TEST_F(ArjReader, FilesWithoutAnArchive) {
   ZeroCounter();
   Write(Bytes{0x60, 0xEA});
-  EXPECT_EQ(Count(), 111);
+  EXPECT_EQ(Count(), arj::kNotAnArchive);
   Write(Bytes{});
-  EXPECT_EQ(Count(), 111);
+  EXPECT_EQ(Count(), arj::kNotAnArchive);
   // The only pair sits so close to the end that its size or CRC lies beyond it.
   Write(Bytes{1, 2, 3, 0x60, 0xEA, 0x00, 0x00, 0x00});
-  EXPECT_EQ(Count(), 111);
+  EXPECT_EQ(Count(), arj::kNotAnArchive);
   Write(ToBytes("plain text, not an archive at all"));
-  EXPECT_EQ(Count(), 111);
+  EXPECT_EQ(Count(), arj::kNotAnArchive);
   std::string bare;
-  EXPECT_EQ(Extract(1, &bare), 111);
+  EXPECT_EQ(Extract(1, &bare), arj::kNotAnArchive);
   EXPECT_FALSE(FileExists(out_));
 }
 
@@ -115,12 +116,12 @@ TEST_F(ArjReader, EndMarkerFirstIsAnEmptyArchive) {
   b.insert(b.end(), end.begin(), end.end());
   b.insert(b.end(), {0, 0, 0, 0});  // "CRC" of no bytes: the candidate passes the scan
   Write(b);
-  EXPECT_EQ(Count(), 100);
-  EXPECT_EQ(Extract(1), 100);
+  EXPECT_EQ(Count(), arj::kEmptyArchive);
+  EXPECT_EQ(Extract(1), arj::kEmptyArchive);
   // An archive whose main header is followed directly by the end marker has no members.
   Write(Archive({}));
   EXPECT_EQ(Count(), 0);
-  EXPECT_EQ(Extract(1), 1);
+  EXPECT_EQ(Extract(1), arj::kNoSuchMember);
 }
 
 TEST_F(ArjReader, MainHeaderCutShortIsAReadFailure) {
@@ -128,7 +129,7 @@ TEST_F(ArjReader, MainHeaderCutShortIsAReadFailure) {
   Bytes b = Archive({});
   b.resize(b.size() - 6);  // no extended-header size after the main header
   Write(b);
-  EXPECT_EQ(Count(), 104);
+  EXPECT_EQ(Count(), arj::kReadFailure);
 }
 
 TEST_F(ArjReader, DamagedMemberHeadersEndTheWalk) {
@@ -137,9 +138,9 @@ TEST_F(ArjReader, DamagedMemberHeadersEndTheWalk) {
   Write(
       Archive({Stored("A.TXT", kHello), Stored("B.TXT", kHello), third, Stored("D.TXT", kHello)}));
   EXPECT_EQ(Count(), 2);
-  EXPECT_EQ(Extract(2), 0);
-  EXPECT_EQ(Extract(3), 1);
-  EXPECT_EQ(Extract(4), 1);
+  EXPECT_EQ(Extract(2), arj::kOk);
+  EXPECT_EQ(Extract(3), arj::kNoSuchMember);
+  EXPECT_EQ(Extract(4), arj::kNoSuchMember);
 
   // A header without the id after the main header.
   Bytes b = Archive({Stored("A.TXT", kHello), Stored("B.TXT", kHello)});
@@ -148,8 +149,8 @@ TEST_F(ArjReader, DamagedMemberHeadersEndTheWalk) {
   b[second_at] = 0x61;
   Write(b);
   EXPECT_EQ(Count(), 1);
-  EXPECT_EQ(Extract(2), 1);
-  EXPECT_EQ(Extract(1), 0);
+  EXPECT_EQ(Extract(2), arj::kNoSuchMember);
+  EXPECT_EQ(Extract(1), arj::kOk);
 
   // A basic header size above 2600 for the second member.
   b[second_at] = 0x60;
@@ -163,50 +164,51 @@ TEST_F(ArjReader, DamagedMemberHeadersEndTheWalk) {
   cut.resize(cut.size() - 4);
   Write(cut);
   EXPECT_EQ(Count(), 2);
-  EXPECT_EQ(Extract(3), 1);
+  EXPECT_EQ(Extract(3), arj::kNoSuchMember);
 }
 
 TEST_F(ArjReader, MemberCounterRuleForCounting) {
   // After a call has left the counter above 0, a failing count reports -1...
   Write(Archive({Stored("A.TXT", kHello), Stored("B.TXT", kHello)}));
-  EXPECT_EQ(Extract(2), 0);
+  EXPECT_EQ(Extract(2), arj::kOk);
   const std::string junk = Join(dir_, "junk.bin");
   WriteFile(junk, ToBytes("nothing to see here"));
-  EXPECT_EQ(arj_count_members(junk.c_str()), -1);
+  EXPECT_EQ(arj_count_members(junk.c_str()), arj::kCountFailed);
   // ...but not for an archive that cannot be opened,
-  EXPECT_EQ(arj_count_members(Join(dir_, "missing.arj").c_str()), 103);
+  EXPECT_EQ(arj_count_members(Join(dir_, "missing.arj").c_str()), arj::kCannotOpen);
   // ...and not when extracting.
-  EXPECT_EQ(arj_extract_member(junk.c_str(), 1, out_.c_str(), nullptr, 0), 111);
+  EXPECT_EQ(arj_extract_member(junk.c_str(), 1, out_.c_str(), nullptr, 0), arj::kNotAnArchive);
   // The failing count left the counter as it was: still -1.
-  EXPECT_EQ(arj_count_members(junk.c_str()), -1);
+  EXPECT_EQ(arj_count_members(junk.c_str()), arj::kCountFailed);
   // A walk over an archive without members sets it to 0: the code itself again.
   ZeroCounter();
-  EXPECT_EQ(arj_count_members(junk.c_str()), 111);
+  EXPECT_EQ(arj_count_members(junk.c_str()), arj::kNotAnArchive);
   // A count leaves it at the number of members.
   EXPECT_EQ(Count(), 2);
-  EXPECT_EQ(arj_count_members(junk.c_str()), -1);
+  EXPECT_EQ(arj_count_members(junk.c_str()), arj::kCountFailed);
 }
 
 TEST_F(ArjReader, PositionsWithoutAMemberKeepTheEarlierBareName) {
   Write(Archive({Stored("FIRST.TXT", kHello), Stored("SECOND.TXT", kHello)}));
   std::string bare;
-  EXPECT_EQ(Extract(2, &bare), 0);
+  EXPECT_EQ(Extract(2, &bare), arj::kOk);
   EXPECT_EQ(bare, "SECOND.TXT");
   RemoveFile(out_);
   for (int index : {0, -1, -100000, 3, 1000}) {
     bare.clear();
-    EXPECT_EQ(Extract(index, &bare), 1) << index;
+    EXPECT_EQ(Extract(index, &bare), arj::kNoSuchMember) << index;
     EXPECT_EQ(bare, "SECOND.TXT") << index;
     EXPECT_FALSE(FileExists(out_));
   }
   // The bare name is cut to the caller's buffer.
   char small[5] = "xxxx";
-  EXPECT_EQ(arj_extract_member(archive_.c_str(), 1, out_.c_str(), small, sizeof small), 0);
+  EXPECT_EQ(arj_extract_member(archive_.c_str(), 1, out_.c_str(), small, sizeof small), arj::kOk);
   EXPECT_STREQ(small, "FIRS");
   char one[1] = {'x'};
-  EXPECT_EQ(arj_extract_member(archive_.c_str(), 9, out_.c_str(), one, sizeof one), 1);
+  EXPECT_EQ(arj_extract_member(archive_.c_str(), 9, out_.c_str(), one, sizeof one),
+            arj::kNoSuchMember);
   EXPECT_EQ(one[0], '\0');
-  EXPECT_EQ(arj_extract_member(archive_.c_str(), 9, out_.c_str(), nullptr, 0), 1);
+  EXPECT_EQ(arj_extract_member(archive_.c_str(), 9, out_.c_str(), nullptr, 0), arj::kNoSuchMember);
 }
 
 TEST_F(ArjReader, MemberChecksAndTheirOrder) {
@@ -216,17 +218,17 @@ TEST_F(ArjReader, MemberChecksAndTheirOrder) {
     short expected;
   };
   const Case cases[] = {
-      {"minimum version 4", [](Member &m) { m.min_version = 4; }, 114},
-      {"garbled", [](Member &m) { m.flags = 0x01; }, 108},
-      {"method 5", [](Member &m) { m.method = 5; }, 112},
+      {"minimum version 4", [](Member &m) { m.min_version = 4; }, arj::kVersionTooNew},
+      {"garbled", [](Member &m) { m.flags = 0x01; }, arj::kGarbledMember},
+      {"method 5", [](Member &m) { m.method = 5; }, arj::kUnsupportedMethod},
       {"method 4, archiver version 1",
        [](Member &m) {
          m.method = 4;
          m.archiver_version = 1;
        },
-       112},
-      {"file type 3", [](Member &m) { m.file_type = 3; }, 113},
-      {"unsafe name", [](Member &m) { m.name = ".."; }, 115},
+       arj::kUnsupportedMethod},
+      {"file type 3", [](Member &m) { m.file_type = 3; }, arj::kUnsupportedFileType},
+      {"unsafe name", [](Member &m) { m.name = ".."; }, arj::kUnsafeMemberName},
       {"version before garbled",
        [](Member &m) {
          m.min_version = 9;
@@ -235,26 +237,26 @@ TEST_F(ArjReader, MemberChecksAndTheirOrder) {
          m.file_type = 5;
          m.name = "a/b";
        },
-       114},
+       arj::kVersionTooNew},
       {"garbled before method",
        [](Member &m) {
          m.flags = 0x01;
          m.method = 7;
          m.file_type = 5;
        },
-       108},
+       arj::kGarbledMember},
       {"method before file type",
        [](Member &m) {
          m.method = 6;
          m.file_type = 2;
        },
-       112},
+       arj::kUnsupportedMethod},
       {"file type before the name rule",
        [](Member &m) {
          m.file_type = 2;
          m.name = "x:y";
        },
-       113},
+       arj::kUnsupportedFileType},
       {"method 4 with archiver version 2 passes",
        [](Member &m) {
          m.method = 4;
@@ -263,7 +265,16 @@ TEST_F(ArjReader, MemberChecksAndTheirOrder) {
          m.file_crc = 0;
          m.data.clear();
        },
-       0},
+       arj::kOk},
+      {"method 4 with archiver version 0 passes: only version 1 is refused",
+       [](Member &m) {
+         m.method = 4;
+         m.archiver_version = 0;
+         m.unpacked_size = 0;
+         m.file_crc = 0;
+         m.data.clear();
+       },
+       arj::kOk},
   };
   for (const Case &c : cases) {
     Member m = Stored("OK.BIN", kHello);
@@ -271,7 +282,7 @@ TEST_F(ArjReader, MemberChecksAndTheirOrder) {
     Write(Archive({Stored("FIRST.TXT", kHello), m}));
     RemoveFile(out_);
     EXPECT_EQ(Extract(2), c.expected) << c.what;
-    EXPECT_EQ(FileExists(out_), c.expected == 0) << c.what;
+    EXPECT_EQ(FileExists(out_), c.expected == arj::kOk) << c.what;
     EXPECT_EQ(Count(), 2) << c.what << ": counting applies no member checks";
   }
 }
@@ -285,26 +296,26 @@ TEST_F(ArjReader, UnsafeBareNamesAreRefused) {
     Write(Archive({Stored(name, kHello)}));
     RemoveFile(out_);
     std::string bare;
-    EXPECT_EQ(Extract(1, &bare), 115) << name;
+    EXPECT_EQ(Extract(1, &bare), arj::kUnsafeMemberName) << name;
     EXPECT_FALSE(FileExists(out_)) << name;
   }
   // Names that only look like devices or dots stay usable.
   for (const char *name : {"CONFIG.SYS", "COM10", "LPT0", "x.y", ".hidden", "con$"}) {
     Write(Archive({Stored(name, kHello)}));
     RemoveFile(out_);
-    EXPECT_EQ(Extract(1), 0) << name;
+    EXPECT_EQ(Extract(1), arj::kOk) << name;
   }
   // The name rule comes before the output file is opened.
   Write(Archive({Stored("a/b", kHello)}));
   const std::string nowhere = Join(Join(dir_, "no-such-dir"), "out");
-  EXPECT_EQ(Extract(1, nullptr, &nowhere), 115);
+  EXPECT_EQ(Extract(1, nullptr, &nowhere), arj::kUnsafeMemberName);
   // A file name position at or past the end of the name gives an empty bare name.
   for (std::uint16_t position : {8, 9, 200, 0x8000, 0xFFFF}) {
     Member m = Stored("SUB/NAME", kHello);
     m.name_position = position;
     Write(Archive({m}));
     std::string bare = "x";
-    EXPECT_EQ(Extract(1, &bare), 115) << position;
+    EXPECT_EQ(Extract(1, &bare), arj::kUnsafeMemberName) << position;
     EXPECT_EQ(bare, "") << position;
   }
 }
@@ -312,17 +323,17 @@ TEST_F(ArjReader, UnsafeBareNamesAreRefused) {
 TEST_F(ArjReader, OutputThatCannotBeCreated) {
   Write(Archive({Stored("A.TXT", kHello)}));
   const std::string nowhere = Join(Join(dir_, "no-such-dir"), "out");
-  EXPECT_EQ(Extract(1, nullptr, &nowhere), 103);
+  EXPECT_EQ(Extract(1, nullptr, &nowhere), arj::kCannotOpen);
   const std::string too_long = Join(dir_, std::string(300, 'x'));
-  EXPECT_EQ(Extract(1, nullptr, &too_long), 103);
-  EXPECT_EQ(arj_count_members(std::string(600, 'a').c_str()), 103);
+  EXPECT_EQ(Extract(1, nullptr, &too_long), arj::kCannotOpen);
+  EXPECT_EQ(arj_count_members(std::string(600, 'a').c_str()), arj::kCannotOpen);
 }
 
 TEST_F(ArjReader, AlteredDataFailsItsCrcAndStaysOnDisk) {
   Member m = Stored("A.TXT", kHello);
   m.data[3] ^= 0x20;
   Write(Archive({m}));
-  EXPECT_EQ(Extract(1), 106);
+  EXPECT_EQ(Extract(1), arj::kDataCrcError);
   Bytes expected = kHello;
   expected[3] ^= 0x20;
   EXPECT_TRUE(Output() == expected);
@@ -337,7 +348,7 @@ TEST_F(ArjReader, StoredDataCutShortWritesWholeChunksOnly) {
   const std::size_t data_at = b.size() - 4 - content.size();
   b.resize(data_at + 13000);
   Write(b);
-  EXPECT_EQ(Extract(1), 104);
+  EXPECT_EQ(Extract(1), arj::kReadFailure);
   const Bytes got = Output();
   const std::size_t whole = (data_at + 13000) / 4096 * 4096 - data_at;
   ASSERT_EQ(got.size(), whole);
@@ -347,7 +358,7 @@ TEST_F(ArjReader, StoredDataCutShortWritesWholeChunksOnly) {
 TEST_F(ArjReader, EmptyMemberGivesAnEmptyFile) {
   Write(Archive({Stored("EMPTY.BIN", {})}));
   WriteFile(out_, kHello);  // an existing file is truncated
-  EXPECT_EQ(Extract(1), 0);
+  EXPECT_EQ(Extract(1), arj::kOk);
   EXPECT_TRUE(Output().empty());
 }
 
@@ -359,7 +370,7 @@ TEST_F(ArjReader, HostSystemDecidesBitSeven) {
     m.file_type = 1;
     Write(Archive({m}));
     std::string bare;
-    ASSERT_EQ(Extract(1, &bare), 0) << int(host);
+    ASSERT_EQ(Extract(1, &bare), arj::kOk) << int(host);
     if (host == 2) {
       EXPECT_EQ(bare, "N\xC1M\xC5.TXT");
       EXPECT_TRUE(Output() == AsWrittenText(text));
@@ -372,7 +383,7 @@ TEST_F(ArjReader, HostSystemDecidesBitSeven) {
   // A binary member keeps its bytes whatever the host.
   Member m = Stored("BIN.DAT", text);
   Write(Archive({m}));
-  ASSERT_EQ(Extract(1), 0);
+  ASSERT_EQ(Extract(1), arj::kOk);
   EXPECT_TRUE(Output() == text);
 }
 
@@ -382,12 +393,12 @@ TEST_F(ArjReader, NamesWithPathsAndSeparatorFlag) {
   m.name_position = 8;
   Write(Archive({m}));
   std::string bare;
-  EXPECT_EQ(Extract(1, &bare), 0);
+  EXPECT_EQ(Extract(1, &bare), arj::kOk);
   EXPECT_EQ(bare, "FILE.TXT");
   // The stored name keeps its '/' characters (and is then refused as a bare name).
   m.name_position = 4;
   Write(Archive({m}));
-  EXPECT_EQ(Extract(1, &bare), 115);
+  EXPECT_EQ(Extract(1, &bare), arj::kUnsafeMemberName);
   EXPECT_EQ(bare, "sub/FILE.TXT");
 }
 
@@ -401,7 +412,7 @@ TEST_F(ArjReader, ExtendedHeadersAndExtraDataAreSkipped) {
   Write(Archive({m, n}));
   EXPECT_EQ(Count(), 2);
   std::string bare;
-  EXPECT_EQ(Extract(2, &bare), 0);
+  EXPECT_EQ(Extract(2, &bare), arj::kOk);
   EXPECT_EQ(bare, "NEXT.BIN");
   EXPECT_TRUE(Output() == ToBytes("next"));
 }
@@ -415,8 +426,8 @@ TEST_F(ArjReader, EmptyOutputPathWritesTheBareNameHere) {
   const short r = arj_extract_member(archive_.c_str(), 1, "", bare, sizeof bare);
   const short r2 = arj_extract_member(archive_.c_str(), 1, nullptr, bare, sizeof bare);
   ASSERT_EQ(chdir(old_dir), 0);
-  EXPECT_EQ(r, 0);
-  EXPECT_EQ(r2, 0);
+  EXPECT_EQ(r, arj::kOk);
+  EXPECT_EQ(r2, arj::kOk);
   Bytes got;
   ASSERT_TRUE(ReadFile(Join(dir_, "HERE.TXT"), &got));
   EXPECT_TRUE(got == kHello);
@@ -425,12 +436,12 @@ TEST_F(ArjReader, EmptyOutputPathWritesTheBareNameHere) {
 TEST_F(ArjReader, RememberedWalkFollowsChangesToTheArchive) {
   Write(Archive({Stored("A.TXT", kHello), Stored("B.TXT", ToBytes("bee"))}));
   EXPECT_EQ(Count(), 2);
-  EXPECT_EQ(Extract(2), 0);
+  EXPECT_EQ(Extract(2), arj::kOk);
   // The archive is replaced by a different one: new positions, new members.
   Write(Archive({Stored("LONGER-NAME.TXT", ToBytes("one")), Stored("X.TXT", ToBytes("two")),
                  Stored("Y.TXT", ToBytes("three"))}));
   std::string bare;
-  EXPECT_EQ(Extract(2, &bare), 0);
+  EXPECT_EQ(Extract(2, &bare), arj::kOk);
   EXPECT_EQ(bare, "X.TXT");
   EXPECT_TRUE(Output() == ToBytes("two"));
   EXPECT_EQ(Count(), 3);
@@ -438,11 +449,11 @@ TEST_F(ArjReader, RememberedWalkFollowsChangesToTheArchive) {
   Bytes b = Archive({Stored("A.TXT", kHello), Stored("B.TXT", kHello), Stored("C.TXT", kHello)});
   Write(b);
   EXPECT_EQ(Count(), 3);
-  EXPECT_EQ(Extract(3), 0);
+  EXPECT_EQ(Extract(3), arj::kOk);
   b[b.size() - 4 - kHello.size() - 5] ^= 0x55;  // inside the third header
   b.push_back(0);                               // and a new size, as an edit would give
   Write(b);
-  EXPECT_EQ(Extract(3), 1);
+  EXPECT_EQ(Extract(3), arj::kNoSuchMember);
   EXPECT_EQ(Count(), 2);
 }
 
@@ -464,11 +475,11 @@ TEST_F(ArjReader, ArchivesAlikeInSizeAndTimeAreToldApart) {
     EXPECT_EQ(Count(), 2);
     EXPECT_EQ(arj_count_members(other.c_str()), 3);
     char bare[16];
-    EXPECT_EQ(arj_extract_member(other.c_str(), 3, out_.c_str(), bare, sizeof bare), 0);
+    EXPECT_EQ(arj_extract_member(other.c_str(), 3, out_.c_str(), bare, sizeof bare), arj::kOk);
     EXPECT_STREQ(bare, "B3.TXT");
     std::string name;
-    EXPECT_EQ(Extract(3, &name), 1);
-    EXPECT_EQ(Extract(2, &name), 0);
+    EXPECT_EQ(Extract(3, &name), arj::kNoSuchMember);
+    EXPECT_EQ(Extract(2, &name), arj::kOk);
     EXPECT_EQ(name, "A2.TXT");
   }
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "arj/arj.h"
+#include "arj/result.h"
 #include "arj_test_support.h"
 #include "arjenc/compress.h"
 #include "arjenc/fast_packer.h"
@@ -93,7 +94,7 @@ Bytes ExtractOnly(const Bytes &archive, const std::string &scratch) {
   WriteFile(path, archive);
   const std::string out = Join(dir, "out");
   char bare[64];
-  EXPECT_EQ(arj_extract_member(path.c_str(), 1, out.c_str(), bare, sizeof bare), 0);
+  EXPECT_EQ(arj_extract_member(path.c_str(), 1, out.c_str(), bare, sizeof bare), arj::kOk);
   Bytes got;
   EXPECT_TRUE(ReadFile(out, &got));
   return got;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "arj/result.h"
+
 namespace {
 
 ScriptedArchive *g_script = nullptr;
@@ -12,7 +14,7 @@ short Count(const char *) { return g_script->count; }
 short Extract(const char *, int index, const char *outputPath, char *bareNameOut,
               std::size_t bareNameSize) {
   g_script->outputPaths.push_back(outputPath);
-  if (index < 1 || index > static_cast<int>(g_script->members.size())) return 1;
+  if (index < 1 || index > static_cast<int>(g_script->members.size())) return arj::kNoSuchMember;
   const ScriptedMember &m = g_script->members[index - 1];
   std::snprintf(bareNameOut, bareNameSize, "%s", m.name.c_str());
   if (std::FILE *f = std::fopen(outputPath, "wb")) {

@@ -4,12 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "arj/result.h"
 #include "ui/unpack_archive.h"
 
 struct ScriptedMember {
-  std::string name;  // bare name handed back (cut to the caller's buffer)
-  std::string data;  // written to the output path
-  short result = 0;  // extraction result
+  std::string name;         // bare name handed back (cut to the caller's buffer)
+  std::string data;         // written to the output path
+  short result = arj::kOk;  // extraction result
 };
 
 struct ScriptedArchive {

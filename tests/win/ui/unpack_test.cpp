@@ -27,7 +27,7 @@ class UnpackWithArchives : public ::testing::Test {
     ASSERT_TRUE(FileExists(Archives() + "\\small.arj")) << "archive fixture missing";
     out = FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
   }
-  short Unpack(const char *archive) {
+  UnpackResult Unpack(const char *archive) {
     return UnpackArchiveWithProgress(owner, Archives().c_str(), out.c_str(), archive);
   }
   TestUnpackOwner owner;
@@ -35,7 +35,7 @@ class UnpackWithArchives : public ::testing::Test {
 };
 
 TEST_F(UnpackWithArchives, UnpacksEveryMemberAndCountsThemOnTheBar) {
-  EXPECT_EQ(1, Unpack("small.arj"));
+  EXPECT_EQ(kUnpackDone, Unpack("small.arj"));
   EXPECT_EQ("M1.TXT M2.TXT M3.TXT", ListFolder(out));  // NEWFILE.TMP renamed away each time
   EXPECT_EQ("member 2\n", ReadFileBytes(out + "M2.TXT"));
   EXPECT_EQ(0, owner.RangeLow());
@@ -45,13 +45,14 @@ TEST_F(UnpackWithArchives, UnpacksEveryMemberAndCountsThemOnTheBar) {
 }
 
 TEST_F(UnpackWithArchives, ArchiveFolderWithoutBackslashAndMixedCaseName) {
-  EXPECT_EQ(1, UnpackArchiveWithProgress(owner, Archives().c_str(), out.c_str(), "Small.ARJ"));
+  EXPECT_EQ(kUnpackDone,
+            UnpackArchiveWithProgress(owner, Archives().c_str(), out.c_str(), "Small.ARJ"));
   EXPECT_EQ("M1.TXT M2.TXT M3.TXT", ListFolder(out));
 }
 
 TEST_F(UnpackWithArchives, ArchiveWithoutMembersSetsAnEmptyRangeAndPumpsNothing) {
   SendMessageA(owner.ProgressBar(), PBM_SETRANGE, 0, MAKELPARAM(0, 50));
-  EXPECT_EQ(1, Unpack("empty.arj"));
+  EXPECT_EQ(kUnpackDone, Unpack("empty.arj"));
   EXPECT_EQ(0, owner.RangeLow());
   EXPECT_EQ(0, owner.RangeHigh());
   EXPECT_EQ(0, owner.pumps);
@@ -61,7 +62,7 @@ TEST_F(UnpackWithArchives, ArchiveWithoutMembersSetsAnEmptyRangeAndPumpsNothing)
 TEST_F(UnpackWithArchives, MissingArchiveCountsAsItsErrorCodeAndIsAbsent) {
   EXPECT_EQ(kUnpackAbsent, Unpack("missing.arj"));
   EXPECT_EQ(0, owner.RangeLow());
-  EXPECT_EQ(103, owner.RangeHigh());
+  EXPECT_EQ(arj::kCannotOpen, owner.RangeHigh());
   EXPECT_EQ(1, owner.pumps);
   EXPECT_EQ(0, owner.Position());
   EXPECT_EQ(kUnpackAbsent, UnpackArchiveWithProgress(owner, (Archives() + "\\nofolder").c_str(),
@@ -69,7 +70,8 @@ TEST_F(UnpackWithArchives, MissingArchiveCountsAsItsErrorCodeAndIsAbsent) {
 }
 
 TEST_F(UnpackWithArchives, ArchiveThatIsThereButCannotBeReadFails) {
-  // Not an archive (the engine's first call: 111), and a folder where the archive should be.
+  // Not an archive (the engine's first call: arj::kNotAnArchive), and a folder where the archive
+  // should be.
   EXPECT_EQ(kUnpackFailed, Unpack("notarj.bin"));
   ASSERT_TRUE(CreateDirectoryA((out + "FOLDER.ARJ").c_str(), nullptr));
   EXPECT_EQ(kUnpackFailed,
@@ -79,11 +81,11 @@ TEST_F(UnpackWithArchives, ArchiveThatIsThereButCannotBeReadFails) {
 TEST_F(UnpackWithArchives, NegativeCountFailsWithTheBarUntouched) {
   // A first unpack leaves the engine's member counter above 0; a file that is not an archive
   // then counts as -1.
-  ASSERT_EQ(1, Unpack("small.arj"));
+  ASSERT_EQ(kUnpackDone, Unpack("small.arj"));
   SendMessageA(owner.ProgressBar(), PBM_SETRANGE, 0, MAKELPARAM(0, 40));
   SendMessageA(owner.ProgressBar(), PBM_SETPOS, 7, 0);
   int pumpsBefore = owner.pumps;
-  EXPECT_EQ(0, Unpack("notarj.bin"));
+  EXPECT_EQ(kUnpackFailed, Unpack("notarj.bin"));
   EXPECT_EQ(40, owner.RangeHigh());
   EXPECT_EQ(7, owner.Position());
   EXPECT_EQ(pumpsBefore, owner.pumps);
@@ -96,7 +98,7 @@ TEST_F(UnpackWithArchives, CancelSeenWhilePumpingFinishesThatMemberFirst) {
     fresh.onPump = [&](int n) {
       if (n == k) PostMessageA(fresh.window(), TestUnpackOwner::kSetCancelMessage, 0, 0);
     };
-    EXPECT_EQ(101,
+    EXPECT_EQ(kUnpackCancelled,
               UnpackArchiveWithProgress(fresh, Archives().c_str(), folder.c_str(), "small.arj"));
     std::string expected;
     for (int i = 1; i <= k; ++i) expected += (i > 1 ? " M" : "M") + std::to_string(i) + ".TXT";
@@ -109,19 +111,21 @@ TEST_F(UnpackWithArchives, CancelSeenWhilePumpingFinishesThatMemberFirst) {
 TEST_F(UnpackWithArchives, CancelAlreadySetUnpacksNothing) {
   owner.cancelled = 1;
   SendMessageA(owner.ProgressBar(), PBM_SETRANGE, 0, MAKELPARAM(0, 40));
-  EXPECT_EQ(101, Unpack("small.arj"));
-  EXPECT_EQ(101, UnpackArchiveWithProgress(owner, nullptr, nullptr, nullptr));
+  EXPECT_EQ(kUnpackCancelled, Unpack("small.arj"));
+  EXPECT_EQ(kUnpackCancelled, UnpackArchiveWithProgress(owner, nullptr, nullptr, nullptr));
   EXPECT_EQ(40, owner.RangeHigh());
   EXPECT_EQ(0, owner.pumps);
   EXPECT_EQ("", ListFolder(out));
 }
 
 TEST_F(UnpackWithArchives, MissingArgumentsFail) {
-  EXPECT_EQ(0, UnpackArchiveWithProgress(owner, nullptr, out.c_str(), "small.arj"));
-  EXPECT_EQ(0, UnpackArchiveWithProgress(owner, Archives().c_str(), nullptr, "small.arj"));
-  EXPECT_EQ(0, UnpackArchiveWithProgress(owner, Archives().c_str(), out.c_str(), nullptr));
+  EXPECT_EQ(kUnpackFailed, UnpackArchiveWithProgress(owner, nullptr, out.c_str(), "small.arj"));
+  EXPECT_EQ(kUnpackFailed,
+            UnpackArchiveWithProgress(owner, Archives().c_str(), nullptr, "small.arj"));
+  EXPECT_EQ(kUnpackFailed,
+            UnpackArchiveWithProgress(owner, Archives().c_str(), out.c_str(), nullptr));
   // An empty output folder would mean the current directory.
-  EXPECT_EQ(0, UnpackArchiveWithProgress(owner, Archives().c_str(), "", "small.arj"));
+  EXPECT_EQ(kUnpackFailed, UnpackArchiveWithProgress(owner, Archives().c_str(), "", "small.arj"));
   EXPECT_EQ(0, owner.pumps);
 }
 
@@ -130,7 +134,7 @@ TEST_F(UnpackWithArchives, MemberThatFailsStopsTheUnpackAndStaysInTheTemporaryFi
   owner.onPump = [&](int n) {
     if (n == 2) PostMessageA(owner.window(), TestUnpackOwner::kSetCancelMessage, 0, 0);
   };
-  EXPECT_EQ(0, Unpack("bad.arj"));
+  EXPECT_EQ(kUnpackFailed, Unpack("bad.arj"));
   EXPECT_EQ("M1.TXT NEWFILE.TMP", ListFolder(out));
   EXPECT_EQ("mEmber 2\n", ReadFileBytes(out + "NEWFILE.TMP"));
   EXPECT_EQ(1, owner.Position());
@@ -139,18 +143,19 @@ TEST_F(UnpackWithArchives, MemberThatFailsStopsTheUnpackAndStaysInTheTemporaryFi
 
 TEST_F(UnpackWithArchives, ExistingFileOfAMemberNameStaysAsItWas) {
   kxtest::WriteFileBytes(out + "M3.TXT", "old");
-  EXPECT_EQ(1, Unpack("small.arj"));
+  EXPECT_EQ(kUnpackDone, Unpack("small.arj"));
   EXPECT_EQ("old", ReadFileBytes(out + "M3.TXT"));
   EXPECT_EQ("member 3\n", ReadFileBytes(out + "NEWFILE.TMP"));
   EXPECT_EQ(3, owner.Position());
 }
 
 TEST_F(UnpackWithArchives, SecondArchiveContinuesFromTheBarPosition) {
-  ASSERT_EQ(1, Unpack("small.arj"));
+  ASSERT_EQ(kUnpackDone, Unpack("small.arj"));
   ASSERT_EQ(3, owner.Position());
   owner.positionsAtPump.clear();
   std::string second = FreshFolder("second");
-  EXPECT_EQ(1, UnpackArchiveWithProgress(owner, Archives().c_str(), second.c_str(), "five.arj"));
+  EXPECT_EQ(kUnpackDone,
+            UnpackArchiveWithProgress(owner, Archives().c_str(), second.c_str(), "five.arj"));
   EXPECT_EQ(5, owner.RangeHigh());
   ASSERT_EQ(5u, owner.positionsAtPump.size());
   EXPECT_EQ(3, owner.positionsAtPump[0]);  // not reset by the new range
@@ -160,7 +165,7 @@ TEST_F(UnpackWithArchives, SecondArchiveContinuesFromTheBarPosition) {
 }
 
 TEST_F(UnpackWithArchives, MemberWithALongNameIsNotMovedUnderACutName) {
-  EXPECT_EQ(0, Unpack("longname.arj"));
+  EXPECT_EQ(kUnpackFailed, Unpack("longname.arj"));
   std::string left = ListFolder(out);
   EXPECT_TRUE(left == "" || left == "NEWFILE.TMP") << left;
 }
@@ -171,7 +176,7 @@ class UnpackWithScript : public ::testing::Test {
   void SetUp() override {
     out = FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
   }
-  short Unpack(const std::string &folder) {
+  UnpackResult Unpack(const std::string &folder) {
     return UnpackArchiveWithProgress(owner, "C:\\archives\\", folder.c_str(), "X.ARJ",
                                      ScriptedEngine(&script));
   }
@@ -187,7 +192,7 @@ TEST_F(UnpackWithScript, NamesThatCouldLeaveTheOutputFolderAreRefused) {
                            "aux.txt", "LPT1", "NUL.dat", "X.", "X ", "A*B", "A?B", "A|B"}) {
     std::string folder = FreshFolder("unsafe");
     script = ScriptedArchive{2, {{"GOOD.TXT", "good"}, {name, "evil"}}, {}};
-    EXPECT_EQ(0, Unpack(folder)) << name;
+    EXPECT_EQ(kUnpackFailed, Unpack(folder)) << name;
     EXPECT_EQ("GOOD.TXT NEWFILE.TMP", ListFolder(folder)) << name;
     EXPECT_EQ("evil", ReadFileBytes(folder + "NEWFILE.TMP")) << name;
   }
@@ -197,7 +202,7 @@ TEST_F(UnpackWithScript, NamesThatCouldLeaveTheOutputFolderAreRefused) {
 
 TEST_F(UnpackWithScript, NameThatFillsTheWholeBufferMayBeCutAndIsRefused) {
   script = ScriptedArchive{2, {{"FOURTEEN56.TXT", "fits"}, {"FIFTEEN567890AB.TXT", "cut"}}, {}};
-  EXPECT_EQ(0, Unpack(out));
+  EXPECT_EQ(kUnpackFailed, Unpack(out));
   EXPECT_EQ("FOURTEEN56.TXT NEWFILE.TMP", ListFolder(out));
   EXPECT_EQ(1, owner.Position());
 }
@@ -214,7 +219,7 @@ TEST_F(UnpackWithScript, TargetPathThatWouldNotFitIsRefused) {
   ASSERT_EQ(248u, folder.size());
   ASSERT_TRUE(FileExists(folder));
   script = ScriptedArchive{2, {{"A.TXT", "short"}, {"LONGER12.TXT", "long"}}, {}};
-  EXPECT_EQ(0, Unpack(folder));
+  EXPECT_EQ(kUnpackFailed, Unpack(folder));
   // A.TXT fits in 253 characters; the second name would need 260.
   EXPECT_EQ("A.TXT NEWFILE.TMP", ListFolder(folder));
   EXPECT_EQ("long", ReadFileBytes(folder + "NEWFILE.TMP"));
@@ -223,7 +228,7 @@ TEST_F(UnpackWithScript, TargetPathThatWouldNotFitIsRefused) {
 TEST_F(UnpackWithScript, OutputFolderWithoutBackslashStillWritesInsideIt) {
   script = ScriptedArchive{1, {{"A.TXT", "a"}}, {}};
   std::string noSlash = out.substr(0, out.size() - 1);
-  EXPECT_EQ(1, Unpack(noSlash));
+  EXPECT_EQ(kUnpackDone, Unpack(noSlash));
   EXPECT_EQ("A.TXT", ListFolder(out));
   ASSERT_EQ(1u, script.outputPaths.size());
   EXPECT_EQ(out + "NEWFILE.TMP", script.outputPaths[0]);
@@ -243,10 +248,13 @@ TEST_F(UnpackWithScript, EachEngineCodeEndsTheArchiveAsItShould) {
   struct Case {
     short code;
     short expected;
-  } cases[] = {{100, kUnpackDone},  // an archive whose first header is its end marker
-               {105, kUnpackWriteFailed}, {106, kUnpackFailed},
-               {102, kUnpackFailed},      {115, kUnpackFailed},
-               {-1, kUnpackFailed},       {103, kUnpackAbsent}};  // nothing at C:\archives\X.ARJ
+  } cases[] = {{arj::kEmptyArchive, kUnpackDone},  // its first header is its end marker
+               {arj::kWriteFailure, kUnpackWriteFailed},
+               {arj::kDataCrcError, kUnpackFailed},
+               {arj::kBadCodeData, kUnpackFailed},
+               {arj::kUnsafeMemberName, kUnpackFailed},
+               {arj::kCountFailed, kUnpackFailed},
+               {arj::kCannotOpen, kUnpackAbsent}};  // nothing at C:\archives\X.ARJ
   for (const Case &c : cases) {
     std::string folder = FreshFolder("code");
     ScriptedMember failing{"B.TXT", "b", c.code};
