@@ -57,6 +57,15 @@ class ArjReader : public ::testing::Test {
 
 const Bytes kHello = ToBytes("hello, world\n");
 
+// Turns a member into an empty method-4 member from the given archiver version.
+void EmptyMethod4(Member &m, int archiver_version) {
+  m.method = 4;
+  m.archiver_version = archiver_version;
+  m.unpacked_size = 0;
+  m.file_crc = 0;
+  m.data.clear();
+}
+
 TEST_F(ArjReader, StoredMembersCountAndExtract) {
   Write(Archive({Stored("A.TXT", kHello), Stored("B.BIN", ToBytes("second"))}));
   EXPECT_EQ(Count(), 2);
@@ -257,24 +266,9 @@ TEST_F(ArjReader, MemberChecksAndTheirOrder) {
          m.name = "x:y";
        },
        arj::kUnsupportedFileType},
-      {"method 4 with archiver version 2 passes",
-       [](Member &m) {
-         m.method = 4;
-         m.archiver_version = 2;
-         m.unpacked_size = 0;
-         m.file_crc = 0;
-         m.data.clear();
-       },
-       arj::kOk},
+      {"method 4 with archiver version 2 passes", [](Member &m) { EmptyMethod4(m, 2); }, arj::kOk},
       {"method 4 with archiver version 0 passes: only version 1 is refused",
-       [](Member &m) {
-         m.method = 4;
-         m.archiver_version = 0;
-         m.unpacked_size = 0;
-         m.file_crc = 0;
-         m.data.clear();
-       },
-       arj::kOk},
+       [](Member &m) { EmptyMethod4(m, 0); }, arj::kOk},
   };
   for (const Case &c : cases) {
     Member m = Stored("OK.BIN", kHello);
