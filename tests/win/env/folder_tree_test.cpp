@@ -25,7 +25,7 @@ class FolderTreeTest : public ::testing::Test {
     MakeFolder(root_);
     ASSERT_TRUE(Exists(root_));
   }
-  void TearDown() override { kxtest::ForceRemoveTree(root_); }
+  void TearDown() override { kxtest::RemoveTree(root_); }
   std::string root_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,13 @@ class BastionTest : public ::testing::Test {
   std::string LogPath() const { return work_ + "bn_log.txt"; }
   // Puts a file of the test's own folder (a partial double) into the work folder.
   void InstallPartial(const char *builtName, const char *asName);
+
+  // One call of the protection's interface (a work folder and where its error goes).
+  using Call = std::function<bool(const char *work, int *error)>;
+  // Makes the work folder from control, makes the call on it, and checks the result, the
+  // error it reports and the calls the doubles logged.
+  void ExpectCall(const Call &call, const std::string &control, bool result, int error,
+                  const std::vector<std::string> &log);
 
   // Makes the probe answer "installed" (the earlier generation's App Paths key) until TearDown.
   void MarkProductInstalled();

@@ -16,69 +16,61 @@ using Lines = std::vector<std::string>;
 
 class SetUpProtectionTest : public BastionTest {};
 
+const BastionTest::Call kSetUp = [](const char *work, int *error) {
+  return SetUpProtection(work, 0, error);
+};
+
 TEST_F(SetUpProtectionTest, FreshMachineInstallsStartsProtectsAndRegisters) {
-  MakeWorkFolder("installed=0\nsupported=1\nrunning=0\n");
-  int error = -1;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(Log(), (Lines{
-                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
-                       "BN_IsSystemRunning <pid> -> 1 running=0",
-                       "IsBastionSupportedOS -> 1",
-                       "IsBastionInstalled -> 0",
-                       "BN_InstallSystem <pid> -> 1",
-                       "BN_StartSystem <pid> -> 1",
-                       "IsBastionInstalled -> 1",
-                       "BN_ProtectFolder <pid> <W> -> 1",
-                       "BN_RegisterInstaller <pid> <EXE> -> 1",
-                       "UnLoadBastionInterface bnapi.dll -> 1",
-                   }));
+  ExpectCall(kSetUp, "installed=0\nsupported=1\nrunning=0\n", true, 0,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 0",
+                 "BN_InstallSystem <pid> -> 1",
+                 "BN_StartSystem <pid> -> 1",
+                 "IsBastionInstalled -> 1",
+                 "BN_ProtectFolder <pid> <W> -> 1",
+                 "BN_RegisterInstaller <pid> <EXE> -> 1",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, InstalledSystemIsOnlyAskedToProtectAndRegister) {
-  MakeWorkFolder("installed=1\nsupported=1\nrunning=0\n");
-  int error = -1;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(Log(), (Lines{
-                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
-                       "BN_IsSystemRunning <pid> -> 1 running=0",
-                       "IsBastionSupportedOS -> 1",
-                       "IsBastionInstalled -> 1",
-                       "IsBastionInstalled -> 1",
-                       "BN_ProtectFolder <pid> <W> -> 1",
-                       "BN_RegisterInstaller <pid> <EXE> -> 1",
-                       "UnLoadBastionInterface bnapi.dll -> 1",
-                   }));
+  ExpectCall(kSetUp, "installed=1\nsupported=1\nrunning=0\n", true, 0,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 1",
+                 "IsBastionInstalled -> 1",
+                 "BN_ProtectFolder <pid> <W> -> 1",
+                 "BN_RegisterInstaller <pid> <EXE> -> 1",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, UnsupportedSystemInstallsNothingAndProtectsNothing) {
-  MakeWorkFolder("installed=0\nsupported=0\n");
-  int error = -1;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(Log(), (Lines{
-                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
-                       "BN_IsSystemRunning <pid> -> 1 running=0",
-                       "IsBastionSupportedOS -> 0",
-                       "IsBastionInstalled -> 0",
-                       "UnLoadBastionInterface bnapi.dll -> 1",
-                   }));
+  ExpectCall(kSetUp, "installed=0\nsupported=0\n", true, 0,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 0",
+                 "IsBastionInstalled -> 0",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, FailedInstallUnloadsAndFails) {
-  MakeWorkFolder("supported=1\nfail=BN_InstallSystem\nerror=1603\n");
-  int error = 0;
-  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 1603);
-  EXPECT_EQ(Log(), (Lines{
-                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
-                       "BN_IsSystemRunning <pid> -> 1 running=0",
-                       "IsBastionSupportedOS -> 1",
-                       "IsBastionInstalled -> 0",
-                       "BN_InstallSystem <pid> -> 0 error=1603",
-                       "UnLoadBastionInterface bnapi.dll -> 1",
-                   }));
+  ExpectCall(kSetUp, "supported=1\nfail=BN_InstallSystem\nerror=1603\n", false, 1603,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 0",
+                 "BN_InstallSystem <pid> -> 0 error=1603",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, FailedStartIsOnlyRecorded) {
@@ -224,11 +216,8 @@ TEST_F(SetUpProtectionTest, MissingInterfaceLibraryGivesFalse) {
 }
 
 TEST_F(SetUpProtectionTest, RefusedInterfaceGivesFalseWithTheComponentsCode) {
-  MakeWorkFolder("installed=1\nfail=LoadBastionInterfaceFromPath\nerror=4242\n");
-  int error = 0;
-  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 4242);
-  EXPECT_EQ(Log(), (Lines{"LoadBastionInterfaceFromPath <W> -> 0 error=4242"}));
+  ExpectCall(kSetUp, "installed=1\nfail=LoadBastionInterfaceFromPath\nerror=4242\n", false, 4242,
+             {"LoadBastionInterfaceFromPath <W> -> 0 error=4242"});
 }
 
 TEST_F(SetUpProtectionTest, MissingLoaderExportGivesFalse) {

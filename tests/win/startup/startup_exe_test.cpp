@@ -38,7 +38,7 @@ class StartupTest : public ::testing::Test {
   // Work folders made under the temporary folder.
   std::vector<std::string> WorkFolders() {
     std::vector<std::string> found;
-    for (const std::string &name : ListDir(temp_))
+    for (const std::string &name : FolderNames(temp_))
       if (std::regex_match(name, std::regex("KX[0-9]{4}\\.ins"))) found.push_back(name);
     return found;
   }
@@ -298,7 +298,7 @@ TEST_F(StartupTest, TempFolderOutsideTheCodePageIsReachedByItsShortPath) {
   unpacked.resize(got);
   EXPECT_EQ(unpacked, content);
   // Nothing under the temporary folder besides the real one.
-  EXPECT_EQ(ListDir(temp_).size(), 1u);
+  EXPECT_EQ(FolderNames(temp_).size(), 1u);
 }
 
 // A name someone made first, whatever it is, is never the work folder: the run draws another.
@@ -358,14 +358,14 @@ TEST_F(StartupTest, NamesTakenBeforeTheRunAreNeverUsed) {
     for (const auto &p : planted) {
       std::string path = temp_ + "\\" + p.first, bytes;
       if (p.second == kFolder) {
-        EXPECT_EQ(ListDir(path), std::vector<std::string>{"marker.txt"});
+        EXPECT_EQ(FolderNames(path), std::vector<std::string>{"marker.txt"});
       }
       if (p.second == kFile) {
         EXPECT_TRUE(ReadFileBytes(path, &bytes));
         EXPECT_EQ(bytes, "planted file");
       }
     }
-    EXPECT_EQ(ListDir(outside), std::vector<std::string>{"marker.txt"});
+    EXPECT_EQ(FolderNames(outside), std::vector<std::string>{"marker.txt"});
     // Wine removes no link to a folder: the Unix side does.
     ASSERT_TRUE(RunUnixShell(unlinks));
     for (const auto &p : planted) {

@@ -59,7 +59,7 @@ class DialogProcess : public ::testing::Test {
   ChildProcess host;
 };
 
-TEST_F(DialogProcess, ShowsItsTemplateAndIgnoresEscapeCloseAndHelp) {
+TEST_F(DialogProcess, ShowsItsTemplateAndIgnoresEscapeAndClose) {
   PutPayload("many.arj");
   ASSERT_TRUE(Start(0));
   HWND dialog = WaitForDialog();
@@ -84,13 +84,13 @@ TEST_F(DialogProcess, ShowsItsTemplateAndIgnoresEscapeCloseAndHelp) {
   EXPECT_EQ("Static", controls[3].className);
   for (const auto &c : controls) EXPECT_TRUE(c.visible) << c.id;
 
-  // Escape goes to the focused button, where the dialog manager would make it a Cancel.
+  // Escape goes to the focused button, where the dialog manager would make it a Cancel. (The
+  // help request is checked in process, where the dialog's answer to it can be read.)
   HWND cancel = GetDlgItem(dialog, IDCANCEL);
   PostKey(cancel, VK_ESCAPE);
   PostKey(dialog, VK_ESCAPE);
   PostMessageA(dialog, WM_CLOSE, 0, 0);
   PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-  PostKey(cancel, VK_F1);  // the help key: WM_HELP
   int seen = BarPosition(dialog);
   // Two more members: the messages above have been pumped and handled.
   ASSERT_TRUE(WaitUntil([&] { return BarPosition(dialog) >= seen + 2; }, kLong));
