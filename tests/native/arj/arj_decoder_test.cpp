@@ -285,12 +285,7 @@ void SingleSymbolBlock(BitWriter &w, std::uint32_t count, unsigned symbol,
 
 class ArjDecoder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = ScratchDir(std::string("decoder-") + info->name());
-    archive_ = Join(dir_, "test.arj");
-    out_ = Join(dir_, "out.bin");
-  }
+  void SetUp() override { MakeTestScratch("decoder-", &dir_, &archive_, &out_); }
   // Extracts one packed member; its output is in got().
   short Run(const Member &m) {
     WriteFile(archive_, Archive({m}));

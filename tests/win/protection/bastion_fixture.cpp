@@ -74,7 +74,7 @@ std::vector<std::string> BastionTest::Log() const {
   return lines;
 }
 
-void BastionTest::ExpectCall(const Call &call, const std::string &control, bool result, int error,
+void BastionTest::ExpectCall(const Call &call, const std::string &control, int result, int error,
                              const std::vector<std::string> &log) {
   MakeWorkFolder(control);
   int reported = -1;  // a value no call leaves by chance

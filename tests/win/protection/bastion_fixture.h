@@ -9,6 +9,11 @@
 #include <vector>
 
 class BastionTest : public ::testing::Test {
+ public:
+  // One call of the protection's interface (a work folder, where its error goes), its result
+  // as a number.
+  using Call = std::function<int(const char *work, int *error)>;
+
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -25,11 +30,9 @@ class BastionTest : public ::testing::Test {
   // Puts a file of the test's own folder (a partial double) into the work folder.
   void InstallPartial(const char *builtName, const char *asName);
 
-  // One call of the protection's interface (a work folder and where its error goes).
-  using Call = std::function<bool(const char *work, int *error)>;
   // Makes the work folder from control, makes the call on it, and checks the result, the
   // error it reports and the calls the doubles logged.
-  void ExpectCall(const Call &call, const std::string &control, bool result, int error,
+  void ExpectCall(const Call &call, const std::string &control, int result, int error,
                   const std::vector<std::string> &log);
 
   // Makes the probe answer "installed" (the earlier generation's App Paths key) until TearDown.

@@ -21,7 +21,7 @@ const BastionTest::Call kSetUp = [](const char *work, int *error) {
 };
 
 TEST_F(SetUpProtectionTest, FreshMachineInstallsStartsProtectsAndRegisters) {
-  ExpectCall(kSetUp, "installed=0\nsupported=1\nrunning=0\n", true, 0,
+  ExpectCall(kSetUp, "installed=0\nsupported=1\nrunning=0\n", kSetUpDone, 0,
              {
                  "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
                  "BN_IsSystemRunning <pid> -> 1 running=0",
@@ -37,7 +37,7 @@ TEST_F(SetUpProtectionTest, FreshMachineInstallsStartsProtectsAndRegisters) {
 }
 
 TEST_F(SetUpProtectionTest, InstalledSystemIsOnlyAskedToProtectAndRegister) {
-  ExpectCall(kSetUp, "installed=1\nsupported=1\nrunning=0\n", true, 0,
+  ExpectCall(kSetUp, "installed=1\nsupported=1\nrunning=0\n", kSetUpDone, 0,
              {
                  "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
                  "BN_IsSystemRunning <pid> -> 1 running=0",
@@ -51,7 +51,7 @@ TEST_F(SetUpProtectionTest, InstalledSystemIsOnlyAskedToProtectAndRegister) {
 }
 
 TEST_F(SetUpProtectionTest, UnsupportedSystemInstallsNothingAndProtectsNothing) {
-  ExpectCall(kSetUp, "installed=0\nsupported=0\n", true, 0,
+  ExpectCall(kSetUp, "installed=0\nsupported=0\n", kSetUpDone, 0,
              {
                  "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
                  "BN_IsSystemRunning <pid> -> 1 running=0",
@@ -62,7 +62,7 @@ TEST_F(SetUpProtectionTest, UnsupportedSystemInstallsNothingAndProtectsNothing) 
 }
 
 TEST_F(SetUpProtectionTest, FailedInstallUnloadsAndFails) {
-  ExpectCall(kSetUp, "supported=1\nfail=BN_InstallSystem\nerror=1603\n", false, 1603,
+  ExpectCall(kSetUp, "supported=1\nfail=BN_InstallSystem\nerror=1603\n", kSetUpFailed, 1603,
              {
                  "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
                  "BN_IsSystemRunning <pid> -> 1 running=0",
@@ -216,8 +216,8 @@ TEST_F(SetUpProtectionTest, MissingInterfaceLibraryGivesFalse) {
 }
 
 TEST_F(SetUpProtectionTest, RefusedInterfaceGivesFalseWithTheComponentsCode) {
-  ExpectCall(kSetUp, "installed=1\nfail=LoadBastionInterfaceFromPath\nerror=4242\n", false, 4242,
-             {"LoadBastionInterfaceFromPath <W> -> 0 error=4242"});
+  ExpectCall(kSetUp, "installed=1\nfail=LoadBastionInterfaceFromPath\nerror=4242\n", kSetUpFailed,
+             4242, {"LoadBastionInterfaceFromPath <W> -> 0 error=4242"});
 }
 
 TEST_F(SetUpProtectionTest, MissingLoaderExportGivesFalse) {

@@ -43,6 +43,21 @@ class StartupTest : public ::testing::Test {
     return found;
   }
 
+  // The one work folder the run left; empty, and a failure, unless there is exactly one.
+  std::string TheWorkFolder() {
+    auto folders = WorkFolders();
+    EXPECT_EQ(folders.size(), 1u);
+    return folders.size() == 1 ? temp_ + "\\" + folders[0] : "";
+  }
+
+  // A file of that work folder; a failure when it cannot be read.
+  std::string WorkFile(const std::string &name) {
+    std::string work = TheWorkFolder(), bytes;
+    if (!work.empty() && !ReadFileBytes(work + "\\" + name, &bytes))
+      ADD_FAILURE() << name << " cannot be read";
+    return bytes;
+  }
+
   void ExpectOneBox(const char *text) {
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].caption, "Installer");
@@ -131,12 +146,8 @@ TEST_F(StartupTest, CopiesPayloadIntoFreshWorkFolder) {
   spec.payload = StoredArchive("PAYLOAD.BIN", content);
   ASSERT_TRUE(WriteImage(image_, spec));
   ExpectRanToTheLaunch(Run());
-  auto folders = WorkFolders();
-  ASSERT_EQ(folders.size(), 1u);
-  std::string work = temp_ + "\\" + folders[0];
-  std::string unpacked;
-  ASSERT_TRUE(ReadFileBytes(work + "\\PAYLOAD.BIN", &unpacked));
-  EXPECT_EQ(unpacked, content);
+  std::string work = TheWorkFolder();
+  EXPECT_EQ(WorkFile("PAYLOAD.BIN"), content);
   EXPECT_FALSE(Exists(work + "\\KXDATA.ARJ"));
   // An empty command line is not saved.
   EXPECT_FALSE(Exists(work + "\\ARGSAVE.DAT"));
@@ -149,11 +160,7 @@ TEST_F(StartupTest, IgnoresBytesAfterPayload) {
   spec.trailer = std::string(6, '\0') + PayloadBytes(4000, 3);
   ASSERT_TRUE(WriteImage(image_, spec));
   ExpectRanToTheLaunch(Run());
-  auto folders = WorkFolders();
-  ASSERT_EQ(folders.size(), 1u);
-  std::string unpacked;
-  ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\PAYLOAD.BIN", &unpacked));
-  EXPECT_EQ(unpacked, content);
+  EXPECT_EQ(WorkFile("PAYLOAD.BIN"), content);
 }
 
 TEST_F(StartupTest, SignedImageIsAccepted) {
@@ -163,11 +170,7 @@ TEST_F(StartupTest, SignedImageIsAccepted) {
   ASSERT_TRUE(ReadFileBytes(dir + "\\content.txt", &content));
   ASSERT_TRUE(CopyFileA((dir + "\\signed.exe").c_str(), image_.c_str(), FALSE));
   ExpectRanToTheLaunch(Run("/KXPATH=C:\\P"));
-  auto folders = WorkFolders();
-  ASSERT_EQ(folders.size(), 1u);
-  std::string unpacked;
-  ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\content.txt", &unpacked));
-  EXPECT_EQ(unpacked, content);
+  EXPECT_EQ(WorkFile("content.txt"), content);
 }
 
 TEST_F(StartupTest, ImageOneByteShortIsCorruptExactLengthRuns) {
@@ -240,11 +243,7 @@ TEST_F(StartupTest, SavesCommandLineAsTyped) {
   for (const Case &c : cases) {
     for (const std::string &f : WorkFolders()) RemoveTree(temp_ + "\\" + f);
     ExpectRanToTheLaunch(Run(c.args));
-    auto folders = WorkFolders();
-    ASSERT_EQ(folders.size(), 1u);
-    std::string saved;
-    ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\ARGSAVE.DAT", &saved));
-    EXPECT_EQ(saved, c.args);
+    EXPECT_EQ(WorkFile("ARGSAVE.DAT"), c.args);
   }
 }
 
@@ -409,12 +408,8 @@ TEST_F(StartupTest, ImageCannotBeSwappedOnceTheGuardExists) {
 
   ASSERT_TRUE(WriteFileBytes(release, ""));
   EXPECT_EQ(WaitExit(child, 30000), 0u);
-  auto folders = WorkFolders();
-  ASSERT_EQ(folders.size(), 1u);
-  std::string work = temp_ + "\\" + folders[0], unpacked;
-  EXPECT_TRUE(Exists(work + "\\stage_report.txt"));  // the payload ran
-  ASSERT_TRUE(ReadFileBytes(work + "\\PAYLOAD.BIN", &unpacked));
-  EXPECT_EQ(unpacked, own);
+  EXPECT_TRUE(Exists(TheWorkFolder() + "\\stage_report.txt"));  // the payload ran
+  EXPECT_EQ(WorkFile("PAYLOAD.BIN"), own);
   // Released with the run: now it could be renamed.
   EXPECT_TRUE(MoveFileA(image_.c_str(), moved.c_str()));
 }

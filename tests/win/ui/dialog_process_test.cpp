@@ -44,10 +44,17 @@ class DialogProcess : public ::testing::Test {
     return host.Start("\"" + HostPath() + "\" \"" + folder + "\" " + std::to_string(silent) +
                       " \"" + report + "\" " + extra);
   }
-  HWND WaitForDialog() {
+  // Starts a shown dialog on many.arj and waits until it has unpacked that many members;
+  // null, and a failure, when it does not get there.
+  HWND StartUnpacking(int members) {
+    PutPayload("many.arj");
     HWND dialog = nullptr;
-    WaitUntil([&] { return (dialog = FindUnpackDialog(host.pid())) != nullptr; }, kLong);
-    return dialog;
+    bool there =
+        Start(0) &&
+        WaitUntil([&] { return (dialog = FindUnpackDialog(host.pid())) != nullptr; }, kLong) &&
+        WaitUntil([&] { return BarPosition(dialog) >= members; }, kLong);
+    EXPECT_TRUE(there) << "no dialog that unpacked " << members << " members";
+    return there ? dialog : nullptr;
   }
   std::string Report() { return ReadFileBytes(report); }
   bool IsFolder(const std::string &path) {
@@ -60,11 +67,8 @@ class DialogProcess : public ::testing::Test {
 };
 
 TEST_F(DialogProcess, ShowsItsTemplateAndIgnoresEscapeAndClose) {
-  PutPayload("many.arj");
-  ASSERT_TRUE(Start(0));
-  HWND dialog = WaitForDialog();
+  HWND dialog = StartUnpacking(20);
   ASSERT_TRUE(dialog);
-  ASSERT_TRUE(WaitUntil([&] { return BarPosition(dialog) >= 20; }, kLong));
   EXPECT_TRUE(IsWindowVisible(dialog));
   EXPECT_EQ("Unpacking ....", WindowText(dialog));
   EXPECT_EQ(0, BarLow(dialog));
@@ -112,11 +116,8 @@ TEST_F(DialogProcess, ShowsItsTemplateAndIgnoresEscapeAndClose) {
 }
 
 TEST_F(DialogProcess, CancelWhileUnpackingEndsTheRun) {
-  PutPayload("many.arj");
-  ASSERT_TRUE(Start(0));
-  HWND dialog = WaitForDialog();
+  HWND dialog = StartUnpacking(10);
   ASSERT_TRUE(dialog);
-  ASSERT_TRUE(WaitUntil([&] { return BarPosition(dialog) >= 10; }, kLong));
   PressCancel(dialog);
   EXPECT_EQ(0, host.Wait(kLong));
   // A cancelled run leaves nothing behind: the work folder goes with all it held.
