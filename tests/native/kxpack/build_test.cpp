@@ -301,24 +301,24 @@ TEST_F(TreeTest, MembersGoInByteOrderAndArchiveFilesAreStored) {
 }
 
 TEST_F(TreeTest, RefusesFoldersAndNamesItCannotPack) {
-  Put("BN.ARJ/docs/readme.txt", "x");
-  ExpectRefused(BuildTree(tree_), "must be named *.ARJ");
-  kxtest::Run({"/bin/rm", "-rf", tree_});
-  Put("docs/readme.txt", "x");
-  ExpectRefused(BuildTree(tree_), "must be named *.ARJ");
-  kxtest::Run({"/bin/rm", "-rf", tree_});
-  Put("STAGE.ARJ/setup.ini", "a");
-  Put("STAGE.ARJ/SETUP.INI", "b");
-  ExpectRefused(BuildTree(tree_), "given twice");
-  kxtest::Run({"/bin/rm", "-rf", tree_});
-  Put("CORE.ARJ/LPT1.DLL", "a");
-  ExpectRefused(BuildTree(tree_), "not a safe file name");
-  kxtest::Run({"/bin/rm", "-rf", tree_});
-  Put("CORE.ARJ/\xC3\xBC"
-      "ber.txt",
-      "a");
-  ExpectRefused(BuildTree(tree_), "not plain ASCII");
-  kxtest::Run({"/bin/rm", "-rf", tree_});
+  // Each tree by the files in it.
+  struct Case {
+    std::vector<std::string> files;
+    const char *reason;
+  } cases[] = {
+      {{"BN.ARJ/docs/readme.txt"}, "must be named *.ARJ"},
+      {{"docs/readme.txt"}, "must be named *.ARJ"},
+      {{"STAGE.ARJ/setup.ini", "STAGE.ARJ/SETUP.INI"}, "given twice"},
+      {{"CORE.ARJ/LPT1.DLL"}, "not a safe file name"},
+      {{"CORE.ARJ/\xC3\xBC"
+        "ber.txt"},
+       "not plain ASCII"},
+  };
+  for (const Case &c : cases) {
+    for (const std::string &file : c.files) Put(file, file);
+    ExpectRefused(BuildTree(tree_), c.reason);
+    kxtest::Run({"/bin/rm", "-rf", tree_});
+  }
   Put("CORE.ARJ/a.txt", "a");
   ASSERT_EQ(symlink("/dev/null", (tree_ + "/CORE.ARJ/null").c_str()), 0);
   ExpectRefused(BuildTree(tree_), "neither a file nor a folder");
