@@ -74,35 +74,48 @@ TEST_F(SetUpProtectionTest, FailedInstallUnloadsAndFails) {
 }
 
 TEST_F(SetUpProtectionTest, FailedStartIsOnlyRecorded) {
-  MakeWorkFolder("supported=1\nfail=BN_StartSystem\nerror=31\n");
-  int error = 0;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 31);
-  Lines log = Log();
-  ASSERT_EQ(log.size(), 10u);
-  EXPECT_EQ(log[5], "BN_StartSystem <pid> -> 0 error=31");
-  EXPECT_EQ(log[7], "BN_ProtectFolder <pid> <W> -> 1");
-  EXPECT_EQ(log[8], "BN_RegisterInstaller <pid> <EXE> -> 1");
+  ExpectCall(kSetUp, "supported=1\nfail=BN_StartSystem\nerror=31\n", kSetUpDone, 31,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 0",
+                 "BN_InstallSystem <pid> -> 1",
+                 "BN_StartSystem <pid> -> 0 error=31",
+                 "IsBastionInstalled -> 1",
+                 "BN_ProtectFolder <pid> <W> -> 1",
+                 "BN_RegisterInstaller <pid> <EXE> -> 1",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, FailedProtectionOrRegistrationIsOnlyRecorded) {
-  MakeWorkFolder("installed=1\nfail=BN_ProtectFolder,BN_RegisterInstaller\nerror=77\n");
-  int error = 0;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 77);
-  Lines log = Log();
-  ASSERT_EQ(log.size(), 8u);
-  EXPECT_EQ(log[5], "BN_ProtectFolder <pid> <W> -> 0 error=77");
-  EXPECT_EQ(log[6], "BN_RegisterInstaller <pid> <EXE> -> 0 error=77");
+  ExpectCall(kSetUp, "installed=1\nfail=BN_ProtectFolder,BN_RegisterInstaller\nerror=77\n",
+             kSetUpDone, 77,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 1",
+                 "IsBastionInstalled -> 1",
+                 "BN_ProtectFolder <pid> <W> -> 0 error=77",
+                 "BN_RegisterInstaller <pid> <EXE> -> 0 error=77",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, FailedRunningQueryCountsAsNotRunning) {
-  MakeWorkFolder("installed=1\nrunning=1\nfail=BN_IsSystemRunning\nerror=9\n");
-  int error = 0;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 9);
-  EXPECT_EQ(Log().at(1), "BN_IsSystemRunning <pid> -> 0 error=9");
-  EXPECT_EQ(Log().back(), "UnLoadBastionInterface bnapi.dll -> 1");
+  ExpectCall(kSetUp, "installed=1\nrunning=1\nfail=BN_IsSystemRunning\nerror=9\n", kSetUpDone, 9,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 0 error=9",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 1",
+                 "IsBastionInstalled -> 1",
+                 "BN_ProtectFolder <pid> <W> -> 1",
+                 "BN_RegisterInstaller <pid> <EXE> -> 1",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, RunningSystemWithTheProductInstalledIsNoReasonToRefuse) {
