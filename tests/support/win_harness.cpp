@@ -305,7 +305,8 @@ bool ReadAndDismissMessageBox(Child &child, MessageBoxInfo *info, DWORD timeoutM
                    reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
       return true;
     }
-    if (WaitForSingleObject(child.process, 0) == WAIT_OBJECT_0) return false;
+    // The poll's pause: a box not painted yet is looked at again a moment later.
+    if (WaitForSingleObject(child.process, 10) == WAIT_OBJECT_0) return false;
   } while (GetTickCount() - start < timeoutMs);
   return false;
 }
