@@ -7,7 +7,7 @@
 namespace kx {
 
 struct Failure {
-  const char *text;  // nullptr: the message was shown where the failure happened
+  const char *text;  // nullptr: no message here (shown where the failure happened, or none)
   unsigned exitCode;
 };
 
@@ -21,6 +21,9 @@ inline constexpr Failure kCorruptSet = {msg::kCorruptImage, 131};
 // The inner installer was not started: missing, refused by the platform, or its command line
 // too long.
 inline constexpr Failure kInstallerNotStarted = {msg::kCannotStartInstaller, 132};
+// The inner installer ran, but the wait for its end or the query of its exit code failed: its
+// outcome is unknown, which is no success. No message: there is nothing known to tell.
+inline constexpr Failure kInstallerExitCodeLost = {nullptr, 133};
 // The self-protection set-up refused the installation; it has shown its own message.
 inline constexpr Failure kInstallationRefused = {nullptr, 138};
 

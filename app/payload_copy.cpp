@@ -4,6 +4,7 @@
 
 #include "app/file_write.h"
 #include "app/text.h"
+#include "env/ansi_path.h"
 
 namespace {
 
@@ -16,8 +17,7 @@ PayloadCopyOutcome CopyPayload(kx::ImageSource &image, const char *workDir, int 
   static char block[kBlockSize];
   if (!workDir) return PayloadCopyOutcome::kFailed;
   char target[kx::kPathCap] = {};
-  if (!kx::JoinPath(target, sizeof target, workDir, "KXDATA.ARJ"))
-    return PayloadCopyOutcome::kFailed;
+  if (!Joined(JoinUnder(target, workDir, "KXDATA.ARJ"))) return PayloadCopyOutcome::kFailed;
 
   kx::StampRecord where;
   where.payloadOffset = payloadOffset;

@@ -1,7 +1,6 @@
 // Start-up: everything before the progress dialog, and the end of the process.
 #include <windows.h>
 
-#include <commctrl.h>
 #include <io.h>
 
 #include "app/app.h"
@@ -13,12 +12,13 @@
 #include "app/text.h"
 #include "app/work_folder.h"
 #include "app/work_folder_security.h"
+#include "env/ansi_path.h"
 
 namespace {
 
 void SaveCommandLine(const char *workDir, const char *cmdLine) {
   char path[kx::kPathCap] = {};
-  if (!kx::JoinPath(path, sizeof path, workDir, "ARGSAVE.DAT")) return;
+  if (!Joined(JoinUnder(path, workDir, "ARGSAVE.DAT"))) return;
   if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) DeleteFileA(path);
   int fd = OpenForWriting(path);
   if (fd < 0) return;
@@ -58,10 +58,6 @@ void CInstallerApp::InitInstance() {
   char workDir[kx::kPathCap] = {};
 
   ParseCommandLine();
-
-  // The progress bar's window class.
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
 
   // Opened before anything another process could see, the guard's event included, and held
   // to the end: from here on the image can be neither renamed nor replaced. Its failures are

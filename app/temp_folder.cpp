@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/text.h"
+#include "env/ansi_path.h"
 
 namespace {
 
@@ -49,5 +50,5 @@ bool GetTempFolder(char *tempOut, size_t cap, ShortPathQuery shortPath) {
   wchar_t shortWide[kWideCap] = {};
   DWORD s = shortPath ? shortPath(wide, shortWide, kWideCap) : 0;
   if (s == 0 || s >= kWideCap || !WideToExactAnsi(shortWide, spelt, sizeof spelt)) return false;
-  return kx::CopyText(tempOut, cap, spelt) && kx::AppendBackslashIfMissing(tempOut, cap);
+  return Joined(JoinUnder(tempOut, cap, spelt, ""));
 }

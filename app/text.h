@@ -32,16 +32,11 @@ inline bool AppendText(char *dst, std::size_t cap, const char *src) {
   return CopyText(dst + used, cap - used, src);
 }
 
-// Appends a backslash unless the text is empty or already ends in one.
-inline bool AppendBackslashIfMissing(char *dst, std::size_t cap) {
-  std::size_t used = ::strnlen(dst, cap);
-  if (used > 0 && dst[used - 1] == '\\') return true;
-  return AppendText(dst, cap, "\\");
-}
-
-// Joins up to three parts into dst; false (and dst cleared) when the result would not fit,
-// so a cut path is never used by mistake.
-inline bool JoinPath(char *dst, std::size_t cap, const char *a, const char *b, const char *c = "") {
+// Joins up to three texts into dst; false (and dst cleared) when the result would not fit, so
+// a cut text is never used by mistake. Paths of a name in a folder are made by JoinUnder
+// (env/ansi_path.h), which knows where a folder's backslash is.
+inline bool JoinTexts(char *dst, std::size_t cap, const char *a, const char *b,
+                      const char *c = "") {
   if (!dst || cap == 0) return false;
   dst[0] = '\0';
   if (CopyText(dst, cap, a) && AppendText(dst, cap, b) && AppendText(dst, cap, c)) return true;

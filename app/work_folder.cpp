@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "app/text.h"
+#include "env/ansi_path.h"
 
 namespace {
 
@@ -42,14 +43,20 @@ WorkFolderOutcome CreateWorkFolder(const char *tempPath, SECURITY_ATTRIBUTES *se
                                    CreateDirectoryAFn createDirectory) {
   if (!tempPath || !workDirOut || cap == 0) return WorkFolderOutcome::kCannotCreate;
   char prefix[kx::kPathCap] = {};
-  if (!kx::CopyText(prefix, tempPath) || !kx::AppendBackslashIfMissing(prefix, sizeof prefix))
-    return WorkFolderOutcome::kNoFreeName;
+  switch (JoinUnder(prefix, tempPath, "")) {
+    case JoinOutcome::kJoined:
+      break;
+    case JoinOutcome::kMissingPart:  // no temporary folder: nowhere to make one
+      return WorkFolderOutcome::kCannotCreate;
+    case JoinOutcome::kTooLong:
+      return WorkFolderOutcome::kNoFreeName;
+  }
   WorkFolderNames names;
   char name[16];
   char folder[kx::kPathCap];
   while (names.Next(name, sizeof name)) {
     // Room for the backslash that makes the path workDir.
-    if (!kx::JoinPath(folder, sizeof folder - 1, prefix, name))
+    if (!Joined(JoinUnder(folder, sizeof folder - 1, prefix, name)))
       return WorkFolderOutcome::kNoFreeName;
     BOOL made = createDirectory(folder, security);
     DWORD error = made ? ERROR_SUCCESS : GetLastError();
@@ -60,8 +67,8 @@ WorkFolderOutcome CreateWorkFolder(const char *tempPath, SECURITY_ATTRIBUTES *se
       error = made ? ERROR_SUCCESS : GetLastError();
     }
     if (made) {
-      return kx::JoinPath(workDirOut, cap, folder, "\\") ? WorkFolderOutcome::kCreated
-                                                         : WorkFolderOutcome::kCannotCreate;
+      return Joined(JoinUnder(workDirOut, cap, folder, "")) ? WorkFolderOutcome::kCreated
+                                                            : WorkFolderOutcome::kCannotCreate;
     }
     if (!NameIsTaken(error)) return WorkFolderOutcome::kCannotCreate;
   }

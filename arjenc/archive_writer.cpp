@@ -25,7 +25,7 @@ bool ArchiveWriter::Add(const std::string &name, const std::uint8_t *data, std::
 
   Bytes packed;
   const bool isPacked = !store_only && options_.method != PackMethod::kStored &&
-                        Pack(data, size, options_, &packed) && packed.size() < size;
+                        Pack(data, size, options_, &packed, &tables_) && packed.size() < size;
   f.method = isPacked ? static_cast<std::uint8_t>(options_.method) : 0;
   f.packed_size = static_cast<std::uint32_t>(isPacked ? packed.size() : size);
 

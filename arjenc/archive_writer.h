@@ -7,6 +7,7 @@
 
 #include "arjenc/compress.h"
 #include "arjenc/header_bytes.h"
+#include "arjenc/match_finder.h"
 
 namespace arjenc {
 
@@ -34,6 +35,7 @@ class ArchiveWriter {
   std::string archive_name_;
   PackOptions options_;
   Bytes members_;
+  MatchTables tables_;  // shared by the members' packing
   std::uint32_t newest_time_ = 0;
 };
 

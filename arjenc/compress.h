@@ -14,10 +14,14 @@ struct PackOptions {
   bool best = false;  // spend time for size (near-optimal parsing)
 };
 
+struct MatchTables;
+
 // Packs size bytes at data into *packed (replacing its contents). Returns false, with
 // *packed unspecified, when the method is kStored or the packed form would not be smaller
-// than the input: the caller then stores the member.
+// than the input: the caller then stores the member. tables (optional) are kept across
+// members so that small ones do not pay for setting them up; the packed form is the same
+// without them.
 bool Pack(const std::uint8_t *data, std::size_t size, const PackOptions &options,
-          std::vector<std::uint8_t> *packed);
+          std::vector<std::uint8_t> *packed, MatchTables *tables = nullptr);
 
 }  // namespace arjenc

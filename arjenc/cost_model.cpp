@@ -8,25 +8,21 @@ namespace {
 // Bits beyond the longest code for a symbol the codes leave out.
 constexpr std::uint32_t kUnusedExtra = 2;
 
+// The cost of each of n symbols from its code length. With fewer than two symbols in use
+// the code takes no bits, but a parse still needs a cost to compare by.
+void CostsFromLengths(const std::uint8_t *lengths, unsigned n, unsigned used, std::uint32_t *cost) {
+  unsigned longest = 0;
+  for (unsigned i = 0; i < n; ++i) longest = std::max<unsigned>(longest, lengths[i]);
+  for (unsigned i = 0; i < n; ++i) {
+    cost[i] = kCostScale * (used < 2 ? 1 : lengths[i] ? lengths[i] : longest + kUnusedExtra);
+  }
+}
+
 }  // namespace
 
 void CostModel::FromCodes(const BlockCodes &codes) {
-  unsigned longest = 0;
-  for (unsigned i = 0; i < kSymbolCount; ++i)
-    longest = std::max<unsigned>(longest, codes.symbol_lengths[i]);
-  for (unsigned i = 0; i < kSymbolCount; ++i) {
-    symbol[i] = kCostScale * (codes.symbol_used < 2     ? 1
-                              : codes.symbol_lengths[i] ? codes.symbol_lengths[i]
-                                                        : longest + kUnusedExtra);
-  }
-  unsigned longest_class = 0;
-  for (unsigned c = 0; c < kPositionClassCount; ++c)
-    longest_class = std::max<unsigned>(longest_class, codes.class_lengths[c]);
-  for (unsigned c = 0; c < kPositionClassCount; ++c) {
-    position_class[c] = kCostScale * (codes.class_used < 2     ? 1
-                                      : codes.class_lengths[c] ? codes.class_lengths[c]
-                                                               : longest_class + kUnusedExtra);
-  }
+  CostsFromLengths(codes.symbol_lengths, kSymbolCount, codes.symbol_used, symbol);
+  CostsFromLengths(codes.class_lengths, kPositionClassCount, codes.class_used, position_class);
 }
 
 void CostModel::AverageLiteral(const BlockCounts &counts) {

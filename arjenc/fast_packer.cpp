@@ -32,11 +32,11 @@ void WriteTokens(const Token *tokens, std::size_t n, BitWriter &out) {
 }  // namespace
 
 bool PackFast(const std::uint8_t *data, std::size_t size, bool best, std::size_t give_up,
-              std::vector<std::uint8_t> *packed) {
+              std::vector<std::uint8_t> *packed, MatchTables *tables) {
   BitWriter out(packed);
   // The codes are fixed, so one shortest-path parse is the cheapest for the matches found.
   OptimalParser parser(data, size, kFastMaxDistance, best ? kBestChain : kChain,
-                       best ? kBestTakeWhole : kTakeWhole);
+                       best ? kBestTakeWhole : kTakeWhole, tables);
   CostModel costs;
   costs.Fast();
   std::vector<Token> tokens;

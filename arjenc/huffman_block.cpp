@@ -17,6 +17,13 @@ constexpr unsigned kLengthCodeBase = 2;
 constexpr unsigned kLengthCodeSkipAt = 3;
 constexpr unsigned kNoSkip = ~0u;
 
+// Bounds for reserving room ahead: a token is a symbol and, for a match, a class and its
+// extra bits; a head is its count, three tables of 5-bit sizes and 19-bit lengths at most,
+// and one length code (at most 16 bits and 9 more) per symbol.
+constexpr std::size_t kMaxTokenBits = 2 * kMaxCodeLength + kPositionClassCount;
+constexpr std::size_t kMaxHeadBits =
+    16 + 3 * (5 + 19 * (kLengthCodeCount + kPositionClassCount) + 9) + kSymbolCount * 25;
+
 struct LengthItem {
   std::uint8_t code;
   std::uint8_t extra_bits;
@@ -166,6 +173,12 @@ void WriteHead(std::size_t n, const BlockCodes &codes, BitWriter &out) {
                   codes.only_class, out);
 }
 
+// The last symbol with a count, 0 when there is none.
+unsigned LastUsed(const std::uint32_t *counts, unsigned n) {
+  while (n > 0 && counts[n - 1] == 0) --n;
+  return n > 0 ? n - 1 : 0;
+}
+
 }  // namespace
 
 void BlockCounts::Clear() {
@@ -184,14 +197,8 @@ void BlockCounts::Add(const Token *tokens, std::size_t n) {
 BlockCodes::BlockCodes(const BlockCounts &counts) {
   symbol_used = BuildCodeLengths(counts.symbols, kSymbolCount, kMaxCodeLength, symbol_lengths);
   class_used = BuildCodeLengths(counts.classes, kPositionClassCount, kMaxCodeLength, class_lengths);
-  only_symbol = 0;
-  only_class = 0;
-  for (unsigned i = 0; i < kSymbolCount; ++i) {
-    if (counts.symbols[i]) only_symbol = i;
-  }
-  for (unsigned i = 0; i < kPositionClassCount; ++i) {
-    if (counts.classes[i]) only_class = i;
-  }
+  only_symbol = symbol_used < 2 ? LastUsed(counts.symbols, kSymbolCount) : 0;
+  only_class = class_used < 2 ? LastUsed(counts.classes, kPositionClassCount) : 0;
   AssignCodes(symbol_lengths, kSymbolCount, symbol_codes);
   AssignCodes(class_lengths, kPositionClassCount, class_codes);
 }
@@ -208,9 +215,8 @@ std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes) {
   return bits;
 }
 
-void WriteBlock(const Token *tokens, std::size_t n, const BlockCounts &counts,
-                const BlockCodes &codes, BitWriter &out) {
-  out.Reserve(BlockBits(counts, codes));
+void WriteBlock(const Token *tokens, std::size_t n, const BlockCodes &codes, BitWriter &out) {
+  out.Reserve(kMaxHeadBits + n * kMaxTokenBits);
   WriteHead(n, codes, out);
   const std::uint8_t *const sym_len = codes.symbol_lengths;
   const std::uint16_t *const sym_code = codes.symbol_codes;

@@ -35,8 +35,7 @@ struct BlockCodes {
 // Bits the block head and its body take with these codes.
 std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes);
 
-// Writes a block of 1 to kMaxBlockSymbols tokens, whose counts are given.
-void WriteBlock(const Token *tokens, std::size_t n, const BlockCounts &counts,
-                const BlockCodes &codes, BitWriter &out);
+// Writes a block of 1 to kMaxBlockSymbols tokens in the codes chosen from their counts.
+void WriteBlock(const Token *tokens, std::size_t n, const BlockCodes &codes, BitWriter &out);
 
 }  // namespace arjenc

@@ -57,19 +57,38 @@ void MinimumRedundancyLengths(std::uint32_t *a, int n) {
   }
 }
 
+// Sorts keys (count << 32 | symbol), given in symbol order, by count with a stable radix
+// sort over the bytes the counts use: equal counts stay in symbol order, as a sort of the
+// whole keys would leave them, and no comparison waits on a branch. Returns the array that
+// holds the result, keys or scratch.
+std::uint64_t *SortByCount(std::uint64_t *keys, std::uint64_t *scratch, unsigned n) {
+  std::uint32_t largest = 0;
+  for (unsigned i = 0; i < n; ++i) largest |= static_cast<std::uint32_t>(keys[i] >> 32);
+  for (unsigned shift = 32; shift < 64 && (largest >> (shift - 32)) != 0; shift += 8) {
+    unsigned start[257] = {};
+    for (unsigned i = 0; i < n; ++i) ++start[((keys[i] >> shift) & 0xFF) + 1];
+    for (unsigned b = 0; b < 256; ++b) start[b + 1] += start[b];
+    for (unsigned i = 0; i < n; ++i) scratch[start[(keys[i] >> shift) & 0xFF]++] = keys[i];
+    std::swap(keys, scratch);
+  }
+  return keys;
+}
+
 }  // namespace
 
 unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_length,
                           std::uint8_t *lengths) {
   // Occurring symbols by count, ascending (count in the high half, symbol in the low).
-  std::uint64_t order[kMaxSymbols];
+  std::uint64_t keys[kMaxSymbols], scratch[kMaxSymbols];
   unsigned used = 0;
   for (unsigned i = 0; i < n; ++i) {
     lengths[i] = 0;
-    if (counts[i] != 0) order[used++] = static_cast<std::uint64_t>(counts[i]) << 32 | i;
+    // Written always, kept when the symbol occurs: no branch on each count.
+    keys[used] = static_cast<std::uint64_t>(counts[i]) << 32 | i;
+    used += counts[i] != 0;
   }
   if (used < 2) return used;
-  std::sort(order, order + used);
+  const std::uint64_t *const order = SortByCount(keys, scratch, used);
   std::uint32_t depth[kMaxSymbols];
   for (unsigned i = 0; i < used; ++i) depth[i] = static_cast<std::uint32_t>(order[i] >> 32);
   MinimumRedundancyLengths(depth, static_cast<int>(used));

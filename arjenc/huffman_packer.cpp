@@ -12,9 +12,9 @@
 namespace arjenc {
 namespace {
 
-// The default: lazy parsing, a block for every 32768 tokens, short matches weighed by the
-// codes of the block before.
-constexpr std::size_t kLazyBlockTokens = 32768;
+// The default: lazy parsing, blocks as large as a head can count (fewer heads pay off more
+// than codes fitted closer), short matches weighed by the codes of the block before.
+constexpr std::size_t kLazyBlockTokens = kMaxBlockSymbols;
 
 // --best: stretches of 256 KiB parsed three times over, each time under the codes of the
 // parse before, searched up to 256 positions deep.
@@ -23,36 +23,69 @@ constexpr int kBestPasses = 3;
 constexpr unsigned kBestChain = 256;
 constexpr unsigned kBestTakeWhole = 192;  // a match this long is taken without a closer look
 
-// Writes tokens as blocks of at most kMaxBlockSymbols, of equal size, each with its codes.
-void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
-  const std::size_t pieces = (tokens.size() + kMaxBlockSymbols - 1) / kMaxBlockSymbols;
-  const std::size_t each = (tokens.size() + pieces - 1) / pieces;
+// Blocks are halved, while halves come out smaller, down to this many tokens.
+constexpr std::size_t kMinBlockTokens = 2048;
+
+std::size_t BlockCost(const Token *tokens, std::size_t n) {
   BlockCounts counts;
-  for (std::size_t at = 0; at < tokens.size(); at += each) {
-    const std::size_t n = std::min(each, tokens.size() - at);
+  counts.Clear();
+  counts.Add(tokens, n);
+  return BlockBits(counts, BlockCodes(counts));
+}
+
+// Appends to *sizes the blocks that cover n tokens: the whole when it fits a block and its
+// halves (recursively) do not come out smaller. Returns their bits.
+std::size_t PlanBlocks(const Token *tokens, std::size_t n, std::vector<std::size_t> *sizes) {
+  const std::size_t whole = n <= kMaxBlockSymbols ? BlockCost(tokens, n) : SIZE_MAX;
+  if (n >= 2 * kMinBlockTokens) {
+    std::vector<std::size_t> halves;
+    const std::size_t half = n / 2;
+    const std::size_t bits =
+        PlanBlocks(tokens, half, &halves) + PlanBlocks(tokens + half, n - half, &halves);
+    if (bits < whole) {
+      sizes->insert(sizes->end(), halves.begin(), halves.end());
+      return bits;
+    }
+  }
+  sizes->push_back(n);
+  return whole;
+}
+
+// Writes tokens as the blocks PlanBlocks chooses, each with its codes.
+void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
+  std::vector<std::size_t> sizes;
+  PlanBlocks(tokens.data(), tokens.size(), &sizes);
+  BlockCounts counts;
+  const Token *at = tokens.data();
+  for (const std::size_t n : sizes) {
     counts.Clear();
-    counts.Add(tokens.data() + at, n);
-    WriteBlock(tokens.data() + at, n, counts, BlockCodes(counts), out);
+    counts.Add(at, n);
+    WriteBlock(at, n, BlockCodes(counts), out);
+    at += n;
   }
 }
 
 bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
-              std::vector<std::uint8_t> *packed) {
+              std::vector<std::uint8_t> *packed, MatchTables *tables) {
   BitWriter out(packed);
-  LazyParser parser(data, size, LazyOptions{});
+  // The first block takes every match it finds: weighed by a guess at the codes, small
+  // members came out no smaller and took longer.
+  LazyParser parser(data, size, LazyOptions{}, tables);
   CostModel costs;
-  costs.Initial();
-  parser.SetCosts(&costs);
   std::vector<Token> tokens;
-  tokens.reserve(kLazyBlockTokens);
+  tokens.reserve(std::min(size, kLazyBlockTokens));
   BlockCounts counts;
   while (parser.Parse(&tokens, kLazyBlockTokens)) {
     counts.Clear();
     counts.Add(tokens.data(), tokens.size());
     const BlockCodes codes(counts);
-    costs.FromCodes(codes);
-    costs.AverageLiteral(counts);
-    WriteBlock(tokens.data(), tokens.size(), counts, codes, out);
+    // A block that is not full is the last: no costs are needed after it.
+    if (tokens.size() == kLazyBlockTokens) {
+      costs.FromCodes(codes);
+      costs.AverageLiteral(counts);
+      parser.SetCosts(&costs);
+    }
+    WriteBlock(tokens.data(), tokens.size(), codes, out);
     tokens.clear();
     if (out.ByteCount() >= give_up) return false;
   }
@@ -61,9 +94,9 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
 }
 
 bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
-              std::vector<std::uint8_t> *packed) {
+              std::vector<std::uint8_t> *packed, MatchTables *tables) {
   BitWriter out(packed);
-  OptimalParser parser(data, size, kMaxDistance, kBestChain, kBestTakeWhole);
+  OptimalParser parser(data, size, kMaxDistance, kBestChain, kBestTakeWhole, tables);
   CostModel costs;
   costs.Initial();
   std::vector<Token> tokens, best_tokens;
@@ -93,8 +126,9 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
 }  // namespace
 
 bool PackHuffman(const std::uint8_t *data, std::size_t size, bool best, std::size_t give_up,
-                 std::vector<std::uint8_t> *packed) {
-  return best ? PackBest(data, size, give_up, packed) : PackLazy(data, size, give_up, packed);
+                 std::vector<std::uint8_t> *packed, MatchTables *tables) {
+  return best ? PackBest(data, size, give_up, packed, tables)
+              : PackLazy(data, size, give_up, packed, tables);
 }
 
 }  // namespace arjenc

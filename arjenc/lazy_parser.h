@@ -13,16 +13,17 @@ namespace arjenc {
 
 struct LazyOptions {
   unsigned max_distance = kMaxDistance;
-  unsigned max_chain = 32;     // earlier positions tried per search
+  unsigned max_chain = 19;     // earlier positions tried per search
   unsigned nice_length = 128;  // a match this long ends the search
   unsigned lazy_limit = 64;    // a match this long is taken without looking one ahead
   unsigned good_length = 24;   // after a match this long, the look ahead tries a quarter
-  unsigned far_three = 0;      // matches of 3 further away than this are not used (0: all)
 };
 
 class LazyParser {
  public:
-  LazyParser(const std::uint8_t *data, std::size_t size, const LazyOptions &options);
+  // tables: the match finder's, kept by the caller across inputs (or null).
+  LazyParser(const std::uint8_t *data, std::size_t size, const LazyOptions &options,
+             MatchTables *tables = nullptr);
 
   // Appends tokens from where the last call stopped until the input ends or tokens holds
   // max_tokens. Returns false when no input was left.
@@ -35,7 +36,7 @@ class LazyParser {
  private:
   Match Search(std::size_t pos, unsigned at_least, unsigned chain);
   // Bits a match saves against literals under the costs.
-  std::int64_t Savings(std::size_t pos, const Match &m) const;
+  std::int32_t Savings(std::size_t pos, const Match &m) const;
 
   const std::uint8_t *data_;
   std::size_t size_;

@@ -36,36 +36,48 @@ inline unsigned MatchLength(const std::uint8_t *a, const std::uint8_t *b, unsign
   return n;
 }
 
+// The finder's hash heads and chain links, kept from one input to the next: positions are
+// filed with a base above every earlier input's reach, so what those left behind is out of
+// reach like an empty entry, and a small input clears nothing.
+struct MatchTables {
+  std::vector<std::uint32_t> head;
+  std::vector<std::uint32_t> head3;
+  std::vector<std::uint32_t> prev;
+  std::uint32_t next_base = 0;  // 0: nothing filed yet
+};
+
 class MatchFinder {
  public:
-  MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance);
+  // tables: kept by the caller across inputs, or null for tables of the finder's own.
+  MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance,
+              MatchTables *tables = nullptr);
+  MatchFinder(const MatchFinder &) = delete;
+  MatchFinder &operator=(const MatchFinder &) = delete;
 
-  // Files pos under its hash; positions must be inserted in increasing order, each after
-  // the searches made at it.
+  // Files pos under its hashes; positions are filed in increasing order. The searches file
+  // the position they search themselves.
   void Insert(std::size_t pos) {
     // Four bytes are read for the hashes; the last three positions file no matches.
     if (pos + 4 > size_) return;
-    const std::uint32_t h = Hash4(data_ + pos);
-    const std::uint32_t tagged = static_cast<std::uint32_t>(pos) + kTagOffset;
-    prev_[tagged & chain_mask_] = head_[h];
-    head_[h] = tagged;
-    head3_[Hash3(data_ + pos)] = tagged;
+    std::uint32_t v;
+    std::memcpy(&v, data_ + pos, 4);
+    File(v, static_cast<std::uint32_t>(pos) + base_);
   }
   void InsertRange(std::size_t from, std::size_t to) {
     for (std::size_t p = from; p < to; ++p) Insert(p);
   }
 
   // The longest match at pos longer than at_least (nearest among equals), walking at most
-  // max_chain earlier positions and stopping at the first of nice bytes or more.
-  // With costs, a longer match is preferred only where it saves more bits against
-  // literals of average cost.
+  // max_chain earlier positions and stopping at the first of nice bytes or more; then
+  // files pos. With costs, a longer match is preferred only where it saves more bits
+  // against literals of average cost.
   Match Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
-                const CostModel *costs = nullptr) const;
+                const CostModel *costs = nullptr);
 
   // Every match at pos that is longer than the ones nearer to it: lengths grow and
-  // distances grow along the result. Returns how many were written to out (at most
-  // kMaxMatch - kMinMatch + 1).
-  unsigned AllLongest(std::size_t pos, unsigned max_chain, Match *out) const;
+  // distances grow along the result; then files pos. Returns how many were written to
+  // out (at most kMaxMatch - kMinMatch + 1).
+  unsigned AllLongest(std::size_t pos, unsigned max_chain, Match *out);
 
   unsigned Limit(std::size_t pos) const {
     const std::size_t left = size_ - pos;
@@ -73,26 +85,36 @@ class MatchFinder {
   }
 
  private:
-  static std::int64_t Saving(const CostModel *costs, const Match &m);
-  Match Nearest3(const std::uint8_t *scan, std::uint32_t here) const;
+  // Sixteenths of a bit, as the costs: 32 bits hold any match's.
+  static std::int32_t Saving(const CostModel *costs, const Match &m);
+  // The first four bytes at a position read as one word, and that position plus the base.
+  void File(std::uint32_t v, std::uint32_t tagged) {
+    const std::uint32_t h = Hash4(v);
+    prev_[tagged & chain_mask_] = head_[h];
+    head_[h] = tagged;
+    head3_[Hash3(v)] = tagged;
+  }
+  // Calls found(length, distance) for each match at scan longer than best_len and than
+  // those before it, nearest first, until it returns false or the chain ends.
+  template <typename Found>
+  void WalkChain(const std::uint8_t *scan, std::uint32_t v, std::uint32_t here, unsigned best_len,
+                 unsigned max_chain, unsigned limit, Found found) const;
 
   // Tables for large inputs; small ones get smaller tables, cheaper to set up.
-  static constexpr unsigned kHashBits = 15;
-  static constexpr unsigned kMinHashBits = 10;
+  static constexpr unsigned kHashBits = 16;  // fewer strangers on the chains than 15
+  // Sparse hash tables even for small inputs: three-byte matches lost to collisions cost
+  // more than clearing them.
+  static constexpr unsigned kMinHashBits = 13;
+  static constexpr unsigned kMinChainBits = 10;
   static constexpr unsigned kChainBits = 15;  // a power of two above the window
-  // Positions are stored plus this offset, so an empty entry (0) is always out of reach.
+  // Positions are stored plus a base of at least this, so an empty entry (0) is always out
+  // of reach.
   static constexpr std::uint32_t kTagOffset = 0x10000;
 
   // Chains link positions by their first four bytes; the nearest position with the same
   // first three is kept apart, so that three-byte matches are still found.
-  std::uint32_t Hash4(const std::uint8_t *p) const {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return (v * 0x9E3779B1u) >> hash_shift_;
-  }
-  std::uint32_t Hash3(const std::uint8_t *p) const {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
+  std::uint32_t Hash4(std::uint32_t v) const { return (v * 0x9E3779B1u) >> hash_shift_; }
+  std::uint32_t Hash3(std::uint32_t v) const {
     return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift_;
   }
 
@@ -102,9 +124,11 @@ class MatchFinder {
   unsigned hash_shift_;
   unsigned hash3_shift_;
   std::uint32_t chain_mask_;
-  std::vector<std::uint32_t> head_;
-  std::vector<std::uint32_t> prev_;
-  std::vector<std::uint32_t> head3_;
+  std::uint32_t base_;  // added to each position filed
+  MatchTables own_;
+  std::uint32_t *head_;
+  std::uint32_t *head3_;
+  std::uint32_t *prev_;
 };
 
 }  // namespace arjenc

@@ -10,12 +10,12 @@ constexpr std::uint32_t kUnreached = 0xFFFFFFFFu;
 }  // namespace
 
 OptimalParser::OptimalParser(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-                             unsigned max_chain, unsigned take_whole)
+                             unsigned max_chain, unsigned take_whole, MatchTables *tables)
     : data_(data),
       size_(size),
       max_chain_(max_chain),
       take_whole_(take_whole),
-      finder_(data, size, max_distance) {}
+      finder_(data, size, max_distance, tables) {}
 
 std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
   start_ += length_;
@@ -39,7 +39,6 @@ std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
       if (m.length == room) break;
     }
     matches_.insert(matches_.end(), found, found + kept);
-    finder_.Insert(pos);
     ++i;
     if (kept != 0 && found[kept - 1].length >= take_whole_) {
       const unsigned skip = found[kept - 1].length - 1;

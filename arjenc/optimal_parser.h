@@ -17,8 +17,9 @@ class OptimalParser {
  public:
   // A match of take_whole bytes or more is taken as it is: the positions it covers get no
   // searches of their own.
+  // tables: the match finder's, kept by the caller across inputs (or null).
   OptimalParser(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-                unsigned max_chain, unsigned take_whole);
+                unsigned max_chain, unsigned take_whole, MatchTables *tables = nullptr);
 
   // Finds the matches for the next stretch of up to max_bytes of input (after the last
   // stretch); returns how many bytes it holds, 0 at the end of the input.

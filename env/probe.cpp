@@ -87,10 +87,8 @@ bool ReadEnginePath(bool view64, char *pathOut) {
   } else if (folder[sizeof folder - 1] != '\0') {
     return false;
   }
-  // An empty value names no folder (appending the backslash would name the drive's root).
-  if (folder[0] == '\0') return false;
-  if (!EndsWithBackslash(folder) && !kx::AppendText(folder, "\\")) return false;
-  return kx::CopyText(pathOut, kx::kPathCap, folder);
+  // An empty value names no folder: JoinUnder refuses it.
+  return Joined(JoinUnder(pathOut, kx::kPathCap, folder, ""));
 }
 
 bool IsEngineInstalled() {
@@ -108,7 +106,7 @@ bool IsEngineInstalled() {
   for (const char *file : kProbeFiles) {
     char probe[kx::kPathCap];
     // A probe path with no room in a path buffer cannot name an installed file.
-    if (!kx::JoinPath(probe, sizeof probe, folder, file)) return false;
+    if (!Joined(JoinUnder(probe, folder, file))) return false;
     if (!PathExists(probe)) return false;
   }
   return true;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "app/text.h"
+#include "env/ansi_path.h"
 #include "env/bastion.h"
 #include "env/folder_tree.h"
 #include "env/probe.h"
@@ -17,22 +18,30 @@ constexpr char kRefusalText[] =
     "System has not been restarted after un-installation.\r\n\r\nRestart is required to "
     "proceed with the installation.";
 
+// The calls of each library, each as its export name (which is also its type's name without
+// "Fn") and the member that holds it once found.
+#define KX_STUB_CALLS(CALL)                         \
+  CALL(LoadBastionInterfaceFromPath, loadInterface) \
+  CALL(UnLoadBastionInterface, unloadInterface)     \
+  CALL(IsBastionInstalled, isInstalled)             \
+  CALL(IsBastionSupportedOS, isSupportedOS)
+#define KX_API_CALLS(CALL)                      \
+  CALL(BN_IsSystemRunning, isSystemRunning)     \
+  CALL(BN_InstallSystem, installSystem)         \
+  CALL(BN_StartSystem, startSystem)             \
+  CALL(BN_UninstallSystem, uninstallSystem)     \
+  CALL(BN_ProtectFolder, protectFolder)         \
+  CALL(BN_RegisterInstaller, registerInstaller) \
+  CALL(BN_ReleaseFolder, releaseFolder)
+
+#define KX_DECLARE_CALL(name, member) name##Fn member = nullptr;
+
 // The loader library and, once loaded, the interface library with its calls.
 struct Bastion {
   HMODULE stub = nullptr;
-  LoadBastionInterfaceFromPathFn loadInterface = nullptr;
-  UnLoadBastionInterfaceFn unloadInterface = nullptr;
-  IsBastionInstalledFn isInstalled = nullptr;
-  IsBastionSupportedOSFn isSupportedOS = nullptr;
-
+  KX_STUB_CALLS(KX_DECLARE_CALL)
   HMODULE api = nullptr;
-  BN_IsSystemRunningFn isSystemRunning = nullptr;
-  BN_InstallSystemFn installSystem = nullptr;
-  BN_StartSystemFn startSystem = nullptr;
-  BN_UninstallSystemFn uninstallSystem = nullptr;
-  BN_ProtectFolderFn protectFolder = nullptr;
-  BN_RegisterInstallerFn registerInstaller = nullptr;
-  BN_ReleaseFolderFn releaseFolder = nullptr;
+  KX_API_CALLS(KX_DECLARE_CALL)
 
   wchar_t folder[kx::kPathCap] = {};  // the work folder, UTF-16, no trailing backslash
   DWORD processId = GetCurrentProcessId();
@@ -44,14 +53,18 @@ bool Resolve(HMODULE module, const char *name, Fn *fn) {
   return *fn != nullptr;
 }
 
+// Finds the calls in their listed order; false at the first one missing.
+#define KX_RESOLVE_CALL(name, member) &&Resolve(module, #name, &b->member)
+bool ResolveStubCalls(HMODULE module, Bastion *b) { return true KX_STUB_CALLS(KX_RESOLVE_CALL); }
+bool ResolveApiCalls(HMODULE module, Bastion *b) { return true KX_API_CALLS(KX_RESOLVE_CALL); }
+
 int LastError() { return static_cast<int>(GetLastError()); }
 
 // The work folder as the component wants it: UTF-16 and without the trailing backslash.
 bool ToComponentFolder(const char *workDir, wchar_t *out, int cap) {
   char folder[kx::kPathCap];
   if (!kx::CopyText(folder, workDir)) return false;
-  size_t n = strlen(folder);
-  if (n > 0 && folder[n - 1] == '\\') folder[n - 1] = '\0';
+  if (EndsWithBackslash(folder)) folder[strlen(folder) - 1] = '\0';
   return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, folder, -1, out, cap) > 0;
 }
 
@@ -66,7 +79,7 @@ StubLoaderFn g_loadWithSearchFlags = LoadWithSearchFlags;
 // to it and in the system folder only, never in the current folder or along PATH.
 bool LoadStub(const char *workDir, Bastion *b, int *error) {
   char path[kx::kPathCap];
-  if (!workDir || !kx::JoinPath(path, sizeof path, workDir, BASTION_STUB_DLL) ||
+  if (!Joined(JoinUnder(path, workDir, BASTION_STUB_DLL)) ||
       !ToComponentFolder(workDir, b->folder, kx::kPathCap)) {
     *error = ERROR_BAD_PATHNAME;
     return false;
@@ -81,12 +94,7 @@ bool LoadStub(const char *workDir, Bastion *b, int *error) {
     *error = LastError();
     return false;
   }
-  if (Resolve(b->stub, "LoadBastionInterfaceFromPath", &b->loadInterface) &&
-      Resolve(b->stub, "UnLoadBastionInterface", &b->unloadInterface) &&
-      Resolve(b->stub, "IsBastionInstalled", &b->isInstalled) &&
-      Resolve(b->stub, "IsBastionSupportedOS", &b->isSupportedOS)) {
-    return true;
-  }
+  if (ResolveStubCalls(b->stub, b)) return true;
   *error = LastError();
   FreeLibrary(b->stub);
   b->stub = nullptr;
@@ -117,15 +125,7 @@ bool LoadInterface(Bastion *b, int *error) {
     return false;
   }
   b->api = api;
-  if (Resolve(api, "BN_IsSystemRunning", &b->isSystemRunning) &&
-      Resolve(api, "BN_InstallSystem", &b->installSystem) &&
-      Resolve(api, "BN_StartSystem", &b->startSystem) &&
-      Resolve(api, "BN_UninstallSystem", &b->uninstallSystem) &&
-      Resolve(api, "BN_ProtectFolder", &b->protectFolder) &&
-      Resolve(api, "BN_RegisterInstaller", &b->registerInstaller) &&
-      Resolve(api, "BN_ReleaseFolder", &b->releaseFolder)) {
-    return true;
-  }
+  if (ResolveApiCalls(api, b)) return true;
   *error = LastError();
   Unload(b, error);
   return false;

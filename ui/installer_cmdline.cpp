@@ -20,7 +20,7 @@ bool Fail(char *out, std::size_t cap) {
 
 bool BuildInstallerPath(const char *folder, char *out, std::size_t cap) {
   if (!out || cap == 0) return false;
-  if (!folder || !JoinPath(out, cap, folder, kInstallerFileName)) return Fail(out, cap);
+  if (!folder || !JoinTexts(out, cap, folder, kInstallerFileName)) return Fail(out, cap);
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "app/text.h"
+#include "env/ansi_path.h"
 #include "ui/installer_cmdline.h"
 #include "ui/unpack_dialog.h"
 
@@ -17,6 +18,14 @@ constexpr char kCleanerFileName[] = "KXDELTMP.EXE";
 
 // The installer is started with no window settings of ours: the record's size and nothing else.
 static_assert(sizeof(STARTUPINFOA) == 68, "the start-up record of a 32-bit process");
+
+// No time limit: the installer runs as long as the user takes.
+bool WaitForExitCode(HANDLE process, DWORD *code) {
+  return WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
+         GetExitCodeProcess(process, code) != FALSE;
+}
+
+ExitCodeWaitFn g_waitForExitCode = WaitForExitCode;
 
 }  // namespace
 
@@ -48,14 +57,19 @@ int LaunchInnerInstaller(const char *folder, int silent, const InstallerOptions 
 
   int result = kLaunchNoExitCode;
   DWORD code = 0;
-  if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
-      GetExitCodeProcess(process.hProcess, &code)) {
+  if (g_waitForExitCode(process.hProcess, &code)) {
     if (exitCode) *exitCode = code;
     result = kLaunchFinished;
   }
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
   return result;
+}
+
+ExitCodeWaitFn SetExitCodeWaitForTesting(ExitCodeWaitFn wait) {
+  ExitCodeWaitFn previous = g_waitForExitCode;
+  g_waitForExitCode = wait ? wait : WaitForExitCode;
+  return previous;
 }
 
 BOOL HideDialogWindow(HWND window) {
@@ -67,19 +81,12 @@ BOOL HideDialogWindow(HWND window) {
 constexpr unsigned kFreshNameAttempts = 16;
 
 int CopyCleanerToParent(const char *folder) {
-  if (!folder || !*folder) return 0;
   char source[kPathCap] = {};
-  if (!JoinPath(source, sizeof source, folder, kCleanerFileName)) return 0;
-
-  // The parent: the folder without its last character (the trailing backslash), cut after
-  // the last backslash that remains.
+  if (!Joined(JoinUnder(source, folder, kCleanerFileName))) return 0;
+  char parent[kPathCap] = {};
   char target[kPathCap] = {};
-  CopyText(target, folder);
-  target[std::strlen(target) - 1] = '\0';
-  char *lastBackslash = std::strrchr(target, '\\');
-  if (!lastBackslash) return 0;
-  lastBackslash[1] = '\0';
-  if (!AppendText(target, kCleanerFileName)) return 0;
+  if (!Joined(ParentFolder(parent, folder)) || !Joined(JoinUnder(target, parent, kCleanerFileName)))
+    return 0;
 
   // The temporary folder is writable by every process of the user, and we run elevated: a
   // copy written over whatever is there would follow a link planted under that name. So the
@@ -92,7 +99,7 @@ int CopyCleanerToParent(const char *folder) {
   for (unsigned attempt = 0; attempt < kFreshNameAttempts && !copied; ++attempt) {
     char suffix[32];
     wsprintfA(suffix, ".%lu.%u.tmp", GetCurrentProcessId(), attempt);
-    if (!JoinPath(fresh, sizeof fresh, target, suffix)) return 0;
+    if (!JoinTexts(fresh, sizeof fresh, target, suffix)) return 0;
     copied = CopyFileA(source, fresh, TRUE) != 0;  // fails on any name already there
   }
   if (!copied) return 0;

@@ -18,6 +18,12 @@ constexpr int kLaunchNoExitCode = 2;  // the installer started; the wait or the 
 int LaunchInnerInstaller(const char *folder, int silent, const InstallerOptions &opts,
                          HWND dialogToHide, DWORD *exitCode);
 
+// Waits for the started installer's end and reads its exit code; false when either fails.
+// Tests put one in place that fails (a real failure cannot be made: the handle the start hands
+// back carries every right); it returns the previous one, and nullptr restores the real one.
+typedef bool (*ExitCodeWaitFn)(HANDLE process, DWORD *code);
+ExitCodeWaitFn SetExitCodeWaitForTesting(ExitCodeWaitFn wait);
+
 // Hides the window; TRUE.
 BOOL HideDialogWindow(HWND window);
 

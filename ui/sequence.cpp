@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/text.h"
+#include "env/ansi_path.h"
 #include "env/folder_tree.h"
 #include "env/probe.h"
 #include "env/protection.h"
@@ -16,21 +17,12 @@
 
 namespace {
 
-// folder + name, with a backslash between them when the folder lacks one. Empty when the
-// result would not fit, so a cut path never names another file.
-void FolderFile(char (&out)[kx::kPathCap], const char *folder, const char *name) {
-  if (!kx::CopyText(out, folder) || !kx::AppendBackslashIfMissing(out, sizeof out) ||
-      !kx::AppendText(out, name)) {
-    out[0] = '\0';
-  }
-}
+bool PathExists(const char *path) { return _access(path, 0) == 0; }
 
-bool PathExists(const char *path) { return path[0] && _access(path, 0) == 0; }
-
-// Deletes folder + name (the folder ends in a backslash), read-only or not.
+// Deletes the file name in folder, read-only or not.
 void DeleteSpentArchive(const char *folder, const char *name) {
   char path[kx::kPathCap];
-  if (!kx::JoinPath(path, sizeof path, folder, name)) return;
+  if (!Joined(JoinUnder(path, folder, name))) return;
   SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
   std::remove(path);
 }
@@ -81,15 +73,15 @@ void CUnpackDialog::OnTimer(UINT_PTR timerId) {
   DeleteSpentArchive(output, "kxdata.arj");
 
   char bnArchive[kx::kPathCap], dataArchive[kx::kPathCap], dataFolder[kx::kPathCap];
-  FolderFile(bnArchive, archives, "BN.ARJ");
-  FolderFile(dataArchive, archives, "VeloDat.ARJ");
-  FolderFile(dataFolder, output, "VeloDat\\");
-  if (dataFolder[0]) CreateDirectoryA(dataFolder, nullptr);
+  bool dataFolderNamed = Joined(JoinUnder(dataFolder, output, "VeloDat\\"));
+  if (dataFolderNamed) CreateDirectoryA(dataFolder, nullptr);
 
   // The component and its data come as a pair; without both, the stage is left alone.
-  if (PathExists(bnArchive) && PathExists(dataArchive)) {
+  if (Joined(JoinUnder(bnArchive, archives, "BN.ARJ")) &&
+      Joined(JoinUnder(dataArchive, archives, "VeloDat.ARJ")) && PathExists(bnArchive) &&
+      PathExists(dataArchive)) {
     if (!unpack(output, "BN.ARJ")) return;
-    if (dataFolder[0] && !unpack(dataFolder, "VeloDat.ARJ")) return;
+    if (dataFolderNamed && !unpack(dataFolder, "VeloDat.ARJ")) return;
     if (!IsProductInstalled() && SetUpProtection(archives, static_cast<unsigned char>(m_nSilent),
                                                  &protectionError) == kSetUpRefused) {
       // The set-up has shown its message and removed the work folder.
@@ -108,6 +100,16 @@ void CUnpackDialog::OnTimer(UINT_PTR timerId) {
   if (m_bCancelled != 0) return stop(nullptr);
 
   // The work folder stays when the installer could not be started: it shows what went wrong.
-  if (LaunchInstaller(output) == kx::kLaunchNotStarted) m_pFailure = &kx::kInstallerNotStarted;
+  // An installer that ran but whose exit code was lost must not end the run as a success.
+  switch (LaunchInstaller(output)) {
+    case kx::kLaunchNotStarted:
+      m_pFailure = &kx::kInstallerNotStarted;
+      break;
+    case kx::kLaunchNoExitCode:
+      m_pFailure = &kx::kInstallerExitCodeLost;
+      break;
+    default:
+      break;
+  }
   EndDialog(1);
 }

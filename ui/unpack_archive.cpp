@@ -9,6 +9,7 @@
 #include "app/text.h"
 #include "arj/arj.h"
 #include "arj/member_name.h"
+#include "env/ansi_path.h"
 
 namespace {
 
@@ -49,24 +50,19 @@ short UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
                                 const char *outputFolder, const char *archiveName,
                                 const ArjEntryPoints &engine) {
   if (owner.IsCancelled()) return kUnpackCancelled;
-  // An empty folder would mean the current directory: treat it as missing.
-  if (!archiveFolder || !outputFolder || !archiveName || !*archiveFolder || !*outputFolder ||
-      !*archiveName)
-    return kUnpackFailed;
-
+  // An empty folder would mean the current directory (JoinUnder refuses it); an empty name
+  // would make the folder itself the archive.
+  if (!archiveName || !*archiveName) return kUnpackFailed;
   char archivePath[kx::kPathCap] = {};
-  if (!kx::CopyText(archivePath, archiveFolder) ||
-      !kx::AppendBackslashIfMissing(archivePath, sizeof archivePath) ||
-      !kx::AppendText(archivePath, archiveName))
-    return kUnpackFailed;
+  if (!Joined(JoinUnder(archivePath, archiveFolder, archiveName))) return kUnpackFailed;
 
   // Without its backslash the output folder would turn every name into a sibling of the
-  // folder: add it, so nothing is ever written outside.
+  // folder: JoinUnder adds it, so nothing is ever written outside.
   char folder[kx::kPathCap] = {};
-  if (!kx::CopyText(folder, outputFolder) || !kx::AppendBackslashIfMissing(folder, sizeof folder))
-    return kUnpackFailed;
   char tempPath[kx::kPathCap] = {};
-  if (!kx::JoinPath(tempPath, sizeof tempPath, folder, "NEWFILE.TMP")) return kUnpackFailed;
+  if (!Joined(JoinUnder(folder, outputFolder, "")) ||
+      !Joined(JoinUnder(tempPath, folder, "NEWFILE.TMP")))
+    return kUnpackFailed;
 
   if (owner.IsCancelled()) return kUnpackCancelled;
 
@@ -90,8 +86,7 @@ short UnpackArchiveWithProgress(IUnpackOwner &owner, const char *archiveFolder,
     bareName[kBareNameCap - 1] = '\0';
 
     char targetPath[kx::kPathCap] = {};
-    if (!IsUsableBareName(bareName) ||
-        !kx::JoinPath(targetPath, sizeof targetPath, folder, bareName))
+    if (!IsUsableBareName(bareName) || !Joined(JoinUnder(targetPath, folder, bareName)))
       return kUnpackFailed;
     // Fails when a file of that name exists; the existing file then stays as it was.
     MoveFileA(tempPath, targetPath);

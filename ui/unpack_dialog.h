@@ -1,5 +1,15 @@
 // The progress dialog: the program's only window. It unpacks the payload archives on its
 // first timer tick and hands over to the inner installer.
+//
+// Where each part lives:
+//   ui/unpack_dialog.cpp        construction, SetSilent, SetFolders, initialisation, the
+//                               message handlers (paint, icon, show, close, help, Cancel)
+//   ui/sequence.cpp             OnTimer: the extraction sequence
+//   ui/unpack_dialog_owner.cpp  UnpackArchive and PumpMessages: the dialog as the owner of an
+//                               archive unpack (ui/unpack_archive.h)
+//   ui/launch.cpp               LaunchInstaller, HideDialog, CopyCleaner
+//   ui/run_dialog.cpp           RunProgressDialog (app/app.h): the dialog run modally
+//   ui/modal_dialog.cpp         the modal loop and dialog procedure underneath (CModalDialog)
 #pragma once
 #include <windows.h>
 

@@ -11,8 +11,10 @@
 #include "arj_test_support.h"
 #include "arjenc/compress.h"
 #include "arjenc/fast_packer.h"
+#include "arjenc/huffman_code.h"
 #include "arjenc/huffman_packer.h"
 #include "arjenc/lazy_parser.h"
+#include "arjenc/match_finder.h"
 
 namespace arjtest {
 namespace {
@@ -152,6 +154,65 @@ TEST(ArjencRoundTrip, TheParseReachesEveryPositionClassAndTheLongestMatch) {
   }
   for (unsigned c = 0; c <= 15; ++c) EXPECT_EQ(classes.count(c), 1u) << "class " << c;
   EXPECT_EQ(longest, arjenc::kMaxMatch);
+}
+
+TEST(ArjencPack, TablesKeptAcrossMembersChangeNoByte) {
+  // Small after large (tables larger than needed, full of old entries), the same bytes
+  // again (old entries that would match), then larger again (tables grow).
+  const Bytes text = TextLike(3 * kWindow, 16);
+  const Bytes head(text.begin(), text.begin() + 700);
+  const std::vector<Bytes> members = {text, head, head, RandomBytes(5000, 17), text};
+  for (const Packer &p : kPackers) {
+    SCOPED_TRACE(p.Name());
+    arjenc::MatchTables tables;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+      const Bytes &data = members[i];
+      Bytes kept;
+      ASSERT_TRUE(
+          p.method == kHuffman
+              ? arjenc::PackHuffman(data.data(), data.size(), p.best, SIZE_MAX, &kept, &tables)
+              : arjenc::PackFast(data.data(), data.size(), p.best, SIZE_MAX, &kept, &tables));
+      EXPECT_TRUE(kept == ForcePack(p, data)) << "member " << i;
+    }
+  }
+}
+
+TEST(ArjencRoundTrip, BestPackGivesEachPartOfTheInputItsOwnCodes) {
+  // Four bits a byte, then seven in other bytes: one set of codes for both costs about a
+  // bit more a byte (some 11% more) than a block for each; the split, found by halving,
+  // comes within 2% of packing the parts on their own.
+  const Bytes low = RandomBytes(30000, 14, 16);
+  Bytes high = RandomBytes(30000, 15, 128);
+  for (auto &b : high) b = static_cast<std::uint8_t>(b | 0x80);
+  Bytes both = low;
+  both.insert(both.end(), high.begin(), high.end());
+  const Packer best{kHuffman, true};
+  const std::size_t apart = ForcePack(best, low).size() + ForcePack(best, high).size();
+  EXPECT_LT(ForcePack(best, both).size(), apart + apart / 50);
+  ExpectRoundTrip(best, both, "two halves of different bytes");
+}
+
+TEST(ArjencHuffmanCode, LengthsFollowTheCountsAtEverySizeOfCount) {
+  // Counts that take one, two and three bytes order the symbols alike; among equal counts
+  // the lower symbol gets the longer code.
+  for (const std::uint32_t unit : {1u, 300u, 70000u}) {
+    SCOPED_TRACE("counts in units of " + std::to_string(unit));
+    const std::uint32_t counts[6] = {8 * unit, 0, unit, unit, 2 * unit, 4 * unit};
+    std::uint8_t lengths[6];
+    EXPECT_EQ(arjenc::BuildCodeLengths(counts, 6, 16, lengths), 5u);
+    const std::uint8_t expected[6] = {1, 0, 4, 4, 3, 2};
+    for (unsigned i = 0; i < 6; ++i) EXPECT_EQ(lengths[i], expected[i]) << "symbol " << i;
+  }
+  // Limited to 3 bits, the lengths still form a complete code.
+  const std::uint32_t steep[6] = {1, 2, 4, 8, 16, 32};
+  std::uint8_t lengths[6];
+  arjenc::BuildCodeLengths(steep, 6, 3, lengths);
+  unsigned kraft = 0;
+  for (unsigned i = 0; i < 6; ++i) {
+    EXPECT_LE(lengths[i], 3u);
+    kraft += 8u >> lengths[i];
+  }
+  EXPECT_EQ(kraft, 8u);
 }
 
 TEST(ArjencPack, StoresWhatDoesNotGetSmaller) {

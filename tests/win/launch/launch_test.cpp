@@ -131,6 +131,21 @@ TEST(LaunchInstaller, EveryExitCodeIsHandedBackUnchanged) {
   }
 }
 
+// The installer runs to its end, but its exit code cannot be had: that is no exit code of 0.
+TEST(LaunchInstaller, LostExitCodeIsReportedAndNoCodeHandedBack) {
+  std::string folder = WorkFolderWithInstaller("lost");
+  WriteText(folder + "stage_exit.txt", "0");
+  kx::ExitCodeWaitFn real = kx::SetExitCodeWaitForTesting([](HANDLE process, DWORD *) {
+    WaitForSingleObject(process, INFINITE);
+    return false;
+  });
+  LaunchResult run = Launch(folder, "", 0);
+  kx::SetExitCodeWaitForTesting(real);
+  EXPECT_EQ(run.result, kx::kLaunchNoExitCode);
+  EXPECT_EQ(run.exitCode, 0xDEADBEEFu) << "no code handed back";
+  EXPECT_EQ(run.cmdline, "<F>stage.exe /STANDARD") << "the installer did run";
+}
+
 TEST(LaunchInstaller, MissingOrRefusedInstallerIsNotStartedAndLeavesEverythingAlone) {
   std::string folder = FreshFolder("launch\\missing");
   HWND dialog = CreateWindowExA(0, "STATIC", "launch_test missing", WS_POPUP | WS_VISIBLE, 0, 0, 50,

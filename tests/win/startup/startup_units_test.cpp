@@ -211,6 +211,9 @@ TEST(WorkFolder, IsMadeNewUnderTheTempPathWithOrWithoutItsBackslash) {
   char workDir[260];
   EXPECT_EQ(CreateWorkFolder((dir + "\\missing").c_str(), nullptr, workDir, sizeof workDir),
             WorkFolderOutcome::kCannotCreate);
+  // An empty temporary path names no folder: nothing is made in the current drive's root.
+  EXPECT_EQ(CreateWorkFolder("", nullptr, workDir, sizeof workDir),
+            WorkFolderOutcome::kCannotCreate);
   std::string longTemp = dir + "\\" + std::string(249 - dir.size(), 'x');
   EXPECT_EQ(CreateWorkFolder(longTemp.c_str(), nullptr, workDir, sizeof workDir),
             WorkFolderOutcome::kNoFreeName);

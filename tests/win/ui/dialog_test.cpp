@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "support/pixels.h"
 #include "support/test_paths.h"
+#include "ui/launch.h"
 #include "ui/unpack_dialog.h"
 
 using namespace kxtest;
@@ -191,6 +192,22 @@ TEST_F(DialogInProcess, CancelThatMeetsAFailingMemberWins) {
   EXPECT_EQ(1, dialog.m_bCancelled);
   EXPECT_EQ(nullptr, dialog.m_pFailure) << "a cancel, not a failure: the run ends with 0";
   EXPECT_FALSE(FileExists(work.substr(0, work.size() - 1)));
+}
+
+// The installer (the stage.exe double, exiting with 0) runs, but its exit code is lost: the
+// run ends as a failure of its own, never as the success an exit code of 0 would claim.
+TEST_F(DialogInProcess, InstallerWhoseExitCodeIsLostEndsTheRunAsAFailure) {
+  // Wine shows the Unix root as drive Z:, and takes either slash.
+  ASSERT_TRUE(CopyFileA("Z:" KX_DOUBLES_DIR "/stage.exe", (work + "stage.exe").c_str(), TRUE));
+  kx::ExitCodeWaitFn real = kx::SetExitCodeWaitForTesting([](HANDLE process, DWORD *) {
+    WaitForSingleObject(process, INFINITE);
+    return false;
+  });
+  EXPECT_EQ(1, dialog.DoModal());
+  kx::SetExitCodeWaitForTesting(real);
+  EXPECT_TRUE(FileExists(work + "stage_report.txt")) << "the installer ran";
+  ASSERT_EQ(&kx::kInstallerExitCodeLost, dialog.m_pFailure);
+  EXPECT_EQ(133u, dialog.m_pFailure->exitCode);
 }
 
 TEST_F(DialogInProcess, OtherTimersKeepTheDefaultHandling) {

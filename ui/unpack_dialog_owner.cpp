@@ -1,4 +1,4 @@
-// The dialog's side of the archive unpack: its cancel flag, its progress bar and its pump.
+// The dialog as the owner of an archive unpack: its cancel flag, its progress bar and its pump.
 #include "ui/unpack_archive.h"
 #include "ui/unpack_dialog.h"
 
