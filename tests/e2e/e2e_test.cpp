@@ -98,7 +98,7 @@ class EndToEnd : public ::testing::Test {
   }
 
   std::string WorkFolder() {
-    for (const std::string &name : ListDir(temp_))
+    for (const std::string &name : FolderNames(temp_))
       if (std::regex_match(name, std::regex("KX[0-9]{4}\\.ins"))) return temp_ + "\\" + name;
     return "";
   }
@@ -178,7 +178,7 @@ TEST_F(EndToEnd, NormalRunUnpacksEverythingAndEndsWithTheInstallersCode) {
 
   std::string work = WorkFolder();
   ASSERT_FALSE(work.empty());
-  std::vector<std::string> files = ListDir(work);
+  std::vector<std::string> files = FolderNames(work);
   for (const char *expected :
        {"ARGSAVE.DAT", "BN.ARJ", "VELODAT.ARJ", "CORE.ARJ", "bnstub.dll", "bnapi.dll",
         "bn_control.txt", "stage.exe", "KXDELTMP.EXE", "VeloDat", "NEWFILE.TMP"}) {
@@ -188,7 +188,7 @@ TEST_F(EndToEnd, NormalRunUnpacksEverythingAndEndsWithTheInstallersCode) {
   }
   EXPECT_FALSE(Exists(work + "\\KXDATA.ARJ"));
   EXPECT_FALSE(Exists(work + "\\STAGE.ARJ"));
-  EXPECT_FALSE(ListDir(work + "\\VeloDat").empty());
+  EXPECT_FALSE(FolderNames(work + "\\VeloDat").empty());
   // The last members of CORE.ARJ are also members of BN.ARJ: their moves fail, the copies
   // from BN.ARJ stay and the last one's data stays in NEWFILE.TMP.
   std::string last, fromBn;
@@ -221,7 +221,7 @@ TEST_F(EndToEnd, InstalledProductSkipsTheSetUp) {
     EXPECT_EQ(Run(""), 3010u);
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, view, 0);
     EXPECT_EQ(Log("normal"), "") << "view " << view;
-    for (const std::string &name : ListDir(temp_)) RemoveTree(temp_ + "\\" + name);
+    for (const std::string &name : FolderNames(temp_)) RemoveTree(temp_ + "\\" + name);
   }
 }
 

@@ -15,7 +15,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 doubles=$tree/doubles
 kxpack=$tree/tools/kxpack.exe
 stub=$tree/app/kxunpack.exe
-winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+. "$here/../../scripts/lib.sh"
 
 mkdir -p "$root/logs"
 stamp="$root/.built"

@@ -13,25 +13,12 @@
 #include "tests/fuzz/fuzz_scratch.h"
 #include "tools/kxpack/arj_listing.h"
 
-namespace {
-
-std::string &ArchivePath() {
-  static std::string path;
-  return path;
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  ArchivePath() = fuzz::MakeScratchFolder("listing") + "/input.arj";
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  fuzz::WriteWholeFile(ArchivePath(), data, size);
+  const std::string &archive = fuzz::InputFile("listing", "input.arj");
+  fuzz::WriteWholeFile(archive, data, size);
 
   kxpack::ArjListing listing;
-  if (!kxpack::ListArjArchive(ArchivePath(), &listing)) std::abort();
+  if (!kxpack::ListArjArchive(archive, &listing)) std::abort();
   if (listing.complete != (listing.failureCode == 0)) std::abort();
   if (listing.complete && listing.mainHeaderOffset < 0) std::abort();
   if (!listing.members.empty() && listing.mainHeaderOffset < 0) std::abort();

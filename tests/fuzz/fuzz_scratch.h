@@ -18,6 +18,12 @@ inline std::string MakeScratchFolder(const char *harness) {
   return pattern;
 }
 
+// The path of the harness's one input file, in a scratch folder made on the first call.
+inline const std::string &InputFile(const char *harness, const char *name) {
+  static const std::string path = MakeScratchFolder(harness) + "/" + name;
+  return path;
+}
+
 inline void WriteWholeFile(const std::string &path, const std::uint8_t *data, std::size_t size) {
   FILE *f = std::fopen(path.c_str(), "wb");
   if (!f) std::abort();

@@ -13,22 +13,9 @@
 #include "app/stamp.h"
 #include "tests/fuzz/fuzz_scratch.h"
 
-namespace {
-
-std::string &ImagePath() {
-  static std::string path;
-  return path;
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  ImagePath() = fuzz::MakeScratchFolder("stamp") + "/image.exe";
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  fuzz::WriteWholeFile(ImagePath(), data, size);
+  const std::string &image = fuzz::InputFile("stamp", "image.exe");
+  fuzz::WriteWholeFile(image, data, size);
 
   unsigned char expected[kx::kStampSize] = {};
   if (size > kx::kStampOffset) {
@@ -36,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::memcpy(expected, data + kx::kStampOffset, n < kx::kStampSize ? n : kx::kStampSize);
   }
   kx::StampRecord read;
-  if (!kx::ReadPayloadStamp(ImagePath().c_str(), &read)) std::abort();
+  if (!kx::ReadPayloadStamp(image.c_str(), &read)) std::abort();
 
   unsigned char again[kx::kStampSize];
   kx::EncodeStamp(read, again);

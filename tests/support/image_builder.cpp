@@ -2,6 +2,7 @@
 
 #include "arjenc/archive_writer.h"
 #include "arjenc/dos_time.h"
+#include "support/noise.h"
 #include "support/win_harness.h"
 
 namespace kxtest {
@@ -13,17 +14,7 @@ constexpr std::int64_t kMemberTime = 1700000000;  // any fixed moment: the image
 
 std::string ProgramPath() { return WinePath(KX_KXUNPACK_EXE); }
 
-std::string PayloadBytes(std::size_t length, unsigned seed) {
-  std::string out(length, '\0');
-  std::uint32_t x = seed * 2654435761u + 1;
-  for (char &c : out) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x);
-  }
-  return out;
-}
+std::string PayloadBytes(std::size_t length, unsigned seed) { return NoiseBytes(seed, length); }
 
 std::string StoredArchive(const std::string &memberName, const std::string &bytes) {
   return StoredArchive({{memberName, bytes}});

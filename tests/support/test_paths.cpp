@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <vector>
 
 namespace kxtest {
 
@@ -19,28 +18,6 @@ std::string TestDataDir() {
   std::replace(path.begin(), path.end(), '/', '\\');
   while (path.size() > 3 && path.back() == '\\') path.pop_back();
   return path;
-}
-
-void RemoveTree(const std::string &folder) {
-  std::string base = folder;
-  if (!base.empty() && base.back() != '\\') base += '\\';
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((base + "*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string full = base + name;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(full);
-      } else {
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(full.c_str());
-      }
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryA(base.substr(0, base.size() - 1).c_str());
 }
 
 std::string FreshFolder(const std::string &name) {
@@ -67,32 +44,17 @@ void WriteFileBytes(const std::string &path, const std::string &bytes) {
 }
 
 std::string ListFolder(const std::string &folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = fd.cFileName;
-      if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-  }
-  std::sort(names.begin(), names.end());
   std::ostringstream joined;
-  for (size_t i = 0; i < names.size(); ++i) joined << (i ? " " : "") << names[i];
+  const char *gap = "";
+  for (const std::string &name : FolderNames(folder)) {
+    joined << gap << name;
+    gap = " ";
+  }
   return joined.str();
 }
 
 int CountFiles(const std::string &folder) {
-  int n = 0;
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return 0;
-  do {
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++n;
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
-  return n;
+  return static_cast<int>(FolderNames(folder, true).size());
 }
 
 }  // namespace kxtest

@@ -2,6 +2,8 @@
 #pragma once
 #include <string>
 
+#include "support/wide_folders.h"
+
 namespace kxtest {
 
 // KX_TEST_DATA as a Windows path (Z:\...\testdata), without a trailing backslash.
@@ -15,7 +17,5 @@ void WriteFileBytes(const std::string &path, const std::string &bytes);
 // Names of the files in a folder (ending in a backslash), "." and ".." left out, sorted.
 std::string ListFolder(const std::string &folder);
 int CountFiles(const std::string &folder);
-// Removes a folder and everything under it (test scratch only).
-void RemoveTree(const std::string &folder);
 
 }  // namespace kxtest

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/pixels.h"
+
 namespace kxtest {
 
 namespace {
@@ -76,51 +78,6 @@ bool IsDirectory(const std::string &path) {
   DWORD a = GetFileAttributesA(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-std::vector<std::string> ListDir(const std::string &folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA e;
-  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &e);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (std::strcmp(e.cFileName, ".") && std::strcmp(e.cFileName, ".."))
-      names.push_back(e.cFileName);
-  } while (FindNextFileA(h, &e));
-  FindClose(h);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-namespace {
-
-// Wide throughout, so that names outside the code page go too.
-void RemoveTreeW(const std::wstring &path) {
-  DWORD a = GetFileAttributesW(path.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) return;
-  if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
-    if (!RemoveDirectoryW(path.c_str())) DeleteFileW(path.c_str());
-    return;
-  }
-  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-    return;
-  }
-  WIN32_FIND_DATAW e;
-  HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &e);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      if (lstrcmpW(e.cFileName, L".") && lstrcmpW(e.cFileName, L".."))
-        RemoveTreeW(path + L"\\" + e.cFileName);
-    } while (FindNextFileW(h, &e));
-    FindClose(h);
-  }
-  RemoveDirectoryW(path.c_str());
-}
-
-}  // namespace
-
-void RemoveTree(const std::string &folder) { RemoveTreeW(Widen(folder, CP_ACP)); }
 
 Child::~Child() {
   if (process) CloseHandle(process);
@@ -247,45 +204,11 @@ static std::string TextOf(HWND w) {
 
 namespace {
 
-// Pixels of a screen rectangle, as 32-bit values.
-std::vector<DWORD> Capture(HDC source, int x, int y, int w, int h) {
-  HDC mem = CreateCompatibleDC(source);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void *bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, h, source, x, y, SRCCOPY);
-  GdiFlush();
-  std::vector<DWORD> pixels(static_cast<DWORD *>(bits), static_cast<DWORD *>(bits) + w * h);
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  return pixels;
-}
-
-// The standard icon drawn on a background of one colour.
+// The standard icon drawn on a background of one pixel's colour.
 std::vector<DWORD> Render(LPCSTR iconId, DWORD background, int w, int h) {
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  RECT all = {0, 0, w, h};
-  HBRUSH brush = CreateSolidBrush(RGB(GetBValue(background), GetGValue(background),
-                                      GetRValue(background)));  // DIB order is BGR
-  FillRect(mem, &all, brush);
-  DeleteObject(brush);
-  DrawIcon(mem, 0, 0, LoadIconA(nullptr, iconId));
-  std::vector<DWORD> pixels = Capture(mem, 0, 0, w, h);
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  return pixels;
+  return IconOver(LoadIconA(nullptr, iconId),
+                  RGB(GetBValue(background), GetGValue(background), GetRValue(background)), w,
+                  h);  // pixels are in BGR order
 }
 
 // Which standard icon a static icon control shows: the box's icon handle belongs to the other
@@ -317,12 +240,40 @@ bool ShowsErrorIcon(HWND iconControl) {
 
 }  // namespace
 
-// A box is read once it is on the screen with its OK button, and has painted.
+// A window has painted once nothing of it waits to be painted any more.
+static bool Painted(HWND w) { return !GetUpdateRect(w, nullptr, FALSE); }
+
+// Whether the screen shows anything but one colour where an icon control stands.
+static bool IconOnScreen(HWND iconControl) {
+  RECT r;
+  GetWindowRect(iconControl, &r);
+  HDC screen = GetDC(nullptr);
+  std::vector<DWORD> shown =
+      Capture(screen, r.left, r.top, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+  ReleaseDC(nullptr, screen);
+  for (DWORD pixel : shown)
+    if ((pixel & 0xFFFFFF) != (shown[0] & 0xFFFFFF)) return true;
+  return false;
+}
+
+static bool IsVisibleIcon(HWND w) {
+  char cls[64];
+  GetClassNameA(w, cls, sizeof cls);
+  return !lstrcmpiA(cls, "Static") && (GetWindowLongA(w, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+         IsWindowVisible(w);
+}
+
+// A box is read once it is on the screen with its OK button, it and its controls have
+// painted, and its icon, if it has one, has reached the screen.
 static bool BoxReady(HWND box) {
   HWND ok = GetDlgItem(box, IDOK);
-  if (!IsWindowVisible(box) || !GetDlgItem(box, 0xFFFF) || !ok || !IsWindowVisible(ok))
+  if (!IsWindowVisible(box) || !GetDlgItem(box, 0xFFFF) || !ok || !IsWindowVisible(ok) ||
+      !Painted(box))
     return false;
-  Sleep(150);
+  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (IsWindowVisible(c) && !Painted(c)) return false;
+    if (IsVisibleIcon(c) && !IconOnScreen(c)) return false;
+  }
   return true;
 }
 
@@ -338,9 +289,7 @@ static bool ReadBox(HWND box, MessageBoxInfo *info) {
   for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
     char cls[64];
     GetClassNameA(c, cls, sizeof cls);
-    if (!lstrcmpiA(cls, "Static") && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-        IsWindowVisible(c))
-      info->errorIcon = ShowsErrorIcon(c);
+    if (IsVisibleIcon(c)) info->errorIcon = ShowsErrorIcon(c);
     if (!lstrcmpiA(cls, "Button") && IsWindowVisible(c)) info->buttons.push_back(TextOf(c));
   }
   return true;
@@ -356,7 +305,8 @@ bool ReadAndDismissMessageBox(Child &child, MessageBoxInfo *info, DWORD timeoutM
                    reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
       return true;
     }
-    if (WaitForSingleObject(child.process, 0) == WAIT_OBJECT_0) return false;
+    // The poll's pause: a box not painted yet is looked at again a moment later.
+    if (WaitForSingleObject(child.process, 10) == WAIT_OBJECT_0) return false;
   } while (GetTickCount() - start < timeoutMs);
   return false;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/wide_folders.h"
+
 namespace kxtest {
 
 // "Z:\..." for a Unix path (Wine maps the Unix root to drive Z:).
@@ -21,10 +23,6 @@ bool WriteFileBytes(const std::string &path, const std::string &bytes);
 bool ReadFileBytes(const std::string &path, std::string *bytes);
 bool Exists(const std::string &path);
 bool IsDirectory(const std::string &path);
-// Names in a folder (no "." and ".."), sorted.
-std::vector<std::string> ListDir(const std::string &folder);
-// Removes a folder and everything below it (links are removed, not followed).
-void RemoveTree(const std::string &folder);
 
 struct Child {
   HANDLE process = nullptr;

@@ -4,7 +4,7 @@
 //   <name>_report.txt   written anew on every run, one "key=value" per line:
 //                         cmdline=<GetCommandLineA(), unchanged>
 //                         cwd=<current directory>
-//                         file=<name of an entry of its own folder>        (one line each)
+//                         file=<name of an entry of its own folder, UTF-8>  (one line each)
 //                         visible=<class>|<title>  (one line per visible top-level window)
 //                         exit=<the exit code it ends with, 0x%08X>
 //   <name>_exit.txt     optional: the exit code, decimal ("3010", "-1") or hexadecimal with
@@ -21,6 +21,8 @@
 #include <cstring>
 #include <string>
 
+#include "env/folder_listing.h"
+
 namespace {
 
 std::string OwnPathWithout(const char *suffixToDrop) {
@@ -34,7 +36,21 @@ std::string OwnPathWithout(const char *suffixToDrop) {
   return s;
 }
 
-std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('\\') + 1); }
+// Listed in wide characters from its wide name: the ANSI calls would best-fit map the names.
+constexpr std::size_t kListingChars = 32767;
+
+std::wstring OwnFolderW() {
+  wchar_t path[32768] = {};
+  GetModuleFileNameW(nullptr, path, 32768);
+  std::wstring s = path;
+  return s.substr(0, s.rfind(L'\\') + 1);
+}
+
+std::string Utf8(const wchar_t *wide) {
+  char text[4 * MAX_PATH] = {};
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+  return text;
+}
 
 DWORD ReadExitCode(const std::string &controlPath) {
   std::FILE *f = std::fopen(controlPath.c_str(), "r");
@@ -75,7 +91,6 @@ BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM param) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::string base = OwnPathWithout(".exe");  // C:\folder\stage
-  std::string folder = FolderOf(base);
   DWORD exitCode = ReadExitCode(base + "_exit.txt");
 
   std::FILE *report = std::fopen((base + "_report.txt").c_str(), "w");
@@ -85,16 +100,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     GetCurrentDirectoryA(MAX_PATH, cwd);
     std::fprintf(report, "cwd=%s\n", cwd);
 
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if (std::strcmp(entry.cFileName, ".") && std::strcmp(entry.cFileName, "..")) {
-          std::fprintf(report, "file=%s\n", entry.cFileName);
-        }
-      } while (FindNextFileA(find, &entry));
-      FindClose(find);
-    }
+    FolderListing listing(OwnFolderW(), kListingChars);
+    WIN32_FIND_DATAW entry;
+    while (listing.Next(&entry)) std::fprintf(report, "file=%s\n", Utf8(entry.cFileName).c_str());
     EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(report));
     std::fprintf(report, "exit=0x%08lX\n", static_cast<unsigned long>(exitCode));
     std::fclose(report);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <queue>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "arj/arj.h"
@@ -288,12 +289,7 @@ void SingleSymbolBlock(BitWriter &w, std::uint32_t count, unsigned symbol,
 
 class ArjDecoder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = ScratchDir(std::string("decoder-") + info->name());
-    archive_ = Join(dir_, "test.arj");
-    out_ = Join(dir_, "out.bin");
-  }
+  void SetUp() override { MakeTestScratch("decoder-", &dir_, &archive_, &out_); }
   // Extracts one packed member; its output is in got().
   short Run(const Member &m) {
     WriteFile(archive_, Archive({m}));
@@ -432,96 +428,30 @@ TEST_F(ArjDecoder, PositionsBeyondTheWindowEndTheMember) {
 }
 
 TEST_F(ArjDecoder, MalformedBlockHeadsAreBadData) {
+  // Each stream as its fields, (value, bits), first to last.
   struct Case {
     const char *what;
-    void (*write)(BitWriter &);
+    std::vector<std::pair<std::uint32_t, unsigned>> fields;
   };
   const Case cases[] = {
-      {"length-code count above 19",
-       [](BitWriter &w) {
-         w.Put(1, 16);
-         w.Put(20, 5);
-       }},
-      {"position count above 17",
-       [](BitWriter &w) {
-         w.Put(1, 16);
-         w.Put(0, 5);
-         w.Put(0, 5);
-         w.Put(0, 9);
-         w.Put('a', 9);
-         w.Put(18, 5);
-       }},
-      {"unary length above 16",
-       [](BitWriter &w) {
-         w.Put(1, 16);
-         w.Put(1, 5);
-         w.Put(7, 3);
-         w.Put(0x3FF, 10);
-         w.Put(0, 1);
-       }},
-      {"unary run without its closing bit",
-       [](BitWriter &w) {
-         w.Put(1, 16);
-         w.Put(1, 5);
-         w.Put(0xFFFF, 16);
-       }},
-      {"one-symbol length code outside its alphabet",
-       [](BitWriter &w) {
-         w.Put(1, 16);
-         w.Put(0, 5);
-         w.Put(19, 5);
-       }},
-      {"one-symbol symbol code outside its alphabet",
-       [](BitWriter &w) {
-         w.Put(1, 16);
-         w.Put(0, 5);
-         w.Put(0, 5);
-         w.Put(0, 9);
-         w.Put(510, 9);
-       }},
+      {"length-code count above 19", {{1, 16}, {20, 5}}},
+      {"position count above 17", {{1, 16}, {0, 5}, {0, 5}, {0, 9}, {'a', 9}, {18, 5}}},
+      {"unary length above 16", {{1, 16}, {1, 5}, {7, 3}, {0x3FF, 10}, {0, 1}}},
+      {"unary run without its closing bit", {{1, 16}, {1, 5}, {0xFFFF, 16}}},
+      {"one-symbol length code outside its alphabet", {{1, 16}, {0, 5}, {19, 5}}},
+      {"one-symbol symbol code outside its alphabet", {{1, 16}, {0, 5}, {0, 5}, {0, 9}, {510, 9}}},
       {"one-symbol position code outside its alphabet",
-       [](BitWriter &w) {
-         w.Put(1, 16);
-         w.Put(0, 5);
-         w.Put(0, 5);
-         w.Put(0, 9);
-         w.Put('a', 9);
-         w.Put(0, 5);
-         w.Put(17, 5);
-       }},
-      {"symbol count above 510",
-       [](BitWriter &w) {
-         w.Put(1, 16);
-         w.Put(0, 5);
-         w.Put(0, 5);
-         w.Put(511, 9);
-       }},
+       {{1, 16}, {0, 5}, {0, 5}, {0, 9}, {'a', 9}, {0, 5}, {17, 5}}},
+      {"symbol count above 510", {{1, 16}, {0, 5}, {0, 5}, {511, 9}}},
+      // Length codes 0, 1 and 2 with lengths 1, 2, 2: "0", "10", "11"; then code 2, a run of
+      // 20 + 9 bits: 511 zero lengths.
       {"zero run past the symbol alphabet",
-       [](BitWriter &w) {
-         w.Put(1, 16);
-         // Length codes 0, 1 and 2 with lengths 1, 2, 2: "0", "10", "11".
-         w.Put(3, 5);
-         w.Put(1, 3);
-         w.Put(2, 3);
-         w.Put(2, 3);
-         w.Put(0, 2);
-         w.Put(510, 9);
-         w.Put(3, 2);    // code 2: a run of 20 + 9 bits
-         w.Put(491, 9);  // 511 zero lengths
-       }},
-      {"lengths that over-fill the code",
-       [](BitWriter &w) {
-         w.Put(1, 16);
-         w.Put(3, 5);
-         w.Put(1, 3);
-         w.Put(1, 3);
-         w.Put(1, 3);
-         w.Put(0, 2);
-       }},
+       {{1, 16}, {3, 5}, {1, 3}, {2, 3}, {2, 3}, {0, 2}, {510, 9}, {3, 2}, {491, 9}}},
+      {"lengths that over-fill the code", {{1, 16}, {3, 5}, {1, 3}, {1, 3}, {1, 3}, {0, 2}}},
   };
   for (const Case &c : cases) {
     BitWriter w;
-    c.write(w);
+    for (const auto &field : c.fields) w.Put(field.first, field.second);
     Bytes packed = w.Finish();
     packed.resize(packed.size() + 8, 0);
     EXPECT_EQ(RunStream(1, packed, ToBytes("abc")), arj::kBadCodeData) << c.what;

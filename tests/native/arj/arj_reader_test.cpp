@@ -25,12 +25,7 @@ namespace {
 
 class ArjReader : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = ScratchDir(std::string("reader-") + info->name());
-    archive_ = Join(dir_, "test.arj");
-    out_ = Join(dir_, "out.bin");
-  }
+  void SetUp() override { MakeTestScratch("reader-", &dir_, &archive_, &out_); }
   void Write(const Bytes &archive) { WriteFile(archive_, archive); }
   short Count() { return arj_count_members(archive_.c_str()); }
   short Extract(int index, std::string *bare = nullptr, const std::string *out = nullptr) {

@@ -91,6 +91,13 @@ std::string ScratchDir(const std::string &name) {
   return dir;
 }
 
+void MakeTestScratch(const std::string &prefix, std::string *dir, std::string *archive,
+                     std::string *out) {
+  *dir = ScratchDir(prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  *archive = Join(*dir, "test.arj");
+  *out = Join(*dir, "out.bin");
+}
+
 bool ReadFile(const std::string &path, Bytes *data) {
   FILE *f = std::fopen(path.c_str(), "rb");
   if (!f) return false;

@@ -18,6 +18,10 @@ std::string FixtureDir();
 // A fresh, empty scratch folder for one test.
 std::string ScratchDir(const std::string &name);
 std::string Join(const std::string &dir, const std::string &name);
+// The running test's fresh scratch folder (named prefix + the test's name), with the paths of
+// an archive and of an output file in it.
+void MakeTestScratch(const std::string &prefix, std::string *dir, std::string *archive,
+                     std::string *out);
 
 bool ReadFile(const std::string &path, Bytes *data);
 void WriteFile(const std::string &path, const Bytes &data);

@@ -395,6 +395,13 @@ class VerifyTest : public ArchiveTest {
     return image;
   }
 
+  // Verifying an image built from payload finds a problem, and the listing shows listed.
+  void ExpectProblemListed(const std::string &payload, const std::string &listed) {
+    RunResult r = Kxpack({"verify", BuildImage(payload)});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(Contains(r.out, listed)) << r.out;
+  }
+
   // A set shaped like the delivered one: KXDATA.ARJ holds STAGE.ARJ and BN.ARJ stored and
   // VeloDat.ARJ packed; STAGE.ARJ holds CORE.ARJ.
   std::string MakeSet() {
@@ -438,23 +445,17 @@ TEST_F(VerifyTest, FlagsACorruptMemberDeepInside) {
   CorruptData(src_ + "/CORE.ARJ", 2);
   Pack("STAGE.ARJ", {"CORE.ARJ"}, 1);
   Pack("KXDATA.ARJ", {"STAGE.ARJ"}, 0);
-  RunResult r = Kxpack({"verify", BuildImage("KXDATA.ARJ")});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(Contains(r.out,
-                       "  1 0 STAGE.ARJ\n    1 0 CORE.ARJ\n      1 0 README.TXT\n"
-                       "      2 106 DATA.BIN\nverify: 1 problem\n"))
-      << r.out;
+  ExpectProblemListed("KXDATA.ARJ",
+                      "  1 0 STAGE.ARJ\n    1 0 CORE.ARJ\n      1 0 README.TXT\n"
+                      "      2 106 DATA.BIN\nverify: 1 problem\n");
 }
 
 TEST_F(VerifyTest, FlagsANestedArchiveThatIsNone) {
   Add("fake.arj", "an .arj name, but text inside");
   Pack("KXDATA.ARJ", {"fake.arj", "SETUP.INI"}, 1);
-  RunResult r = Kxpack({"verify", BuildImage("KXDATA.ARJ")});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(Contains(r.out,
-                       "  1 0 fake.arj\n    archive error 111: not an ARJ archive\n"
-                       "  2 0 SETUP.INI\n"))
-      << r.out;
+  ExpectProblemListed("KXDATA.ARJ",
+                      "  1 0 fake.arj\n    archive error 111: not an ARJ archive\n"
+                      "  2 0 SETUP.INI\n");
 }
 
 TEST_F(VerifyTest, FollowsEightLevelsOfNestingAndNoMore) {

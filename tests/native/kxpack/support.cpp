@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/noise.h"
+
 namespace fs = std::filesystem;
 
 namespace kxtest {
@@ -128,17 +130,7 @@ std::string TextContent(unsigned seed, std::size_t size) {
   return s;
 }
 
-std::string NoiseContent(unsigned seed, std::size_t size) {
-  std::string s(size, '\0');
-  std::uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
-  for (char &c : s) {
-    x ^= x << 13;
-    x ^= x >> 7;
-    x ^= x << 17;
-    c = char(x >> 24);
-  }
-  return s;
-}
+std::string NoiseContent(unsigned seed, std::size_t size) { return NoiseBytes(seed, size); }
 
 void MakeArj(const std::string &dir, const std::string &archive,
              const std::vector<std::string> &files, int method) {
@@ -193,6 +185,13 @@ std::vector<std::vector<std::string>> Words(const std::string &text) {
     lines.push_back(words);
   }
   return lines;
+}
+
+void ExpectRefused(const RunResult &r, const std::string &reason, const std::string &outFolder) {
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find(reason), std::string::npos) << "stderr: " << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_TRUE(ListFolder(outFolder).empty()) << "output or temporary file left in " << outFolder;
 }
 
 }  // namespace kxtest

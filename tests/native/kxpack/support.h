@@ -53,6 +53,10 @@ std::vector<MemberSpan> MemberSpans(const std::string &archive);
 // The payload of a built image, cut out where its stamp says (offset at 0x20, length at 0x24).
 std::string PayloadOf(const std::string &image);
 
+// A refused command exits 1 with a one-line reason and leaves outFolder empty: no output or
+// temporary file.
+void ExpectRefused(const RunResult &r, const std::string &reason, const std::string &outFolder);
+
 // Splits output into lines and each line into whitespace-separated words.
 std::vector<std::vector<std::string>> Words(const std::string &text);
 

@@ -25,7 +25,7 @@ class FolderTreeTest : public ::testing::Test {
     MakeFolder(root_);
     ASSERT_TRUE(Exists(root_));
   }
-  void TearDown() override { kxtest::ForceRemoveTree(root_); }
+  void TearDown() override { kxtest::RemoveTree(root_); }
   std::string root_;
 };
 
@@ -182,13 +182,25 @@ std::string LinkArea() {
   return path;
 }
 
-TEST(FolderTreeLinks, DirectoryLinkInsideTheTreeIsNeverEntered) {
+// A link make_links.sh planted: there, and a link.
+::testing::AssertionResult PlantedLink(const std::string &path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return ::testing::AssertionFailure() << path << " missing: make_links.sh did not run";
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return ::testing::AssertionFailure() << path << " is no link";
+  return ::testing::AssertionSuccess();
+}
+
+class FolderTreeLinks : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_FALSE(area.empty()) << "KX_TEST_DATA is not set"; }
   std::string area = LinkArea();
-  ASSERT_FALSE(area.empty()) << "KX_TEST_DATA is not set";
+};
+
+TEST_F(FolderTreeLinks, DirectoryLinkInsideTheTreeIsNeverEntered) {
   std::string link = area + "\\tree\\sub\\dirlink";
-  DWORD attributes = GetFileAttributesA(link.c_str());
-  ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes) << "make_links.sh did not run";
-  ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  ASSERT_TRUE(PlantedLink(link));
   ASSERT_TRUE(Exists(link + "\\keep1.txt"));
 
   int result = RemoveFolderTree((area + "\\tree\\").c_str());
@@ -206,13 +218,9 @@ TEST(FolderTreeLinks, DirectoryLinkInsideTheTreeIsNeverEntered) {
   }
 }
 
-TEST(FolderTreeLinks, PathThatIsItselfALinkRemovesOnlyTheLink) {
-  std::string area = LinkArea();
-  ASSERT_FALSE(area.empty()) << "KX_TEST_DATA is not set";
+TEST_F(FolderTreeLinks, PathThatIsItselfALinkRemovesOnlyTheLink) {
   std::string link = area + "\\toplink";
-  DWORD attributes = GetFileAttributesA(link.c_str());
-  ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes) << "make_links.sh did not run";
-  ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  ASSERT_TRUE(PlantedLink(link));
 
   int result = RemoveFolderTree((link + "\\").c_str());
 

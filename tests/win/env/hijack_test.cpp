@@ -239,7 +239,7 @@ TEST_F(CompatLayersTest, MachineKeyAloneIsCleaned) {
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kLayersKey));
 }
 
-TEST_F(CompatLayersTest, NoKeysAndNullName) {
+TEST_F(CompatLayersTest, NullNameIsRefusedAndAnUnmatchedNameKeepsTheEntries) {
   EXPECT_FALSE(RemoveCompatLayers(nullptr));
   std::string exe = ProgramName();
   MakeLayers(HKEY_CURRENT_USER, {"C:\\Null\\" + exe});

@@ -140,7 +140,7 @@ class ProbeTest : public ::testing::Test {
   }
   void TearDown() override {
     RemoveProbeKeys();
-    kxtest::ForceRemoveTree(folder_);
+    kxtest::RemoveTree(folder_);
   }
   static void RemoveProbeKeys() {
     for (bool view64 : {false, true}) {
@@ -216,7 +216,7 @@ TEST_F(ProbeTest, ReadableDefaultPathIsTheOneTested) {
   SetEnginePathText(false, empty);
   SetEnginePathText(true, folder_);
   EXPECT_FALSE(IsEngineInstalled());
-  kxtest::ForceRemoveTree(empty);
+  kxtest::RemoveTree(empty);
 }
 
 TEST_F(ProbeTest, UnreadableDefaultPathWithoutA64BitKeyIsNotInstalled) {
@@ -302,7 +302,7 @@ TEST_F(ProbeTest, EveryProbeFileIsRequired) {
     EXPECT_FALSE(IsProductInstalled());
     MakeFile(folder + "\\" + missing);
     EXPECT_TRUE(IsEngineInstalled());
-    kxtest::ForceRemoveTree(folder);
+    kxtest::RemoveTree(folder);
   }
 }
 

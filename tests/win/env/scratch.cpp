@@ -28,28 +28,4 @@ bool Exists(const std::string &path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void ForceRemoveTree(const std::string &path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    RemoveDirectoryA(path.c_str());
-    return;
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (listing != INVALID_HANDLE_VALUE) {
-      do {
-        std::string name = entry.cFileName;
-        if (name != "." && name != "..") ForceRemoveTree(path + "\\" + name);
-      } while (FindNextFileA(listing, &entry));
-      FindClose(listing);
-    }
-    RemoveDirectoryA(path.c_str());
-    return;
-  }
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA(path.c_str());
-}
-
 }  // namespace kxtest

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/wide_folders.h"  // RemoveTree, for clean-up
+
 namespace kxtest {
 
 // A fresh, not yet existing path "<temp>\kxenv_<tag>_<pid>_<n>" (no trailing backslash).
@@ -14,9 +16,6 @@ std::string UniqueTempPath(const char *tag);
 void MakeFolder(const std::string &path);
 void MakeFile(const std::string &path, const char *content = "x");
 bool Exists(const std::string &path);
-
-// Removes a tree whatever its attributes, without entering links; for clean-up only.
-void ForceRemoveTree(const std::string &path);
 
 }  // namespace kxtest
 

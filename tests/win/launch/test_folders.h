@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/wide_folders.h"
+
 namespace testing_folders {
 
 // A Unix path as Wine's Z: drive shows it.
@@ -23,25 +25,8 @@ inline std::string FromUnix(const std::string &unixPath) {
 // The folder the test doubles are built into.
 inline std::string DoublesDir() { return FromUnix(KX_DOUBLES_DIR); }
 
-inline void RemoveTree(const std::string &folder) {
-  WIN32_FIND_DATAA e;
-  HANDLE h = FindFirstFileA((folder + "*").c_str(), &e);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = e.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string path = folder + name;
-      if (e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path + "\\");
-      } else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(h, &e));
-    FindClose(h);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
+// Removes a folder and everything below it, in wide characters.
+using kxtest::RemoveTree;
 
 // A fresh, empty folder below the tree's test data; ends in a backslash. relative may name
 // nested folders ("a\\b c\\d"), all created.

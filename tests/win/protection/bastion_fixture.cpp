@@ -74,6 +74,15 @@ std::vector<std::string> BastionTest::Log() const {
   return lines;
 }
 
+void BastionTest::ExpectCall(const Call &call, const std::string &control, int result, int error,
+                             const std::vector<std::string> &log) {
+  MakeWorkFolder(control);
+  int reported = -1;  // a value no call leaves by chance
+  EXPECT_EQ(result, call(work_.c_str(), &reported));
+  EXPECT_EQ(error, reported);
+  EXPECT_EQ(log, Log());
+}
+
 std::string BastionTest::OwnFolder() {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -4,10 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 class BastionTest : public ::testing::Test {
+ public:
+  // One call of the protection's interface (a work folder, where its error goes), its result
+  // as a number.
+  using Call = std::function<int(const char *work, int *error)>;
+
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -23,6 +29,11 @@ class BastionTest : public ::testing::Test {
   std::string LogPath() const { return work_ + "bn_log.txt"; }
   // Puts a file of the test's own folder (a partial double) into the work folder.
   void InstallPartial(const char *builtName, const char *asName);
+
+  // Makes the work folder from control, makes the call on it, and checks the result, the
+  // error it reports and the calls the doubles logged.
+  void ExpectCall(const Call &call, const std::string &control, int result, int error,
+                  const std::vector<std::string> &log);
 
   // Makes the probe answer "installed" (the earlier generation's App Paths key) until TearDown.
   void MarkProductInstalled();

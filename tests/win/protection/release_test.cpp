@@ -16,40 +16,30 @@ using Lines = std::vector<std::string>;
 class ReleaseProtectionTest : public BastionTest {};
 
 TEST_F(ReleaseProtectionTest, SystemNotInstalledGivesFalseWithoutTheInterface) {
-  MakeWorkFolder("installed=0\n");
-  int error = -1;
-  EXPECT_FALSE(ReleaseProtection(work_.c_str(), &error));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(Log(), (Lines{"IsBastionInstalled -> 0"}));
+  ExpectCall(ReleaseProtection, "installed=0\n", false, 0, {"IsBastionInstalled -> 0"});
 }
 
 TEST_F(ReleaseProtectionTest, ReleasesTheFolderAndUninstallsWhenNoProductIsInstalled) {
-  MakeWorkFolder("installed=1\nrunning=1\n");
-  int error = -1;
-  EXPECT_TRUE(ReleaseProtection(work_.c_str(), &error));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(Log(), (Lines{
-                       "IsBastionInstalled -> 1",
-                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
-                       "BN_ReleaseFolder <pid> <W> -> 1",
-                       "BN_UninstallSystem <pid> -> 1",
-                       "UnLoadBastionInterface bnapi.dll -> 1",
-                   }));
+  ExpectCall(ReleaseProtection, "installed=1\nrunning=1\n", true, 0,
+             {
+                 "IsBastionInstalled -> 1",
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_ReleaseFolder <pid> <W> -> 1",
+                 "BN_UninstallSystem <pid> -> 1",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
   EXPECT_NE(Control().find("installed=0"), std::string::npos);
 }
 
 TEST_F(ReleaseProtectionTest, InstalledProductKeepsTheSystem) {
   MarkProductInstalled();
-  MakeWorkFolder("installed=1\n");
-  int error = -1;
-  EXPECT_TRUE(ReleaseProtection(work_.c_str(), &error));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(Log(), (Lines{
-                       "IsBastionInstalled -> 1",
-                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
-                       "BN_ReleaseFolder <pid> <W> -> 1",
-                       "UnLoadBastionInterface bnapi.dll -> 1",
-                   }));
+  ExpectCall(ReleaseProtection, "installed=1\n", true, 0,
+             {
+                 "IsBastionInstalled -> 1",
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_ReleaseFolder <pid> <W> -> 1",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(ReleaseProtectionTest, FailuresOfTheComponentAreOnlyRecorded) {

@@ -16,101 +16,106 @@ using Lines = std::vector<std::string>;
 
 class SetUpProtectionTest : public BastionTest {};
 
+const BastionTest::Call kSetUp = [](const char *work, int *error) {
+  return SetUpProtection(work, 0, error);
+};
+
 TEST_F(SetUpProtectionTest, FreshMachineInstallsStartsProtectsAndRegisters) {
-  MakeWorkFolder("installed=0\nsupported=1\nrunning=0\n");
-  int error = -1;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(Log(), (Lines{
-                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
-                       "BN_IsSystemRunning <pid> -> 1 running=0",
-                       "IsBastionSupportedOS -> 1",
-                       "IsBastionInstalled -> 0",
-                       "BN_InstallSystem <pid> -> 1",
-                       "BN_StartSystem <pid> -> 1",
-                       "IsBastionInstalled -> 1",
-                       "BN_ProtectFolder <pid> <W> -> 1",
-                       "BN_RegisterInstaller <pid> <EXE> -> 1",
-                       "UnLoadBastionInterface bnapi.dll -> 1",
-                   }));
+  ExpectCall(kSetUp, "installed=0\nsupported=1\nrunning=0\n", kSetUpDone, 0,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 0",
+                 "BN_InstallSystem <pid> -> 1",
+                 "BN_StartSystem <pid> -> 1",
+                 "IsBastionInstalled -> 1",
+                 "BN_ProtectFolder <pid> <W> -> 1",
+                 "BN_RegisterInstaller <pid> <EXE> -> 1",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, InstalledSystemIsOnlyAskedToProtectAndRegister) {
-  MakeWorkFolder("installed=1\nsupported=1\nrunning=0\n");
-  int error = -1;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(Log(), (Lines{
-                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
-                       "BN_IsSystemRunning <pid> -> 1 running=0",
-                       "IsBastionSupportedOS -> 1",
-                       "IsBastionInstalled -> 1",
-                       "IsBastionInstalled -> 1",
-                       "BN_ProtectFolder <pid> <W> -> 1",
-                       "BN_RegisterInstaller <pid> <EXE> -> 1",
-                       "UnLoadBastionInterface bnapi.dll -> 1",
-                   }));
+  ExpectCall(kSetUp, "installed=1\nsupported=1\nrunning=0\n", kSetUpDone, 0,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 1",
+                 "IsBastionInstalled -> 1",
+                 "BN_ProtectFolder <pid> <W> -> 1",
+                 "BN_RegisterInstaller <pid> <EXE> -> 1",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, UnsupportedSystemInstallsNothingAndProtectsNothing) {
-  MakeWorkFolder("installed=0\nsupported=0\n");
-  int error = -1;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(Log(), (Lines{
-                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
-                       "BN_IsSystemRunning <pid> -> 1 running=0",
-                       "IsBastionSupportedOS -> 0",
-                       "IsBastionInstalled -> 0",
-                       "UnLoadBastionInterface bnapi.dll -> 1",
-                   }));
+  ExpectCall(kSetUp, "installed=0\nsupported=0\n", kSetUpDone, 0,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 0",
+                 "IsBastionInstalled -> 0",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, FailedInstallUnloadsAndFails) {
-  MakeWorkFolder("supported=1\nfail=BN_InstallSystem\nerror=1603\n");
-  int error = 0;
-  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 1603);
-  EXPECT_EQ(Log(), (Lines{
-                       "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
-                       "BN_IsSystemRunning <pid> -> 1 running=0",
-                       "IsBastionSupportedOS -> 1",
-                       "IsBastionInstalled -> 0",
-                       "BN_InstallSystem <pid> -> 0 error=1603",
-                       "UnLoadBastionInterface bnapi.dll -> 1",
-                   }));
+  ExpectCall(kSetUp, "supported=1\nfail=BN_InstallSystem\nerror=1603\n", kSetUpFailed, 1603,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 0",
+                 "BN_InstallSystem <pid> -> 0 error=1603",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, FailedStartIsOnlyRecorded) {
-  MakeWorkFolder("supported=1\nfail=BN_StartSystem\nerror=31\n");
-  int error = 0;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 31);
-  Lines log = Log();
-  ASSERT_EQ(log.size(), 10u);
-  EXPECT_EQ(log[5], "BN_StartSystem <pid> -> 0 error=31");
-  EXPECT_EQ(log[7], "BN_ProtectFolder <pid> <W> -> 1");
-  EXPECT_EQ(log[8], "BN_RegisterInstaller <pid> <EXE> -> 1");
+  ExpectCall(kSetUp, "supported=1\nfail=BN_StartSystem\nerror=31\n", kSetUpDone, 31,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 0",
+                 "BN_InstallSystem <pid> -> 1",
+                 "BN_StartSystem <pid> -> 0 error=31",
+                 "IsBastionInstalled -> 1",
+                 "BN_ProtectFolder <pid> <W> -> 1",
+                 "BN_RegisterInstaller <pid> <EXE> -> 1",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, FailedProtectionOrRegistrationIsOnlyRecorded) {
-  MakeWorkFolder("installed=1\nfail=BN_ProtectFolder,BN_RegisterInstaller\nerror=77\n");
-  int error = 0;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 77);
-  Lines log = Log();
-  ASSERT_EQ(log.size(), 8u);
-  EXPECT_EQ(log[5], "BN_ProtectFolder <pid> <W> -> 0 error=77");
-  EXPECT_EQ(log[6], "BN_RegisterInstaller <pid> <EXE> -> 0 error=77");
+  ExpectCall(kSetUp, "installed=1\nfail=BN_ProtectFolder,BN_RegisterInstaller\nerror=77\n",
+             kSetUpDone, 77,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 1 running=0",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 1",
+                 "IsBastionInstalled -> 1",
+                 "BN_ProtectFolder <pid> <W> -> 0 error=77",
+                 "BN_RegisterInstaller <pid> <EXE> -> 0 error=77",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, FailedRunningQueryCountsAsNotRunning) {
-  MakeWorkFolder("installed=1\nrunning=1\nfail=BN_IsSystemRunning\nerror=9\n");
-  int error = 0;
-  EXPECT_TRUE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 9);
-  EXPECT_EQ(Log().at(1), "BN_IsSystemRunning <pid> -> 0 error=9");
-  EXPECT_EQ(Log().back(), "UnLoadBastionInterface bnapi.dll -> 1");
+  ExpectCall(kSetUp, "installed=1\nrunning=1\nfail=BN_IsSystemRunning\nerror=9\n", kSetUpDone, 9,
+             {
+                 "LoadBastionInterfaceFromPath <W> -> 1 bnapi.dll",
+                 "BN_IsSystemRunning <pid> -> 0 error=9",
+                 "IsBastionSupportedOS -> 1",
+                 "IsBastionInstalled -> 1",
+                 "IsBastionInstalled -> 1",
+                 "BN_ProtectFolder <pid> <W> -> 1",
+                 "BN_RegisterInstaller <pid> <EXE> -> 1",
+                 "UnLoadBastionInterface bnapi.dll -> 1",
+             });
 }
 
 TEST_F(SetUpProtectionTest, RunningSystemWithTheProductInstalledIsNoReasonToRefuse) {
@@ -224,11 +229,8 @@ TEST_F(SetUpProtectionTest, MissingInterfaceLibraryGivesFalse) {
 }
 
 TEST_F(SetUpProtectionTest, RefusedInterfaceGivesFalseWithTheComponentsCode) {
-  MakeWorkFolder("installed=1\nfail=LoadBastionInterfaceFromPath\nerror=4242\n");
-  int error = 0;
-  EXPECT_FALSE(SetUpProtection(work_.c_str(), 0, &error));
-  EXPECT_EQ(error, 4242);
-  EXPECT_EQ(Log(), (Lines{"LoadBastionInterfaceFromPath <W> -> 0 error=4242"}));
+  ExpectCall(kSetUp, "installed=1\nfail=LoadBastionInterfaceFromPath\nerror=4242\n", kSetUpFailed,
+             4242, {"LoadBastionInterfaceFromPath <W> -> 0 error=4242"});
 }
 
 TEST_F(SetUpProtectionTest, MissingLoaderExportGivesFalse) {

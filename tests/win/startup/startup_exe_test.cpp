@@ -39,9 +39,24 @@ class StartupTest : public ::testing::Test {
   // Work folders made under the temporary folder.
   std::vector<std::string> WorkFolders() {
     std::vector<std::string> found;
-    for (const std::string &name : ListDir(temp_))
+    for (const std::string &name : FolderNames(temp_))
       if (std::regex_match(name, std::regex("KX[0-9]{4}\\.ins"))) found.push_back(name);
     return found;
+  }
+
+  // The one work folder the run left; empty, and a failure, unless there is exactly one.
+  std::string TheWorkFolder() {
+    auto folders = WorkFolders();
+    EXPECT_EQ(folders.size(), 1u);
+    return folders.size() == 1 ? temp_ + "\\" + folders[0] : "";
+  }
+
+  // A file of that work folder; a failure when it cannot be read.
+  std::string WorkFile(const std::string &name) {
+    std::string work = TheWorkFolder(), bytes;
+    if (!work.empty() && !ReadFileBytes(work + "\\" + name, &bytes))
+      ADD_FAILURE() << name << " cannot be read";
+    return bytes;
   }
 
   void ExpectOneBox(const char *text) {
@@ -157,12 +172,8 @@ TEST_F(StartupTest, CopiesPayloadIntoFreshWorkFolder) {
   spec.payload = StoredArchive("PAYLOAD.BIN", content);
   ASSERT_TRUE(WriteImage(image_, spec));
   ExpectRanToTheLaunch(Run());
-  auto folders = WorkFolders();
-  ASSERT_EQ(folders.size(), 1u);
-  std::string work = temp_ + "\\" + folders[0];
-  std::string unpacked;
-  ASSERT_TRUE(ReadFileBytes(work + "\\PAYLOAD.BIN", &unpacked));
-  EXPECT_EQ(unpacked, content);
+  std::string work = TheWorkFolder();
+  EXPECT_EQ(WorkFile("PAYLOAD.BIN"), content);
   EXPECT_FALSE(Exists(work + "\\KXDATA.ARJ"));
   // An empty command line is not saved.
   EXPECT_FALSE(Exists(work + "\\ARGSAVE.DAT"));
@@ -175,11 +186,7 @@ TEST_F(StartupTest, IgnoresBytesAfterPayload) {
   spec.trailer = std::string(6, '\0') + PayloadBytes(4000, 3);
   ASSERT_TRUE(WriteImage(image_, spec));
   ExpectRanToTheLaunch(Run());
-  auto folders = WorkFolders();
-  ASSERT_EQ(folders.size(), 1u);
-  std::string unpacked;
-  ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\PAYLOAD.BIN", &unpacked));
-  EXPECT_EQ(unpacked, content);
+  EXPECT_EQ(WorkFile("PAYLOAD.BIN"), content);
 }
 
 TEST_F(StartupTest, SignedImageIsAccepted) {
@@ -189,11 +196,7 @@ TEST_F(StartupTest, SignedImageIsAccepted) {
   ASSERT_TRUE(ReadFileBytes(dir + "\\content.txt", &content));
   ASSERT_TRUE(CopyFileA((dir + "\\signed.exe").c_str(), image_.c_str(), FALSE));
   ExpectRanToTheLaunch(Run("/KXPATH=C:\\P"));
-  auto folders = WorkFolders();
-  ASSERT_EQ(folders.size(), 1u);
-  std::string unpacked;
-  ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\content.txt", &unpacked));
-  EXPECT_EQ(unpacked, content);
+  EXPECT_EQ(WorkFile("content.txt"), content);
 }
 
 TEST_F(StartupTest, ImageOneByteShortIsCorruptExactLengthRuns) {
@@ -372,11 +375,7 @@ TEST_F(StartupTest, SavesCommandLineAsTyped) {
   for (const Case &c : cases) {
     for (const std::string &f : WorkFolders()) RemoveTree(temp_ + "\\" + f);
     ExpectRanToTheLaunch(Run(c.args));
-    auto folders = WorkFolders();
-    ASSERT_EQ(folders.size(), 1u);
-    std::string saved;
-    ASSERT_TRUE(ReadFileBytes(temp_ + "\\" + folders[0] + "\\ARGSAVE.DAT", &saved));
-    EXPECT_EQ(saved, c.args);
+    EXPECT_EQ(WorkFile("ARGSAVE.DAT"), c.args);
   }
 }
 
@@ -430,7 +429,7 @@ TEST_F(StartupTest, TempFolderOutsideTheCodePageIsReachedByItsShortPath) {
   unpacked.resize(got);
   EXPECT_EQ(unpacked, content);
   // Nothing under the temporary folder besides the real one.
-  EXPECT_EQ(ListDir(temp_).size(), 1u);
+  EXPECT_EQ(FolderNames(temp_).size(), 1u);
 }
 
 // A name someone made first, whatever it is, is never the work folder: the run draws another.
@@ -490,14 +489,14 @@ TEST_F(StartupTest, NamesTakenBeforeTheRunAreNeverUsed) {
     for (const auto &p : planted) {
       std::string path = temp_ + "\\" + p.first, bytes;
       if (p.second == kFolder) {
-        EXPECT_EQ(ListDir(path), std::vector<std::string>{"marker.txt"});
+        EXPECT_EQ(FolderNames(path), std::vector<std::string>{"marker.txt"});
       }
       if (p.second == kFile) {
         EXPECT_TRUE(ReadFileBytes(path, &bytes));
         EXPECT_EQ(bytes, "planted file");
       }
     }
-    EXPECT_EQ(ListDir(outside), std::vector<std::string>{"marker.txt"});
+    EXPECT_EQ(FolderNames(outside), std::vector<std::string>{"marker.txt"});
     // Wine removes no link to a folder: the Unix side does.
     ASSERT_TRUE(RunUnixShell(unlinks));
     for (const auto &p : planted) {
@@ -540,12 +539,8 @@ TEST_F(StartupTest, ImageCannotBeSwappedOnceTheGuardExists) {
 
   ASSERT_TRUE(WriteFileBytes(release, ""));
   EXPECT_EQ(WaitExit(child, 30000), 0u);
-  auto folders = WorkFolders();
-  ASSERT_EQ(folders.size(), 1u);
-  std::string work = temp_ + "\\" + folders[0], unpacked;
-  EXPECT_TRUE(Exists(work + "\\stage_report.txt"));  // the payload ran
-  ASSERT_TRUE(ReadFileBytes(work + "\\PAYLOAD.BIN", &unpacked));
-  EXPECT_EQ(unpacked, own);
+  EXPECT_TRUE(Exists(TheWorkFolder() + "\\stage_report.txt"));  // the payload ran
+  EXPECT_EQ(WorkFile("PAYLOAD.BIN"), own);
   // Released with the run: now it could be renamed.
   EXPECT_TRUE(MoveFileA(image_.c_str(), moved.c_str()));
 }

@@ -207,7 +207,7 @@ TEST(WorkFolder, IsMadeNewUnderTheTempPathWithOrWithoutItsBackslash) {
     EXPECT_EQ(parts[1].str(), dir);
     EXPECT_TRUE(IsDirectory(made));
   }
-  EXPECT_EQ(ListDir(dir).size(), 2u);
+  EXPECT_EQ(FolderNames(dir).size(), 2u);
   char workDir[260];
   EXPECT_EQ(CreateWorkFolder((dir + "\\missing").c_str(), nullptr, workDir, sizeof workDir),
             WorkFolderOutcome::kCannotCreate);
@@ -254,7 +254,7 @@ TEST(WorkFolder, OnlyARefusedOwnerGoesOnWithDefaultSecurity) {
         << other;
     EXPECT_EQ(g_withDescriptor, std::vector<bool>{true}) << other;
   }
-  EXPECT_EQ(ListDir(dir).size(), 1u);
+  EXPECT_EQ(FolderNames(dir).size(), 1u);
 }
 
 std::string SidText(PSID sid) {

@@ -10,7 +10,8 @@ work=$data/ui-scratch/picture
 rm -rf "$work" "$data/ui-dialog.png"
 mkdir -p "$work"
 cp "$data/ui/many.arj" "$work/KXDATA.ARJ"
-winwork=$(printf 'Z:%s' "$work" | tr / '\\')
+. "$src/scripts/lib.sh"
+winwork=$(winpath "$work")
 
 cd "$tree"
 "$src/cmake/wine-run" tests/win/ui/ui_dialog_host.exe "$winwork" 0 "$winwork.report" \

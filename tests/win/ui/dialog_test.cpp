@@ -5,10 +5,13 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "res/resource.h"
+#include "support/pixels.h"
 #include "support/test_paths.h"
 #include "ui/launch.h"
 #include "ui/unpack_dialog.h"
@@ -264,27 +267,16 @@ TEST_F(DialogInProcess, OwnerIsDisabledOnlyWhileTheDialogRuns) {
 TEST_F(DialogInProcess, MinimisedDialogPaintsItsIconCentred) {
   // The icon's own pixels: drawn over black and over white, the ones that agree are opaque.
   int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
-  HDC screen = GetDC(nullptr);
-  auto drawOver = [&](COLORREF background, HDC *dc, HBITMAP *bmp) {
-    *dc = CreateCompatibleDC(screen);
-    *bmp = CreateCompatibleBitmap(screen, cx, cy);
-    SelectObject(*dc, *bmp);
-    HBRUSH brush = CreateSolidBrush(background);
-    RECT all = {0, 0, cx, cy};
-    FillRect(*dc, &all, brush);
-    DeleteObject(brush);
-    DrawIcon(*dc, 0, 0, dialog.m_hIcon);
-  };
-  HDC overBlack, overWhite;
-  HBITMAP bmpBlack, bmpWhite;
-  drawOver(RGB(0, 0, 0), &overBlack, &bmpBlack);
-  drawOver(RGB(255, 255, 255), &overWhite, &bmpWhite);
+  std::vector<DWORD> overBlack = IconOver(dialog.m_hIcon, RGB(0, 0, 0), cx, cy);
+  std::vector<DWORD> overWhite = IconOver(dialog.m_hIcon, RGB(255, 255, 255), cx, cy);
+  std::vector<size_t> opaque;
+  for (size_t p = 0; p < overBlack.size(); ++p)
+    if (overBlack[p] == overWhite[p]) opaque.push_back(p);
 
   // A minimised window keeps no client area today and is parked off the screen. Mark this one
-  // minimised where it stands instead, so the painting of its client area can be looked at.
+  // minimised where it stands instead, so the painting of its client area can be read back.
   RECT client = {};
-  std::string sample;
-  int matched = 0, compared = 0, matchedAtCorner = 0;
+  std::vector<DWORD> painted;
   dialog.before = [&](UINT msg, WPARAM id, LPARAM) {
     if (msg != WM_TIMER || id != 100) return false;
     LONG style = GetWindowLongA(dialog.m_hWnd, GWL_STYLE);
@@ -295,22 +287,9 @@ TEST_F(DialogInProcess, MinimisedDialogPaintsItsIconCentred) {
     EXPECT_TRUE(IsIconic(dialog.m_hWnd));
     RedrawWindow(dialog.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     GetClientRect(dialog.m_hWnd, &client);
-    int x = (client.right - cx + 1) / 2, y = (client.bottom - cy + 1) / 2;
     // The painting of an iconic window is placed in window coordinates: read it the same way.
     HDC dc = GetWindowDC(dialog.m_hWnd);
-    for (int j = 0; j < cy; ++j) {
-      for (int i = 0; i < cx; ++i) {
-        COLORREF icon = GetPixel(overBlack, i, j);
-        if (icon != GetPixel(overWhite, i, j)) continue;  // transparent or blended
-        if (x + i < 0 || y + j < 0 || x + i >= client.right || y + j >= client.bottom) continue;
-        ++compared;
-        COLORREF seen = GetPixel(dc, x + i, y + j);
-        if (seen == icon) ++matched;
-        if (compared == 1)
-          sample = "first icon pixel " + std::to_string(icon) + " seen " + std::to_string(seen);
-        if (i < client.right && j < client.bottom && GetPixel(dc, i, j) == icon) ++matchedAtCorner;
-      }
-    }
+    painted = Capture(dc, 0, 0, client.right, client.bottom);
     ReleaseDC(dialog.m_hWnd, dc);
     SetWindowLongA(dialog.m_hWnd, GWL_STYLE, style);
     for (int control : {IDCANCEL, IDC_STATUS_TEXT, IDC_PROGRESS, IDC_ICON_STATIC})
@@ -318,18 +297,30 @@ TEST_F(DialogInProcess, MinimisedDialogPaintsItsIconCentred) {
     return false;
   };
   EXPECT_EQ(1, dialog.DoModal());
-  DeleteDC(overBlack);
-  DeleteDC(overWhite);
-  DeleteObject(bmpBlack);
-  DeleteObject(bmpWhite);
-  ReleaseDC(nullptr, screen);
-
   EXPECT_GE(dialog.iconBackgroundErases, 1);
-  std::string where = "client " + std::to_string(client.right) + "x" +
-                      std::to_string(client.bottom) + ", " + sample;
-  EXPECT_GT(compared, 50) << where;
-  EXPECT_EQ(compared, matched) << where;
-  EXPECT_LT(matchedAtCorner, compared);  // the comparison tells positions apart
+  ASSERT_GT(opaque.size(), 50u);
+  int w = client.right, h = client.bottom;
+  ASSERT_TRUE(w >= cx && h >= cy) << w << "x" << h;
+
+  // Every place in the client area where the whole icon stands: one, in the middle.
+  std::vector<POINT> found;
+  for (int y = 0; y + cy <= h; ++y) {
+    for (int x = 0; x + cx <= w; ++x) {
+      bool all = true;
+      for (size_t p : opaque) {
+        size_t at = (y + p / cx) * w + x + p % cx;
+        if ((painted[at] & 0xFFFFFF) != (overBlack[p] & 0xFFFFFF)) {
+          all = false;
+          break;
+        }
+      }
+      if (all) found.push_back({x, y});
+    }
+  }
+  ASSERT_EQ(1u, found.size()) << "client " << w << "x" << h;
+  // Centred: the margins on either side differ by one pixel at the most.
+  EXPECT_LE(std::abs(2 * found[0].x + cx - w), 1) << found[0].x << " of " << w;
+  EXPECT_LE(std::abs(2 * found[0].y + cy - h), 1) << found[0].y << " of " << h;
 }
 
 TEST(UnpackDialogFolders, PathsThatDoNotFitAreRefusedNotCut) {

@@ -12,23 +12,31 @@ src=$3
 scratch=$data/ui-scratch/image
 rm -rf "$scratch"
 mkdir -p "$scratch"
-winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+. "$src/scripts/lib.sh"
+wine_run() { "$src/cmake/wine-run" "$@" </dev/null; }
 
 cd "$tree"
-"$src/cmake/wine-run" tools/kxpack.exe build --stub app/kxunpack.exe --silent 1 \
+# The program's temporary folder, wherever the prefix in use keeps it.
+temp=$(wine_run cmd /c echo %TEMP% | tr -d '\r')
+temp=$(wine_run winepath -u "$temp" | tr -d '\r')
+if [ ! -d "$temp" ]; then
+  echo "no temporary folder: '$temp'" >&2
+  exit 1
+fi
+wine_run tools/kxpack.exe build --stub app/kxunpack.exe --silent 1 \
   --payload "$(winpath "$data/ui/small.arj")" --output "$(winpath "$scratch/img.exe")" \
-  </dev/null >/dev/null
+  >/dev/null
 # The run is recognised among other work folders by its saved command line.
 mark="/PARAM=ui-image-$$"
 code=0
-"$src/cmake/wine-run" "$(winpath "$scratch/img.exe")" "$mark" </dev/null >/dev/null 2>&1 || code=$?
+wine_run "$(winpath "$scratch/img.exe")" "$mark" >/dev/null 2>&1 || code=$?
 if [ "$code" != 132 ]; then
   echo "the run ended with $code, not 132 (the installer could not be started)" >&2
   exit 1
 fi
 
 found=""
-for dir in "$tree"/wineprefix/drive_c/users/*/Temp/KX*.ins; do
+for dir in "$temp"/KX*.ins; do
   if [ "$(cat "$dir/ARGSAVE.DAT" 2>/dev/null)" = "$mark" ]; then found=$dir; fi
 done
 if [ -z "$found" ]; then

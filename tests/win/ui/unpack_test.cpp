@@ -234,12 +234,15 @@ TEST_F(UnpackWithScript, OutputFolderWithoutBackslashStillWritesInsideIt) {
   EXPECT_EQ(out + "NEWFILE.TMP", script.outputPaths[0]);
 }
 
-TEST_F(UnpackWithScript, CountAndIndexAreSixteenBitAndPositionsStartAtOne) {
-  script = ScriptedArchive{3, {{"A.TXT", "a"}, {"B.TXT", "b"}}, {}};
+TEST_F(UnpackWithScript, SixteenBitCountIsTheWholeRangeAndPositionsStartAtOne) {
+  // The largest count the engine can answer: the bar's range holds all of it.
+  constexpr short kLargestCount = 0x7FFF;
+  script = ScriptedArchive{kLargestCount, {{"A.TXT", "a"}, {"B.TXT", "b"}}, {}};
   // The third position does not exist: the engine answers 1, which ends the archive.
   EXPECT_EQ(kUnpackDone, Unpack(out));
   EXPECT_EQ("A.TXT B.TXT", ListFolder(out));
-  EXPECT_EQ(3, owner.RangeHigh());
+  EXPECT_EQ(0, owner.RangeLow());
+  EXPECT_EQ(kLargestCount, owner.RangeHigh());
   EXPECT_EQ(3, owner.pumps);
   EXPECT_EQ(2, owner.Position());
 }
