@@ -71,6 +71,16 @@ __attribute__((always_inline)) inline void Move16(std::uint8_t *dst, const std::
   std::memcpy(dst, &v, sizeof v);
 }
 
+// 16-byte moves from src to dst until dst reaches end (it may pass it by up to 15 bytes).
+__attribute__((always_inline)) inline void Move16Until(std::uint8_t *dst, const std::uint8_t *src,
+                                                       const std::uint8_t *end) {
+  do {
+    Move16(dst, src);
+    src += 16;
+    dst += 16;
+  } while (dst < end);
+}
+
 // Copies a match of length bytes (3 to 256) from distance bytes back (1 to 26624).
 // Overlapping sources repeat the bytes being written, as a byte-by-byte copy would. Writes
 // up to 31 bytes past the match; the window keeps slack for that.
@@ -89,11 +99,7 @@ __attribute__((always_inline)) inline void CopyMatch(std::uint8_t *dst, std::siz
     if (length <= 32) return;
     src += 32;
     dst += 32;
-    do {
-      Move16(dst, src);
-      src += 16;
-      dst += 16;
-    } while (dst < end);
+    Move16Until(dst, src, end);
     return;
   }
   if (distance < 8) {
@@ -108,11 +114,7 @@ __attribute__((always_inline)) inline void CopyMatch(std::uint8_t *dst, std::siz
   }
   if (distance >= 16) {
     // 16-byte moves: each load only reads bytes already in place.
-    do {
-      Move16(dst, src);
-      src += 16;
-      dst += 16;
-    } while (dst < end);
+    Move16Until(dst, src, end);
     return;
   }
   // Distances of 8 to 15: 8-byte moves.
