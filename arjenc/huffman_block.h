@@ -30,7 +30,13 @@ struct BlockCodes {
   unsigned only_class;
 
   explicit BlockCodes(const BlockCounts &counts);
+  // After the lengths of a code of two or more symbols were changed: each must still form a
+  // complete code and give every symbol that occurs a length (others may have one too).
+  void LengthsChanged();
 };
+
+// The lengths of the length codes (0 to 18) the head would write these symbol lengths in.
+void LengthCodeLengths(const std::uint8_t *symbol_lengths, std::uint8_t *lengths);
 
 // Bits the block head and its body take with these codes.
 std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes);

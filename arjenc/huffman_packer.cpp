@@ -8,6 +8,7 @@
 #include "arjenc/huffman_block.h"
 #include "arjenc/lazy_parser.h"
 #include "arjenc/optimal_parser.h"
+#include "arjenc/tuned_codes.h"
 
 namespace arjenc {
 namespace {
@@ -30,7 +31,7 @@ std::size_t BlockCost(const Token *tokens, std::size_t n) {
   BlockCounts counts;
   counts.Clear();
   counts.Add(tokens, n);
-  return BlockBits(counts, BlockCodes(counts));
+  return BlockBits(counts, TunedCodes(counts));
 }
 
 // Appends to *sizes the blocks that cover n tokens: the whole when it fits a block and its
@@ -60,7 +61,7 @@ void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
   for (const std::size_t n : sizes) {
     counts.Clear();
     counts.Add(at, n);
-    WriteBlock(at, n, BlockCodes(counts), out);
+    WriteBlock(at, n, TunedCodes(counts), out);
     at += n;
   }
 }
@@ -108,7 +109,7 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
       parser.Parse(costs, &tokens);
       counts.Clear();
       counts.Add(tokens.data(), tokens.size());
-      const BlockCodes codes(counts);
+      const BlockCodes codes = TunedCodes(counts);
       const std::size_t bits = BlockBits(counts, codes);
       if (bits < best_bits) {
         best_bits = bits;

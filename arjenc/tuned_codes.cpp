@@ -1,0 +1,245 @@
+#include "arjenc/tuned_codes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <cstdio>
+#include <cstdlib>
+
+namespace arjenc {
+namespace {
+
+// Rounds of choosing lengths under the head prices of the round before.
+constexpr int kRounds = 3;
+// A complete code fills the code space: 2^16 units, a length L takes 2^(16 - L) of them.
+constexpr std::uint32_t kFullSpace = 1u << kMaxCodeLength;
+// Steps of the search for the price of code space, over 2^-8 to 2^24 bits a unit.
+constexpr int kSearchSteps = 24;
+constexpr double kLowestRate = 1.0 / 256;
+constexpr double kHighestRate = 1 << 24;
+
+// Length codes of the symbol table, as huffman_block writes them.
+constexpr unsigned kOneZero = 0;
+constexpr unsigned kShortZeroRun = 1;
+constexpr unsigned kLongZeroRun = 2;
+constexpr unsigned kLengthCodeBase = 2;
+// A length code the head's table leaves out is priced as a little longer than the longest.
+constexpr double kUnusedLengthCodeExtra = 2;
+
+// What a choice of lengths for one alphabet costs beyond count * length: price[L] for a
+// length L of 1 to 16, zero_price[s] for leaving symbol s out (only a symbol that does not
+// occur may be left out).
+struct Prices {
+  double length[kMaxCodeLength + 1];
+  double zero[kSymbolCount];
+};
+
+std::uint32_t Space(unsigned length) { return kFullSpace >> length; }
+
+// The cheapest length for a symbol of this count when code space costs rate bits a unit.
+unsigned CheapestLength(std::uint32_t count, const Prices &prices, double rate) {
+  unsigned best_length = 1;
+  double best = 1e300;
+  for (unsigned len = 1; len <= kMaxCodeLength; ++len) {
+    const double cost =
+        static_cast<double>(count) * len + prices.length[len] + rate * Space(len);
+    if (cost < best) {
+      best = cost;
+      best_length = len;
+    }
+  }
+  return best_length;
+}
+
+// The symbols of one alphabet grouped for the search: those that occur by distinct count
+// (equal counts get equal lengths, so each is weighed once), and those that do not.
+struct Groups {
+  std::uint32_t count[kSymbolCount];
+  std::uint32_t members[kSymbolCount];
+  unsigned n = 0;
+  std::uint8_t length[kSymbolCount];
+  double zero_price[kSymbolCount];  // of the symbols that do not occur, for leaving them out
+  unsigned zeros = 0;
+
+  Groups(const std::uint32_t *counts, unsigned alphabet, const Prices &prices) {
+    std::uint32_t sorted[kSymbolCount];
+    unsigned used = 0;
+    for (unsigned s = 0; s < alphabet; ++s) {
+      if (counts[s]) {
+        sorted[used++] = counts[s];
+      } else {
+        zero_price[zeros++] = prices.zero[s];
+      }
+    }
+    std::sort(sorted, sorted + used);
+    for (unsigned i = 0; i < used; ++i) {
+      if (n == 0 || count[n - 1] != sorted[i]) {
+        count[n] = sorted[i];
+        members[n++] = 0;
+      }
+      ++members[n - 1];
+    }
+  }
+};
+
+// Lengths for the groups at one rate of code space; returns the space they take and sets
+// *unused_length, the length a symbol that does not occur gets when it is not left out.
+std::uint32_t LengthsAtRate(Groups &groups, const Prices &prices, double rate,
+                            unsigned *unused_length) {
+  *unused_length = CheapestLength(0, prices, rate);
+  const double unused_cost = prices.length[*unused_length] + rate * Space(*unused_length);
+  std::uint32_t space = 0;
+  for (unsigned g = 0; g < groups.n; ++g) {
+    groups.length[g] = static_cast<std::uint8_t>(CheapestLength(groups.count[g], prices, rate));
+    space += groups.members[g] * Space(groups.length[g]);
+  }
+  for (unsigned z = 0; z < groups.zeros; ++z) {
+    if (groups.zero_price[z] > unused_cost) space += Space(*unused_length);
+  }
+  return space;
+}
+
+// Sets the lengths the groups' search found, symbol by symbol.
+void SetLengths(const std::uint32_t *counts, unsigned alphabet, const Prices &prices,
+                const Groups &groups, double rate, unsigned unused_length,
+                std::uint8_t *lengths) {
+  const double unused_cost = prices.length[unused_length] + rate * Space(unused_length);
+  for (unsigned s = 0; s < alphabet; ++s) {
+    if (counts[s] == 0) {
+      lengths[s] = prices.zero[s] > unused_cost ? static_cast<std::uint8_t>(unused_length) : 0;
+    } else {
+      const unsigned g = static_cast<unsigned>(
+          std::lower_bound(groups.count, groups.count + groups.n, counts[s]) - groups.count);
+      lengths[s] = groups.length[g];
+    }
+  }
+}
+
+double Cost(std::uint32_t count, unsigned length, const Prices &prices) {
+  return static_cast<double>(count) * length + prices.length[length];
+}
+
+// Lengths for n symbols forming a complete code at the least cost the prices foresee: the
+// rate of code space is searched for the lowest that fits, then the space left is filled by
+// shortening the codes whose shortening gains the most.
+void ChooseLengths(const std::uint32_t *counts, unsigned n, const Prices &prices,
+                   std::uint8_t *lengths) {
+  Groups groups(counts, n, prices);
+  double low = kLowestRate, high = kHighestRate;
+  unsigned unused_length;
+  std::uint32_t space = LengthsAtRate(groups, prices, low, &unused_length);
+  if (space > kFullSpace) {
+    for (int step = 0; step < kSearchSteps; ++step) {
+      const double mid = std::sqrt(low * high);
+      if (LengthsAtRate(groups, prices, mid, &unused_length) > kFullSpace) {
+        low = mid;
+      } else {
+        high = mid;
+      }
+    }
+    space = LengthsAtRate(groups, prices, high, &unused_length);
+  } else {
+    high = low;
+  }
+  SetLengths(counts, n, prices, groups, high, unused_length, lengths);
+  // Overfull only when even the longest lengths do not fit, which 510 symbols cannot be.
+  while (space < kFullSpace) {
+    const std::uint32_t room = kFullSpace - space;
+    unsigned pick = n;
+    double pick_gain = -1e300;
+    for (unsigned s = 0; s < n; ++s) {
+      const unsigned len = lengths[s];
+      if (len < 2 || Space(len) > room) continue;
+      const double gain = Cost(counts[s], len, prices) - Cost(counts[s], len - 1, prices);
+      if (gain > pick_gain) {
+        pick_gain = gain;
+        pick = s;
+      }
+    }
+    // The longest code always fits the room left, which its space divides.
+    space += Space(lengths[pick]);
+    --lengths[pick];
+  }
+}
+
+// Bits of a run of r zeros in the symbol table under the length codes' lengths.
+double ZeroRunBits(unsigned r, const double *code_bits) {
+  if (r <= 2) return r * code_bits[kOneZero];
+  if (r <= 18) return code_bits[kShortZeroRun] + 4;
+  if (r == 19) return code_bits[kOneZero] + code_bits[kShortZeroRun] + 4;
+  return code_bits[kLongZeroRun] + 9;
+}
+
+// Head prices of the symbol table as the current lengths would have it written: a length by
+// its length code, a symbol left out by its share of the run of symbols that do not occur
+// around it (nothing after the last that occurs: the table ends there).
+void SymbolPrices(const BlockCounts &counts, const std::uint8_t *symbol_lengths,
+                  Prices *prices) {
+  std::uint8_t code_lengths[kLengthCodeCount];
+  LengthCodeLengths(symbol_lengths, code_lengths);
+  double code_bits[kLengthCodeCount];
+  unsigned longest = 0;
+  for (unsigned k = 0; k < kLengthCodeCount; ++k) longest = std::max<unsigned>(longest, code_lengths[k]);
+  for (unsigned k = 0; k < kLengthCodeCount; ++k) {
+    code_bits[k] = code_lengths[k] ? code_lengths[k] : longest + kUnusedLengthCodeExtra;
+  }
+  for (unsigned len = 1; len <= kMaxCodeLength; ++len) {
+    prices->length[len] = code_bits[len + kLengthCodeBase];
+  }
+  unsigned end = kSymbolCount;
+  while (end > 0 && counts.symbols[end - 1] == 0) --end;
+  for (unsigned s = end; s < kSymbolCount; ++s) prices->zero[s] = 0;
+  for (unsigned s = 0; s < end;) {
+    if (counts.symbols[s] != 0) {
+      prices->zero[s] = 0;  // not used: a symbol that occurs has a length
+      ++s;
+      continue;
+    }
+    unsigned r = 1;
+    while (counts.symbols[s + r] == 0) ++r;
+    const double share = ZeroRunBits(r, code_bits) / r;
+    for (unsigned k = 0; k < r; ++k) prices->zero[s + k] = share;
+    s += r;
+  }
+}
+
+// Head prices of the position table: its lengths are written in 3 bits below 7, one bit
+// more for each length above, and nothing after the last class that occurs.
+void ClassPrices(const BlockCounts &counts, Prices *prices) {
+  for (unsigned len = 1; len <= kMaxCodeLength; ++len) prices->length[len] = len < 7 ? 3 : len - 3;
+  unsigned end = kPositionClassCount;
+  while (end > 0 && counts.classes[end - 1] == 0) --end;
+  for (unsigned c = 0; c < kPositionClassCount; ++c) prices->zero[c] = c < end ? 3 : 0;
+}
+
+}  // namespace
+
+BlockCodes TunedCodes(const BlockCounts &counts) {
+  BlockCodes best(counts);
+  std::size_t best_bits = BlockBits(counts, best);
+  BlockCodes codes = best;
+  Prices prices;
+  if (codes.class_used >= 2) {
+    ClassPrices(counts, &prices);
+    ChooseLengths(counts.classes, kPositionClassCount, prices, codes.class_lengths);
+  }
+  if (codes.symbol_used < 2) {
+    codes.LengthsChanged();
+    const std::size_t bits = BlockBits(counts, codes);
+    return bits < best_bits ? codes : best;
+  }
+  for (int round = 0; round < kRounds; ++round) {
+    SymbolPrices(counts, codes.symbol_lengths, &prices);
+    ChooseLengths(counts.symbols, kSymbolCount, prices, codes.symbol_lengths);
+    codes.LengthsChanged();
+    const std::size_t bits = BlockBits(counts, codes);
+    if (getenv("KXDBG")) { fprintf(stderr, "round %d: %zu vs %zu\n", round, bits, best_bits); for (unsigned i=0;i<kSymbolCount;++i) if (codes.symbol_lengths[i]) fprintf(stderr, "%u:%u ", i, codes.symbol_lengths[i]); fprintf(stderr, "\n"); }
+    if (bits < best_bits) {
+      best_bits = bits;
+      best = codes;
+    }
+  }
+  return best;
+}
+
+}  // namespace arjenc
