@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <cstdio>
-#include <cstdlib>
 
 namespace arjenc {
 namespace {
@@ -41,8 +39,7 @@ unsigned CheapestLength(std::uint32_t count, const Prices &prices, double rate) 
   unsigned best_length = 1;
   double best = 1e300;
   for (unsigned len = 1; len <= kMaxCodeLength; ++len) {
-    const double cost =
-        static_cast<double>(count) * len + prices.length[len] + rate * Space(len);
+    const double cost = static_cast<double>(count) * len + prices.length[len] + rate * Space(len);
     if (cost < best) {
       best = cost;
       best_length = len;
@@ -101,8 +98,7 @@ std::uint32_t LengthsAtRate(Groups &groups, const Prices &prices, double rate,
 
 // Sets the lengths the groups' search found, symbol by symbol.
 void SetLengths(const std::uint32_t *counts, unsigned alphabet, const Prices &prices,
-                const Groups &groups, double rate, unsigned unused_length,
-                std::uint8_t *lengths) {
+                const Groups &groups, double rate, unsigned unused_length, std::uint8_t *lengths) {
   const double unused_cost = prices.length[unused_length] + rate * Space(unused_length);
   for (unsigned s = 0; s < alphabet; ++s) {
     if (counts[s] == 0) {
@@ -173,13 +169,13 @@ double ZeroRunBits(unsigned r, const double *code_bits) {
 // Head prices of the symbol table as the current lengths would have it written: a length by
 // its length code, a symbol left out by its share of the run of symbols that do not occur
 // around it (nothing after the last that occurs: the table ends there).
-void SymbolPrices(const BlockCounts &counts, const std::uint8_t *symbol_lengths,
-                  Prices *prices) {
+void SymbolPrices(const BlockCounts &counts, const std::uint8_t *symbol_lengths, Prices *prices) {
   std::uint8_t code_lengths[kLengthCodeCount];
   LengthCodeLengths(symbol_lengths, code_lengths);
   double code_bits[kLengthCodeCount];
   unsigned longest = 0;
-  for (unsigned k = 0; k < kLengthCodeCount; ++k) longest = std::max<unsigned>(longest, code_lengths[k]);
+  for (unsigned k = 0; k < kLengthCodeCount; ++k)
+    longest = std::max<unsigned>(longest, code_lengths[k]);
   for (unsigned k = 0; k < kLengthCodeCount; ++k) {
     code_bits[k] = code_lengths[k] ? code_lengths[k] : longest + kUnusedLengthCodeExtra;
   }
@@ -233,7 +229,6 @@ BlockCodes TunedCodes(const BlockCounts &counts) {
     ChooseLengths(counts.symbols, kSymbolCount, prices, codes.symbol_lengths);
     codes.LengthsChanged();
     const std::size_t bits = BlockBits(counts, codes);
-    if (getenv("KXDBG")) { fprintf(stderr, "round %d: %zu vs %zu\n", round, bits, best_bits); for (unsigned i=0;i<kSymbolCount;++i) if (codes.symbol_lengths[i]) fprintf(stderr, "%u:%u ", i, codes.symbol_lengths[i]); fprintf(stderr, "\n"); }
     if (bits < best_bits) {
       best_bits = bits;
       best = codes;
