@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 
 #include "arjenc/bit_writer.h"
 #include "arjenc/cost_model.h"
@@ -52,8 +53,14 @@ std::size_t PlanBlocks(const Token *tokens, std::size_t n, std::vector<std::size
   return whole;
 }
 
-// Writes tokens as the blocks PlanBlocks chooses, each with its codes.
-void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
+// Writes tokens as the blocks PlanBlocks chooses, each with its codes; whole: the codes of
+// all of them as one block.
+void WriteBlocks(const std::vector<Token> &tokens, const BlockCodes &whole, BitWriter &out) {
+  // Too few to halve: one block.
+  if (tokens.size() < 2 * kMinBlockTokens) {
+    WriteBlock(tokens.data(), tokens.size(), whole, out);
+    return;
+  }
   std::vector<std::size_t> sizes;
   PlanBlocks(tokens.data(), tokens.size(), &sizes);
   BlockCounts counts;
@@ -105,6 +112,7 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
   while (parser.NextStretch(kBestStretch) != 0) {
     // The pass whose codes come out smallest is kept.
     std::size_t best_bits = SIZE_MAX;
+    std::optional<BlockCodes> best_codes;
     for (int pass = 0; pass < kBestPasses; ++pass) {
       parser.Parse(costs, &tokens);
       counts.Clear();
@@ -114,10 +122,11 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
       if (bits < best_bits) {
         best_bits = bits;
         best_tokens.swap(tokens);
+        best_codes = codes;
       }
       costs.FromCodes(codes);
     }
-    WriteBlocks(best_tokens, out);
+    WriteBlocks(best_tokens, *best_codes, out);
     if (out.ByteCount() >= give_up) return false;
   }
   out.Finish();

@@ -12,7 +12,7 @@ constexpr int kRounds = 3;
 // A complete code fills the code space: 2^16 units, a length L takes 2^(16 - L) of them.
 constexpr std::uint32_t kFullSpace = 1u << kMaxCodeLength;
 // Steps of the search for the price of code space, over 2^-8 to 2^24 bits a unit.
-constexpr int kSearchSteps = 24;
+constexpr int kSearchSteps = 16;
 constexpr double kLowestRate = 1.0 / 256;
 constexpr double kHighestRate = 1 << 24;
 
@@ -55,7 +55,8 @@ struct Groups {
   std::uint32_t members[kSymbolCount];
   unsigned n = 0;
   std::uint8_t length[kSymbolCount];
-  double zero_price[kSymbolCount];  // of the symbols that do not occur, for leaving them out
+  // The prices of leaving out the symbols that do not occur, highest first.
+  double zero_price[kSymbolCount];
   unsigned zeros = 0;
 
   Groups(const std::uint32_t *counts, unsigned alphabet, const Prices &prices) {
@@ -69,6 +70,7 @@ struct Groups {
       }
     }
     std::sort(sorted, sorted + used);
+    std::sort(zero_price, zero_price + zeros, [](double a, double b) { return a > b; });
     for (unsigned i = 0; i < used; ++i) {
       if (n == 0 || count[n - 1] != sorted[i]) {
         count[n] = sorted[i];
@@ -90,10 +92,12 @@ std::uint32_t LengthsAtRate(Groups &groups, const Prices &prices, double rate,
     groups.length[g] = static_cast<std::uint8_t>(CheapestLength(groups.count[g], prices, rate));
     space += groups.members[g] * Space(groups.length[g]);
   }
-  for (unsigned z = 0; z < groups.zeros; ++z) {
-    if (groups.zero_price[z] > unused_cost) space += Space(*unused_length);
-  }
-  return space;
+  // Those whose leaving out costs more than a length of their own get one.
+  const unsigned given = static_cast<unsigned>(
+      std::upper_bound(groups.zero_price, groups.zero_price + groups.zeros, unused_cost,
+                       [](double cost, double price) { return price <= cost; }) -
+      groups.zero_price);
+  return space + given * Space(*unused_length);
 }
 
 // Sets the lengths the groups' search found, symbol by symbol.
@@ -117,8 +121,10 @@ double Cost(std::uint32_t count, unsigned length, const Prices &prices) {
 
 // Lengths for n symbols forming a complete code at the least cost the prices foresee: the
 // rate of code space is searched for the lowest that fits, then the space left is filled by
-// shortening the codes whose shortening gains the most.
-void ChooseLengths(const std::uint32_t *counts, unsigned n, const Prices &prices,
+// shortening the codes whose shortening gains the most. from_above starts instead from the
+// highest rate that does not fit and first lengthens the codes that lose the least for the
+// space they give back.
+void ChooseLengths(const std::uint32_t *counts, unsigned n, const Prices &prices, bool from_above,
                    std::uint8_t *lengths) {
   Groups groups(counts, n, prices);
   double low = kLowestRate, high = kHighestRate;
@@ -133,17 +139,40 @@ void ChooseLengths(const std::uint32_t *counts, unsigned n, const Prices &prices
         high = mid;
       }
     }
-    space = LengthsAtRate(groups, prices, high, &unused_length);
-  } else {
-    high = low;
+    if (!from_above) low = high;
+    space = LengthsAtRate(groups, prices, low, &unused_length);
   }
-  SetLengths(counts, n, prices, groups, high, unused_length, lengths);
-  // Overfull only when even the longest lengths do not fit, which 510 symbols cannot be.
+  SetLengths(counts, n, prices, groups, low, unused_length, lengths);
+  // The symbols with a length, the only ones whose lengths change from here.
+  std::uint16_t coded[kSymbolCount];
+  unsigned coded_count = 0;
+  for (unsigned s = 0; s < n; ++s) {
+    if (lengths[s]) coded[coded_count++] = static_cast<std::uint16_t>(s);
+  }
+  while (space > kFullSpace) {
+    unsigned pick = n;
+    double pick_loss = 1e300;
+    for (unsigned k = 0; k < coded_count; ++k) {
+      const unsigned s = coded[k];
+      const unsigned len = lengths[s];
+      if (len == kMaxCodeLength) continue;
+      const double loss =
+          (Cost(counts[s], len + 1, prices) - Cost(counts[s], len, prices)) / Space(len + 1);
+      if (loss < pick_loss) {
+        pick_loss = loss;
+        pick = s;
+      }
+    }
+    // Even the longest lengths fit: 510 symbols of 16 bits take less than the whole space.
+    space -= Space(lengths[pick] + 1);
+    ++lengths[pick];
+  }
   while (space < kFullSpace) {
     const std::uint32_t room = kFullSpace - space;
     unsigned pick = n;
     double pick_gain = -1e300;
-    for (unsigned s = 0; s < n; ++s) {
+    for (unsigned k = 0; k < coded_count; ++k) {
+      const unsigned s = coded[k];
       const unsigned len = lengths[s];
       if (len < 2 || Space(len) > room) continue;
       const double gain = Cost(counts[s], len, prices) - Cost(counts[s], len - 1, prices);
@@ -217,21 +246,25 @@ BlockCodes TunedCodes(const BlockCounts &counts) {
   Prices prices;
   if (codes.class_used >= 2) {
     ClassPrices(counts, &prices);
-    ChooseLengths(counts.classes, kPositionClassCount, prices, codes.class_lengths);
+    ChooseLengths(counts.classes, kPositionClassCount, prices, false, codes.class_lengths);
   }
   if (codes.symbol_used < 2) {
     codes.LengthsChanged();
     const std::size_t bits = BlockBits(counts, codes);
     return bits < best_bits ? codes : best;
   }
-  for (int round = 0; round < kRounds; ++round) {
-    SymbolPrices(counts, codes.symbol_lengths, &prices);
-    ChooseLengths(counts.symbols, kSymbolCount, prices, codes.symbol_lengths);
-    codes.LengthsChanged();
-    const std::size_t bits = BlockBits(counts, codes);
-    if (bits < best_bits) {
-      best_bits = bits;
-      best = codes;
+  const BlockCodes start = codes;
+  for (const bool from_above : {false, true}) {
+    codes = start;
+    for (int round = 0; round < kRounds; ++round) {
+      SymbolPrices(counts, codes.symbol_lengths, &prices);
+      ChooseLengths(counts.symbols, kSymbolCount, prices, from_above, codes.symbol_lengths);
+      codes.LengthsChanged();
+      const std::size_t bits = BlockBits(counts, codes);
+      if (bits < best_bits) {
+        best_bits = bits;
+        best = codes;
+      }
     }
   }
   return best;
