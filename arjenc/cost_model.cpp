@@ -1,6 +1,7 @@
 #include "arjenc/cost_model.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace arjenc {
 namespace {
@@ -23,6 +24,25 @@ void CostsFromLengths(const std::uint8_t *lengths, unsigned n, unsigned used, st
 void CostModel::FromCodes(const BlockCodes &codes) {
   CostsFromLengths(codes.symbol_lengths, kSymbolCount, codes.symbol_used, symbol);
   CostsFromLengths(codes.class_lengths, kPositionClassCount, codes.class_used, position_class);
+}
+
+namespace {
+void CostsFromCounts(const std::uint32_t *counts, unsigned n, std::uint32_t *cost) {
+  double total = 0;
+  for (unsigned i = 0; i < n; ++i) total += counts[i];
+  if (total == 0) total = 1;
+  const double unused = std::log2(total) + 2;
+  for (unsigned i = 0; i < n; ++i) {
+    const double bits = counts[i] ? std::log2(total / counts[i]) : unused;
+    cost[i] = static_cast<std::uint32_t>(std::lround(kCostScale * std::max(bits, 0.5)));
+  }
+}
+}  // namespace
+
+void CostModel::FromCounts(const BlockCounts &counts) {
+  fast = false;
+  CostsFromCounts(counts.symbols, kSymbolCount, symbol);
+  CostsFromCounts(counts.classes, kPositionClassCount, position_class);
 }
 
 void CostModel::AverageLiteral(const BlockCounts &counts) {

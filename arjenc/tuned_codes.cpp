@@ -7,12 +7,10 @@
 namespace arjenc {
 namespace {
 
-// Rounds of choosing lengths under the head prices of the round before.
-constexpr int kRounds = 3;
 // A complete code fills the code space: 2^16 units, a length L takes 2^(16 - L) of them.
 constexpr std::uint32_t kFullSpace = 1u << kMaxCodeLength;
 // Steps of the search for the price of code space, over 2^-8 to 2^24 bits a unit.
-constexpr int kSearchSteps = 16;
+constexpr int kSearchSteps = 12;
 constexpr double kLowestRate = 1.0 / 256;
 constexpr double kHighestRate = 1 << 24;
 
@@ -119,30 +117,14 @@ double Cost(std::uint32_t count, unsigned length, const Prices &prices) {
   return static_cast<double>(count) * length + prices.length[length];
 }
 
-// Lengths for n symbols forming a complete code at the least cost the prices foresee: the
-// rate of code space is searched for the lowest that fits, then the space left is filled by
-// shortening the codes whose shortening gains the most. from_above starts instead from the
-// highest rate that does not fit and first lengthens the codes that lose the least for the
-// space they give back.
-void ChooseLengths(const std::uint32_t *counts, unsigned n, const Prices &prices, bool from_above,
-                   std::uint8_t *lengths) {
-  Groups groups(counts, n, prices);
-  double low = kLowestRate, high = kHighestRate;
+// Lengths at a rate of code space, made a complete code: while overfull, the codes that
+// lose the least for the space they give back are lengthened; while space is left, the
+// codes whose shortening gains the most are shortened.
+void CompleteLengths(const std::uint32_t *counts, unsigned n, const Prices &prices, Groups &groups,
+                     double rate, std::uint8_t *lengths) {
   unsigned unused_length;
-  std::uint32_t space = LengthsAtRate(groups, prices, low, &unused_length);
-  if (space > kFullSpace) {
-    for (int step = 0; step < kSearchSteps; ++step) {
-      const double mid = std::sqrt(low * high);
-      if (LengthsAtRate(groups, prices, mid, &unused_length) > kFullSpace) {
-        low = mid;
-      } else {
-        high = mid;
-      }
-    }
-    if (!from_above) low = high;
-    space = LengthsAtRate(groups, prices, low, &unused_length);
-  }
-  SetLengths(counts, n, prices, groups, low, unused_length, lengths);
+  std::uint32_t space = LengthsAtRate(groups, prices, rate, &unused_length);
+  SetLengths(counts, n, prices, groups, rate, unused_length, lengths);
   // The symbols with a length, the only ones whose lengths change from here.
   std::uint16_t coded[kSymbolCount];
   unsigned coded_count = 0;
@@ -185,6 +167,30 @@ void ChooseLengths(const std::uint32_t *counts, unsigned n, const Prices &prices
     space += Space(lengths[pick]);
     --lengths[pick];
   }
+}
+
+// Two complete codes for n symbols at about the least cost the prices foresee: the rate of
+// code space is searched for where the lengths just fit; *below is made from the lowest
+// rate found that fits, *above from the highest that does not.
+void ChooseLengths(const std::uint32_t *counts, unsigned n, const Prices &prices,
+                   std::uint8_t *below, std::uint8_t *above) {
+  Groups groups(counts, n, prices);
+  double low = kLowestRate, high = kHighestRate;
+  unsigned unused_length;
+  if (LengthsAtRate(groups, prices, low, &unused_length) <= kFullSpace) {
+    high = low;
+  } else {
+    for (int step = 0; step < kSearchSteps; ++step) {
+      const double mid = std::sqrt(low * high);
+      if (LengthsAtRate(groups, prices, mid, &unused_length) > kFullSpace) {
+        low = mid;
+      } else {
+        high = mid;
+      }
+    }
+  }
+  CompleteLengths(counts, n, prices, groups, high, below);
+  if (above) CompleteLengths(counts, n, prices, groups, low, above);
 }
 
 // Bits of a run of r zeros in the symbol table under the length codes' lengths.
@@ -239,33 +245,37 @@ void ClassPrices(const BlockCounts &counts, Prices *prices) {
 
 }  // namespace
 
-BlockCodes TunedCodes(const BlockCounts &counts) {
+BlockCodes TunedCodes(const BlockCounts &counts, int rounds) {
   BlockCodes best(counts);
   std::size_t best_bits = BlockBits(counts, best);
-  BlockCodes codes = best;
   Prices prices;
-  if (codes.class_used >= 2) {
+  if (best.class_used >= 2) {
+    BlockCodes codes = best;
     ClassPrices(counts, &prices);
-    ChooseLengths(counts.classes, kPositionClassCount, prices, false, codes.class_lengths);
-  }
-  if (codes.symbol_used < 2) {
+    ChooseLengths(counts.classes, kPositionClassCount, prices, codes.class_lengths, nullptr);
     codes.LengthsChanged();
     const std::size_t bits = BlockBits(counts, codes);
-    return bits < best_bits ? codes : best;
+    if (bits < best_bits) {
+      best_bits = bits;
+      best = codes;
+    }
   }
-  const BlockCodes start = codes;
-  for (const bool from_above : {false, true}) {
-    codes = start;
-    for (int round = 0; round < kRounds; ++round) {
-      SymbolPrices(counts, codes.symbol_lengths, &prices);
-      ChooseLengths(counts.symbols, kSymbolCount, prices, from_above, codes.symbol_lengths);
-      codes.LengthsChanged();
-      const std::size_t bits = BlockBits(counts, codes);
+  if (best.symbol_used < 2) return best;
+  // Each round prices the head as the best codes so far would have it written.
+  BlockCodes below = best, above = best;
+  for (int round = 0; round < rounds; ++round) {
+    SymbolPrices(counts, best.symbol_lengths, &prices);
+    ChooseLengths(counts.symbols, kSymbolCount, prices, below.symbol_lengths, above.symbol_lengths);
+    const std::size_t bits_before = best_bits;
+    for (BlockCodes *codes : {&below, &above}) {
+      codes->LengthsChanged();
+      const std::size_t bits = BlockBits(counts, *codes);
       if (bits < best_bits) {
         best_bits = bits;
-        best = codes;
+        best = *codes;
       }
     }
+    if (best_bits == bits_before) break;
   }
   return best;
 }

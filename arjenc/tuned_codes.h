@@ -7,8 +7,12 @@
 
 namespace arjenc {
 
+// Rounds of TunedCodes that pay for the time they take.
+constexpr int kTunedRounds = 3;
+
 // The codes whose block (head and body) comes out smallest among those tried, never larger
-// than BlockCodes(counts).
-BlockCodes TunedCodes(const BlockCounts &counts);
+// than BlockCodes(counts); more rounds (each pricing the head as the round before chose it)
+// find a little more.
+BlockCodes TunedCodes(const BlockCounts &counts, int rounds = kTunedRounds);
 
 }  // namespace arjenc
