@@ -12,7 +12,6 @@ namespace {
 constexpr unsigned kOneZero = 0;
 constexpr unsigned kShortZeroRun = 1;
 constexpr unsigned kLongZeroRun = 2;
-constexpr unsigned kLengthCodeBase = 2;
 // The length-code table's lengths are followed, after the third, by a 2-bit count of zeros.
 constexpr unsigned kLengthCodeSkipAt = 3;
 constexpr unsigned kNoSkip = ~0u;
@@ -60,8 +59,20 @@ unsigned LengthItems(const std::uint8_t *lengths, LengthItem *items, unsigned *n
   return count;
 }
 
-// Bits of one small-table length: 3 below 7, else 3 ones, c - 7 more ones and a 0-bit.
+}  // namespace
+
+// 3 bits below 7, else 3 ones, c - 7 more ones and a 0-bit.
 unsigned SmallLengthBits(unsigned c) { return c < 7 ? 3 : c - 3; }
+
+// As LengthItems writes the run.
+double ZeroRunBits(unsigned run, const double *code_bits) {
+  if (run <= 2) return run * code_bits[kOneZero];
+  if (run <= 18) return code_bits[kShortZeroRun] + 4;
+  if (run == 19) return code_bits[kOneZero] + code_bits[kShortZeroRun] + 4;
+  return code_bits[kLongZeroRun] + 9;
+}
+
+namespace {
 
 void PutSmallLength(unsigned c, BitWriter &out) {
   if (c < 7) {

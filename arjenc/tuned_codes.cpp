@@ -14,11 +14,6 @@ constexpr int kSearchSteps = 12;
 constexpr double kLowestRate = 1.0 / 256;
 constexpr double kHighestRate = 1 << 24;
 
-// Length codes of the symbol table, as huffman_block writes them.
-constexpr unsigned kOneZero = 0;
-constexpr unsigned kShortZeroRun = 1;
-constexpr unsigned kLongZeroRun = 2;
-constexpr unsigned kLengthCodeBase = 2;
 // A length code the head's table leaves out is priced as a little longer than the longest.
 constexpr double kUnusedLengthCodeExtra = 2;
 
@@ -98,24 +93,16 @@ std::uint32_t LengthsAtRate(Groups &groups, const Prices &prices, double rate,
   return space + given * Space(*unused_length);
 }
 
-// Sets the lengths the groups' search found, symbol by symbol.
-void SetLengths(const std::uint32_t *counts, unsigned alphabet, const Prices &prices,
-                const Groups &groups, double rate, unsigned unused_length, std::uint8_t *lengths) {
-  const double unused_cost = prices.length[unused_length] + rate * Space(unused_length);
-  for (unsigned s = 0; s < alphabet; ++s) {
-    if (counts[s] == 0) {
-      lengths[s] = prices.zero[s] > unused_cost ? static_cast<std::uint8_t>(unused_length) : 0;
-    } else {
-      const unsigned g = static_cast<unsigned>(
-          std::lower_bound(groups.count, groups.count + groups.n, counts[s]) - groups.count);
-      lengths[s] = groups.length[g];
-    }
-  }
-}
-
 double Cost(std::uint32_t count, unsigned length, const Prices &prices) {
   return static_cast<double>(count) * length + prices.length[length];
 }
+
+// How many symbols of one count have each length, while a code is completed: symbols of
+// equal counts are alike, so each step moves as many of a kind as it needs.
+struct Tally {
+  std::uint32_t count;
+  std::uint16_t at[kMaxCodeLength + 2];
+};
 
 // Lengths at a rate of code space, made a complete code: while overfull, the codes that
 // lose the least for the space they give back are lengthened; while space is left, the
@@ -124,48 +111,98 @@ void CompleteLengths(const std::uint32_t *counts, unsigned n, const Prices &pric
                      double rate, std::uint8_t *lengths) {
   unsigned unused_length;
   std::uint32_t space = LengthsAtRate(groups, prices, rate, &unused_length);
-  SetLengths(counts, n, prices, groups, rate, unused_length, lengths);
-  // The symbols with a length, the only ones whose lengths change from here.
-  std::uint16_t coded[kSymbolCount];
-  unsigned coded_count = 0;
+  const double unused_cost = prices.length[unused_length] + rate * Space(unused_length);
+  // One tally a distinct count, and the last for the symbols that do not occur but get a
+  // length (by the price of leaving them out).
+  Tally tally[kSymbolCount + 1];
+  const unsigned kinds = groups.n + 1;
+  for (unsigned g = 0; g < kinds; ++g) {
+    tally[g].count = g < groups.n ? groups.count[g] : 0;
+    std::memset(tally[g].at, 0, sizeof tally[g].at);
+  }
+  std::uint16_t kind_of[kSymbolCount];
   for (unsigned s = 0; s < n; ++s) {
-    if (lengths[s]) coded[coded_count++] = static_cast<std::uint16_t>(s);
+    unsigned g, len;
+    if (counts[s] == 0) {
+      if (prices.zero[s] <= unused_cost) {
+        lengths[s] = 0;
+        continue;
+      }
+      g = groups.n;
+      len = unused_length;
+    } else {
+      g = static_cast<unsigned>(std::lower_bound(groups.count, groups.count + groups.n, counts[s]) -
+                                groups.count);
+      len = groups.length[g];
+    }
+    kind_of[s] = static_cast<std::uint16_t>(g);
+    lengths[s] = static_cast<std::uint8_t>(len);
+    ++tally[g].at[len];
   }
   while (space > kFullSpace) {
-    unsigned pick = n;
-    double pick_loss = 1e300;
-    for (unsigned k = 0; k < coded_count; ++k) {
-      const unsigned s = coded[k];
-      const unsigned len = lengths[s];
-      if (len == kMaxCodeLength) continue;
-      const double loss =
-          (Cost(counts[s], len + 1, prices) - Cost(counts[s], len, prices)) / Space(len + 1);
-      if (loss < pick_loss) {
-        pick_loss = loss;
-        pick = s;
+    // Least loss for the space given back: loss / Space(len + 1), compared crosswise. On a
+    // tie the later kind: symbols that do not occur are lengthened first.
+    unsigned pick = 0, pick_len = 0;
+    double pick_loss = 0, pick_space = 0;
+    for (unsigned g = 0; g < kinds; ++g) {
+      for (unsigned len = 1; len < kMaxCodeLength; ++len) {
+        if (tally[g].at[len] == 0) continue;
+        const double loss =
+            Cost(tally[g].count, len + 1, prices) - Cost(tally[g].count, len, prices);
+        const double freed = Space(len + 1);
+        if (pick_len == 0 || loss * pick_space <= pick_loss * freed) {
+          pick = g, pick_len = len, pick_loss = loss, pick_space = freed;
+        }
       }
     }
     // Even the longest lengths fit: 510 symbols of 16 bits take less than the whole space.
-    space -= Space(lengths[pick] + 1);
-    ++lengths[pick];
+    // Others of the kind follow while still needed, unless the one moved would lose less
+    // by moving on.
+    Tally &t = tally[pick];
+    const unsigned next = pick_len + 1;
+    const bool moves_on =
+        next < kMaxCodeLength &&
+        (Cost(t.count, next + 1, prices) - Cost(t.count, next, prices)) * pick_space <
+            pick_loss * Space(next + 1);
+    do {
+      --t.at[pick_len];
+      ++t.at[next];
+      space -= Space(next);
+    } while (!moves_on && space > kFullSpace && t.at[pick_len] != 0);
   }
+  // On a tie the later kind: the most frequent symbols are shortened first.
   while (space < kFullSpace) {
     const std::uint32_t room = kFullSpace - space;
-    unsigned pick = n;
-    double pick_gain = -1e300;
-    for (unsigned k = 0; k < coded_count; ++k) {
-      const unsigned s = coded[k];
-      const unsigned len = lengths[s];
-      if (len < 2 || Space(len) > room) continue;
-      const double gain = Cost(counts[s], len, prices) - Cost(counts[s], len - 1, prices);
-      if (gain > pick_gain) {
-        pick_gain = gain;
-        pick = s;
+    unsigned pick = 0, pick_len = 0;
+    double pick_gain = 0;
+    for (unsigned g = 0; g < kinds; ++g) {
+      for (unsigned len = 2; len <= kMaxCodeLength; ++len) {
+        if (tally[g].at[len] == 0 || Space(len) > room) continue;
+        const double gain =
+            Cost(tally[g].count, len, prices) - Cost(tally[g].count, len - 1, prices);
+        if (pick_len == 0 || gain >= pick_gain) pick = g, pick_len = len, pick_gain = gain;
       }
     }
-    // The longest code always fits the room left, which its space divides.
-    space += Space(lengths[pick]);
-    --lengths[pick];
+    // The longest code always fits the room left, which its space divides. Others of the
+    // kind follow while they fit, unless the one moved would gain more by moving on.
+    Tally &t = tally[pick];
+    const unsigned next = pick_len - 1;
+    const bool moves_on = next >= 2 && Space(next) <= room - Space(pick_len) &&
+                          Cost(t.count, next, prices) - Cost(t.count, next - 1, prices) > pick_gain;
+    do {
+      --t.at[pick_len];
+      ++t.at[next];
+      space += Space(pick_len);
+    } while (!moves_on && t.at[pick_len] != 0 && Space(pick_len) <= kFullSpace - space);
+  }
+  // Symbols of a kind take its lengths in order, shortest first.
+  for (unsigned s = 0; s < n; ++s) {
+    if (lengths[s] == 0) continue;
+    Tally &t = tally[kind_of[s]];
+    unsigned len = 1;
+    while (t.at[len] == 0) ++len;
+    --t.at[len];
+    lengths[s] = static_cast<std::uint8_t>(len);
   }
 }
 
@@ -193,14 +230,6 @@ void ChooseLengths(const std::uint32_t *counts, unsigned n, const Prices &prices
   if (above) CompleteLengths(counts, n, prices, groups, low, above);
 }
 
-// Bits of a run of r zeros in the symbol table under the length codes' lengths.
-double ZeroRunBits(unsigned r, const double *code_bits) {
-  if (r <= 2) return r * code_bits[kOneZero];
-  if (r <= 18) return code_bits[kShortZeroRun] + 4;
-  if (r == 19) return code_bits[kOneZero] + code_bits[kShortZeroRun] + 4;
-  return code_bits[kLongZeroRun] + 9;
-}
-
 // Head prices of the symbol table as the current lengths would have it written: a length by
 // its length code, a symbol left out by its share of the run of symbols that do not occur
 // around it (nothing after the last that occurs: the table ends there).
@@ -209,8 +238,9 @@ void SymbolPrices(const BlockCounts &counts, const std::uint8_t *symbol_lengths,
   LengthCodeLengths(symbol_lengths, code_lengths);
   double code_bits[kLengthCodeCount];
   unsigned longest = 0;
-  for (unsigned k = 0; k < kLengthCodeCount; ++k)
+  for (unsigned k = 0; k < kLengthCodeCount; ++k) {
     longest = std::max<unsigned>(longest, code_lengths[k]);
+  }
   for (unsigned k = 0; k < kLengthCodeCount; ++k) {
     code_bits[k] = code_lengths[k] ? code_lengths[k] : longest + kUnusedLengthCodeExtra;
   }
@@ -234,13 +264,14 @@ void SymbolPrices(const BlockCounts &counts, const std::uint8_t *symbol_lengths,
   }
 }
 
-// Head prices of the position table: its lengths are written in 3 bits below 7, one bit
-// more for each length above, and nothing after the last class that occurs.
+// Head prices of the position table: each length up to the last class that occurs, a zero
+// as the shortest.
 void ClassPrices(const BlockCounts &counts, Prices *prices) {
-  for (unsigned len = 1; len <= kMaxCodeLength; ++len) prices->length[len] = len < 7 ? 3 : len - 3;
+  for (unsigned len = 1; len <= kMaxCodeLength; ++len) prices->length[len] = SmallLengthBits(len);
   unsigned end = kPositionClassCount;
   while (end > 0 && counts.classes[end - 1] == 0) --end;
-  for (unsigned c = 0; c < kPositionClassCount; ++c) prices->zero[c] = c < end ? 3 : 0;
+  for (unsigned c = 0; c < kPositionClassCount; ++c)
+    prices->zero[c] = c < end ? SmallLengthBits(0) : 0;
 }
 
 }  // namespace
