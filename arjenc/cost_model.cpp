@@ -1,7 +1,6 @@
 #include "arjenc/cost_model.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace arjenc {
 namespace {
@@ -27,16 +26,41 @@ void CostModel::FromCodes(const BlockCodes &codes) {
 }
 
 namespace {
+
+// log2(x) in 256ths, by integers alone (the same costs on every machine): the whole part
+// from the bit length, each fraction bit by squaring the mantissa.
+constexpr unsigned kLogFractionBits = 8;
+std::uint32_t Log2Fixed(std::uint32_t x) {
+  const unsigned whole = 31u - static_cast<unsigned>(__builtin_clz(x));
+  // The mantissa in [1, 2) with 31 fraction bits.
+  std::uint64_t m = static_cast<std::uint64_t>(x) << (31 - whole);
+  std::uint32_t log = whole << kLogFractionBits;
+  for (unsigned bit = kLogFractionBits; bit-- > 0;) {
+    m = (m * m) >> 31;
+    if (m >= (std::uint64_t{1} << 32)) {
+      m >>= 1;
+      log |= 1u << bit;
+    }
+  }
+  return log;
+}
+
+// Costs as an ideal code of these counts would spend, at least half a bit; symbols that do
+// not occur cost a little more than the rarest could.
 void CostsFromCounts(const std::uint32_t *counts, unsigned n, std::uint32_t *cost) {
-  double total = 0;
+  constexpr std::uint32_t kToCost = (1u << kLogFractionBits) / kCostScale;
+  constexpr std::uint32_t kLeast = kCostScale / 2;
+  std::uint32_t total = 0;
   for (unsigned i = 0; i < n; ++i) total += counts[i];
-  if (total == 0) total = 1;
-  const double unused = std::log2(total) + 2;
+  const std::uint32_t log_total = Log2Fixed(total ? total : 1);
+  const std::uint32_t unused = log_total / kToCost + kUnusedExtra * kCostScale;
   for (unsigned i = 0; i < n; ++i) {
-    const double bits = counts[i] ? std::log2(total / counts[i]) : unused;
-    cost[i] = static_cast<std::uint32_t>(std::lround(kCostScale * std::max(bits, 0.5)));
+    const std::uint32_t bits =
+        counts[i] ? (log_total - Log2Fixed(counts[i]) + kToCost / 2) / kToCost : unused;
+    cost[i] = std::max(bits, kLeast);
   }
 }
+
 }  // namespace
 
 void CostModel::FromCounts(const BlockCounts &counts) {

@@ -65,7 +65,7 @@ unsigned LengthItems(const std::uint8_t *lengths, LengthItem *items, unsigned *n
 unsigned SmallLengthBits(unsigned c) { return c < 7 ? 3 : c - 3; }
 
 // As LengthItems writes the run.
-double ZeroRunBits(unsigned run, const double *code_bits) {
+unsigned ZeroRunBits(unsigned run, const unsigned *code_bits) {
   if (run <= 2) return run * code_bits[kOneZero];
   if (run <= 18) return code_bits[kShortZeroRun] + 4;
   if (run == 19) return code_bits[kOneZero] + code_bits[kShortZeroRun] + 4;

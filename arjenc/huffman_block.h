@@ -41,7 +41,7 @@ constexpr unsigned kLengthCodeBase = 2;
 // The lengths of the length codes (0 to 18) the head would write these symbol lengths in.
 void LengthCodeLengths(const std::uint8_t *symbol_lengths, std::uint8_t *lengths);
 // Bits of a run of zero symbol lengths, given the bits of each length code.
-double ZeroRunBits(unsigned run, const double *code_bits);
+unsigned ZeroRunBits(unsigned run, const unsigned *code_bits);
 // Bits of one length in the length-code or position table.
 unsigned SmallLengthBits(unsigned length);
 

@@ -1,7 +1,7 @@
 #include "arjenc/tuned_codes.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace arjenc {
@@ -9,30 +9,53 @@ namespace {
 
 // A complete code fills the code space: 2^16 units, a length L takes 2^(16 - L) of them.
 constexpr std::uint32_t kFullSpace = 1u << kMaxCodeLength;
+// Prices are counted in 256ths of a bit, in integers: the same choices on every machine.
+using Price = std::int64_t;
+constexpr Price kBit = 256;
 // Steps of the search for the price of code space, over 2^-8 to 2^24 bits a unit.
 constexpr int kSearchSteps = 12;
-constexpr double kLowestRate = 1.0 / 256;
-constexpr double kHighestRate = 1 << 24;
+constexpr std::uint64_t kLowestRate = 1;
+constexpr std::uint64_t kHighestRate = std::uint64_t{1} << 32;
 
 // A length code the head's table leaves out is priced as a little longer than the longest.
-constexpr double kUnusedLengthCodeExtra = 2;
+constexpr unsigned kUnusedLengthCodeExtra = 2;
 
 // What a choice of lengths for one alphabet costs beyond count * length: price[L] for a
 // length L of 1 to 16, zero_price[s] for leaving symbol s out (only a symbol that does not
 // occur may be left out).
 struct Prices {
-  double length[kMaxCodeLength + 1];
-  double zero[kSymbolCount];
+  Price length[kMaxCodeLength + 1];
+  Price zero[kSymbolCount];
 };
 
 std::uint32_t Space(unsigned length) { return kFullSpace >> length; }
 
+// The whole square root of x.
+std::uint64_t SquareRoot(std::uint64_t x) {
+  std::uint64_t root = 0;
+  for (std::uint64_t bit = std::uint64_t{1} << 62; bit != 0; bit >>= 2) {
+    if (x >= root + bit) {
+      x -= root + bit;
+      root = (root >> 1) + bit;
+    } else {
+      root >>= 1;
+    }
+  }
+  return root;
+}
+
+// What a symbol that does not occur costs at the length it would get.
+Price UnusedCost(const Prices &prices, std::uint64_t rate, unsigned length) {
+  return prices.length[length] + static_cast<Price>(rate * Space(length));
+}
+
 // The cheapest length for a symbol of this count when code space costs rate bits a unit.
-unsigned CheapestLength(std::uint32_t count, const Prices &prices, double rate) {
+unsigned CheapestLength(std::uint32_t count, const Prices &prices, std::uint64_t rate) {
   unsigned best_length = 1;
-  double best = 1e300;
+  Price best = INT64_MAX;
   for (unsigned len = 1; len <= kMaxCodeLength; ++len) {
-    const double cost = static_cast<double>(count) * len + prices.length[len] + rate * Space(len);
+    const Price cost =
+        Price{count} * len * kBit + prices.length[len] + static_cast<Price>(rate * Space(len));
     if (cost < best) {
       best = cost;
       best_length = len;
@@ -49,7 +72,7 @@ struct Groups {
   unsigned n = 0;
   std::uint8_t length[kSymbolCount];
   // The prices of leaving out the symbols that do not occur, highest first.
-  double zero_price[kSymbolCount];
+  Price zero_price[kSymbolCount];
   unsigned zeros = 0;
 
   Groups(const std::uint32_t *counts, unsigned alphabet, const Prices &prices) {
@@ -63,7 +86,7 @@ struct Groups {
       }
     }
     std::sort(sorted, sorted + used);
-    std::sort(zero_price, zero_price + zeros, [](double a, double b) { return a > b; });
+    std::sort(zero_price, zero_price + zeros, [](Price a, Price b) { return a > b; });
     for (unsigned i = 0; i < used; ++i) {
       if (n == 0 || count[n - 1] != sorted[i]) {
         count[n] = sorted[i];
@@ -76,10 +99,10 @@ struct Groups {
 
 // Lengths for the groups at one rate of code space; returns the space they take and sets
 // *unused_length, the length a symbol that does not occur gets when it is not left out.
-std::uint32_t LengthsAtRate(Groups &groups, const Prices &prices, double rate,
+std::uint32_t LengthsAtRate(Groups &groups, const Prices &prices, std::uint64_t rate,
                             unsigned *unused_length) {
   *unused_length = CheapestLength(0, prices, rate);
-  const double unused_cost = prices.length[*unused_length] + rate * Space(*unused_length);
+  const Price unused_cost = UnusedCost(prices, rate, *unused_length);
   std::uint32_t space = 0;
   for (unsigned g = 0; g < groups.n; ++g) {
     groups.length[g] = static_cast<std::uint8_t>(CheapestLength(groups.count[g], prices, rate));
@@ -88,13 +111,13 @@ std::uint32_t LengthsAtRate(Groups &groups, const Prices &prices, double rate,
   // Those whose leaving out costs more than a length of their own get one.
   const unsigned given = static_cast<unsigned>(
       std::upper_bound(groups.zero_price, groups.zero_price + groups.zeros, unused_cost,
-                       [](double cost, double price) { return price <= cost; }) -
+                       [](Price cost, Price price) { return price <= cost; }) -
       groups.zero_price);
   return space + given * Space(*unused_length);
 }
 
-double Cost(std::uint32_t count, unsigned length, const Prices &prices) {
-  return static_cast<double>(count) * length + prices.length[length];
+Price Cost(std::uint32_t count, unsigned length, const Prices &prices) {
+  return Price{count} * length * kBit + prices.length[length];
 }
 
 // How many symbols of one count have each length, while a code is completed: symbols of
@@ -108,10 +131,10 @@ struct Tally {
 // lose the least for the space they give back are lengthened; while space is left, the
 // codes whose shortening gains the most are shortened.
 void CompleteLengths(const std::uint32_t *counts, unsigned n, const Prices &prices, Groups &groups,
-                     double rate, std::uint8_t *lengths) {
+                     std::uint64_t rate, std::uint8_t *lengths) {
   unsigned unused_length;
   std::uint32_t space = LengthsAtRate(groups, prices, rate, &unused_length);
-  const double unused_cost = prices.length[unused_length] + rate * Space(unused_length);
+  const Price unused_cost = UnusedCost(prices, rate, unused_length);
   // One tally a distinct count, and the last for the symbols that do not occur but get a
   // length (by the price of leaving them out).
   Tally tally[kSymbolCount + 1];
@@ -143,13 +166,13 @@ void CompleteLengths(const std::uint32_t *counts, unsigned n, const Prices &pric
     // Least loss for the space given back: loss / Space(len + 1), compared crosswise. On a
     // tie the later kind: symbols that do not occur are lengthened first.
     unsigned pick = 0, pick_len = 0;
-    double pick_loss = 0, pick_space = 0;
+    Price pick_loss = 0, pick_space = 0;
     for (unsigned g = 0; g < kinds; ++g) {
       for (unsigned len = 1; len < kMaxCodeLength; ++len) {
         if (tally[g].at[len] == 0) continue;
-        const double loss =
+        const Price loss =
             Cost(tally[g].count, len + 1, prices) - Cost(tally[g].count, len, prices);
-        const double freed = Space(len + 1);
+        const Price freed = Space(len + 1);
         if (pick_len == 0 || loss * pick_space <= pick_loss * freed) {
           pick = g, pick_len = len, pick_loss = loss, pick_space = freed;
         }
@@ -174,11 +197,11 @@ void CompleteLengths(const std::uint32_t *counts, unsigned n, const Prices &pric
   while (space < kFullSpace) {
     const std::uint32_t room = kFullSpace - space;
     unsigned pick = 0, pick_len = 0;
-    double pick_gain = 0;
+    Price pick_gain = 0;
     for (unsigned g = 0; g < kinds; ++g) {
       for (unsigned len = 2; len <= kMaxCodeLength; ++len) {
         if (tally[g].at[len] == 0 || Space(len) > room) continue;
-        const double gain =
+        const Price gain =
             Cost(tally[g].count, len, prices) - Cost(tally[g].count, len - 1, prices);
         if (pick_len == 0 || gain >= pick_gain) pick = g, pick_len = len, pick_gain = gain;
       }
@@ -212,13 +235,14 @@ void CompleteLengths(const std::uint32_t *counts, unsigned n, const Prices &pric
 void ChooseLengths(const std::uint32_t *counts, unsigned n, const Prices &prices,
                    std::uint8_t *below, std::uint8_t *above) {
   Groups groups(counts, n, prices);
-  double low = kLowestRate, high = kHighestRate;
+  std::uint64_t low = kLowestRate, high = kHighestRate;
   unsigned unused_length;
   if (LengthsAtRate(groups, prices, low, &unused_length) <= kFullSpace) {
     high = low;
   } else {
     for (int step = 0; step < kSearchSteps; ++step) {
-      const double mid = std::sqrt(low * high);
+      const std::uint64_t mid = std::max(low + 1, SquareRoot(low * high));
+      if (mid >= high) break;
       if (LengthsAtRate(groups, prices, mid, &unused_length) > kFullSpace) {
         low = mid;
       } else {
@@ -236,7 +260,7 @@ void ChooseLengths(const std::uint32_t *counts, unsigned n, const Prices &prices
 void SymbolPrices(const BlockCounts &counts, const std::uint8_t *symbol_lengths, Prices *prices) {
   std::uint8_t code_lengths[kLengthCodeCount];
   LengthCodeLengths(symbol_lengths, code_lengths);
-  double code_bits[kLengthCodeCount];
+  unsigned code_bits[kLengthCodeCount];
   unsigned longest = 0;
   for (unsigned k = 0; k < kLengthCodeCount; ++k) {
     longest = std::max<unsigned>(longest, code_lengths[k]);
@@ -245,7 +269,7 @@ void SymbolPrices(const BlockCounts &counts, const std::uint8_t *symbol_lengths,
     code_bits[k] = code_lengths[k] ? code_lengths[k] : longest + kUnusedLengthCodeExtra;
   }
   for (unsigned len = 1; len <= kMaxCodeLength; ++len) {
-    prices->length[len] = code_bits[len + kLengthCodeBase];
+    prices->length[len] = Price{code_bits[len + kLengthCodeBase]} * kBit;
   }
   unsigned end = kSymbolCount;
   while (end > 0 && counts.symbols[end - 1] == 0) --end;
@@ -258,7 +282,7 @@ void SymbolPrices(const BlockCounts &counts, const std::uint8_t *symbol_lengths,
     }
     unsigned r = 1;
     while (counts.symbols[s + r] == 0) ++r;
-    const double share = ZeroRunBits(r, code_bits) / r;
+    const Price share = Price{ZeroRunBits(r, code_bits)} * kBit / r;
     for (unsigned k = 0; k < r; ++k) prices->zero[s + k] = share;
     s += r;
   }
@@ -267,11 +291,13 @@ void SymbolPrices(const BlockCounts &counts, const std::uint8_t *symbol_lengths,
 // Head prices of the position table: each length up to the last class that occurs, a zero
 // as the shortest.
 void ClassPrices(const BlockCounts &counts, Prices *prices) {
-  for (unsigned len = 1; len <= kMaxCodeLength; ++len) prices->length[len] = SmallLengthBits(len);
+  for (unsigned len = 1; len <= kMaxCodeLength; ++len) {
+    prices->length[len] = Price{SmallLengthBits(len)} * kBit;
+  }
   unsigned end = kPositionClassCount;
   while (end > 0 && counts.classes[end - 1] == 0) --end;
   for (unsigned c = 0; c < kPositionClassCount; ++c)
-    prices->zero[c] = c < end ? SmallLengthBits(0) : 0;
+    prices->zero[c] = c < end ? Price{SmallLengthBits(0)} * kBit : 0;
 }
 
 }  // namespace
