@@ -33,6 +33,8 @@ class BitWriter {
     }
   }
 
+  // Bits written so far.
+  std::size_t BitCount() const { return used_ * 8 + pending_; }
   // Bytes written so far, counting a partly filled last byte.
   std::size_t ByteCount() const { return used_ + (pending_ + 7) / 8; }
 
