@@ -126,11 +126,10 @@ struct LengthCodeTable {
   explicit LengthCodeTable(const BlockCodes &codes_in) {
     item_count = LengthItems(codes_in.symbol_lengths, items, &covered);
     for (unsigned i = 0; i < item_count; ++i) ++counts[items[i].code];
-    used = BuildCodeLengths(counts, kLengthCodeCount, kMaxCodeLength, lengths);
+    used = BuildCodeLengths(counts, kLengthCodeCount, kMaxCodeLength, lengths, codes);
     for (unsigned i = 0; i < kLengthCodeCount; ++i) {
       if (counts[i]) only = i;
     }
-    AssignCodes(lengths, kLengthCodeCount, codes);
   }
 
   std::size_t Bits() const {
@@ -195,12 +194,12 @@ void BlockCounts::Add(const Token *tokens, std::size_t n) {
 }
 
 BlockCodes::BlockCodes(const BlockCounts &counts) {
-  symbol_used = BuildCodeLengths(counts.symbols, kSymbolCount, kMaxCodeLength, symbol_lengths);
-  class_used = BuildCodeLengths(counts.classes, kPositionClassCount, kMaxCodeLength, class_lengths);
+  symbol_used =
+      BuildCodeLengths(counts.symbols, kSymbolCount, kMaxCodeLength, symbol_lengths, symbol_codes);
+  class_used = BuildCodeLengths(counts.classes, kPositionClassCount, kMaxCodeLength, class_lengths,
+                                class_codes);
   only_symbol = symbol_used < 2 ? LastUsed(counts.symbols, kSymbolCount) : 0;
   only_class = class_used < 2 ? LastUsed(counts.classes, kPositionClassCount) : 0;
-  AssignCodes(symbol_lengths, kSymbolCount, symbol_codes);
-  AssignCodes(class_lengths, kPositionClassCount, class_codes);
 }
 
 std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes) {
