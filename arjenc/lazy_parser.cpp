@@ -1,5 +1,7 @@
 #include "arjenc/lazy_parser.h"
 
+#include <algorithm>
+
 namespace arjenc {
 namespace {
 
@@ -36,14 +38,24 @@ std::int32_t LazyParser::Savings(std::size_t pos, const Match &m) const {
   return literals - static_cast<std::int32_t>(costs_->MatchCost(m.length, m.distance));
 }
 
-bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens) {
+bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens, BlockCounts *counts) {
   if (pos_ >= size_) return false;
   if (!searched_) current_ = Search(pos_, 0, options_.max_chain);
   searched_ = true;
-  while (pos_ < size_ && tokens->size() < max_tokens) {
-    Match m = current_;
+  // Room for the most tokens the rest of the input can make, filled through a pointer and
+  // counted as they go, rather than appended and counted over again.
+  const std::size_t start = tokens->size();
+  tokens->resize(start + std::min(max_tokens - start, size_ - pos_));
+  Token *out = tokens->data() + start;
+  Token *const end = tokens->data() + tokens->size();
+  std::uint32_t *const symbols = counts->symbols;
+  std::uint32_t *const classes = counts->classes;
+  while (pos_ < size_ && out != end) {
+    const Match m = current_;
     if (m.length < kMinMatch) {
-      tokens->push_back(LiteralToken(data_[pos_]));
+      const std::uint8_t byte = data_[pos_];
+      *out++ = LiteralToken(byte);
+      ++symbols[byte];
       if (++pos_ < size_) current_ = Search(pos_, 0, options_.max_chain);
       continue;
     }
@@ -55,7 +67,9 @@ bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens) {
           (!costs_ || Savings(pos_ + 1, next) >
                           Savings(pos_, m) + kFollowingSaving * static_cast<std::int32_t>(
                                                                     next.length + 1 - m.length))) {
-        tokens->push_back(LiteralToken(data_[pos_]));
+        const std::uint8_t byte = data_[pos_];
+        *out++ = LiteralToken(byte);
+        ++symbols[byte];
         ++pos_;
         current_ = next;
         continue;
@@ -64,10 +78,14 @@ bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens) {
     } else {
       finder_.InsertRange(pos_ + 1, pos_ + m.length);
     }
-    tokens->push_back(MatchToken(m.length, m.distance));
+    const Token t = MatchToken(m.length, m.distance);
+    *out++ = t;
+    ++symbols[TokenSymbol(t)];
+    ++classes[PositionClass(TokenPosition(t))];
     pos_ += m.length;
     if (pos_ < size_) current_ = Search(pos_, 0, options_.max_chain);
   }
+  tokens->resize(static_cast<std::size_t>(out - tokens->data()));
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "arjenc/cost_model.h"
+#include "arjenc/huffman_block.h"
 #include "arjenc/match_finder.h"
 #include "arjenc/token.h"
 
@@ -26,8 +27,9 @@ class LazyParser {
              MatchTables *tables = nullptr);
 
   // Appends tokens from where the last call stopped until the input ends or tokens holds
-  // max_tokens. Returns false when no input was left.
-  bool Parse(std::vector<Token> *tokens, std::size_t max_tokens);
+  // max_tokens, and counts their symbols and position classes in *counts. Returns false
+  // when no input was left.
+  bool Parse(std::vector<Token> *tokens, std::size_t max_tokens, BlockCounts *counts);
 
   // Costs to weigh short matches against the literals they replace (none: every match is
   // taken). The model must outlive the parser's use of it.
