@@ -1,5 +1,7 @@
 // Writes bits most significant first, as the decoders read them, into a byte vector that
 // the caller sizes ahead with Reserve (the hot loops then store without bounds checks).
+// Its stores are of bytes, which may alias anything, so a hot loop works on a copy of the
+// writer held in a local (whose state then stays in registers) and copies it back.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -9,12 +11,17 @@ namespace arjenc {
 
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<std::uint8_t> *out) : out_(out) { out_->clear(); }
+  explicit BitWriter(std::vector<std::uint8_t> *out) : out_(out), buf_(out->data()) {
+    out_->clear();
+  }
 
   // Makes room for at least bits more bits.
   void Reserve(std::size_t bits) {
     const std::size_t need = used_ + bits / 8 + 2 * sizeof(Word);
-    if (out_->size() < need) out_->resize(need < 2 * out_->size() ? 2 * out_->size() : need);
+    if (out_->size() < need) {
+      out_->resize(need < 2 * out_->size() ? 2 * out_->size() : need);
+      buf_ = out_->data();
+    }
   }
 
   // value holds exactly bits bits (at most 32).
@@ -60,7 +67,7 @@ class BitWriter {
   // Stores the word, most significant byte first, and keeps the bits of a partly filled
   // byte: no branch on how many bits are pending.
   void Flush() {
-    std::uint8_t *const p = out_->data() + used_;
+    std::uint8_t *const p = buf_ + used_;
     Word big;
     if (sizeof(Word) == 8) {
       big = static_cast<Word>(__builtin_bswap64(static_cast<std::uint64_t>(acc_)));
@@ -74,6 +81,7 @@ class BitWriter {
   }
 
   std::vector<std::uint8_t> *out_;
+  std::uint8_t *buf_;     // the vector's bytes
   std::size_t used_ = 0;  // whole bytes stored
   Word acc_ = 0;          // its top pending_ bits are not stored yet, the rest are 0
   unsigned pending_ = 0;  // below 8 between calls

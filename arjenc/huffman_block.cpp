@@ -216,20 +216,22 @@ std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes) {
 
 void WriteBlock(const Token *tokens, std::size_t n, const BlockCodes &codes, BitWriter &out) {
   out.Reserve(kMaxHeadBits + n * kMaxTokenBits);
-  WriteHead(n, codes, out);
+  BitWriter w = out;  // a local copy: see bit_writer.h
+  WriteHead(n, codes, w);
   const std::uint8_t *const sym_len = codes.symbol_lengths;
   const std::uint16_t *const sym_code = codes.symbol_codes;
   for (std::size_t i = 0; i < n; ++i) {
     const Token t = tokens[i];
     const unsigned s = TokenSymbol(t);
-    out.Put(sym_code[s], sym_len[s]);
+    w.Put(sym_code[s], sym_len[s]);
     if (s >= 256) {
       const unsigned p = TokenPosition(t);
       const unsigned c = PositionClass(p);
-      out.Put(codes.class_codes[c], codes.class_lengths[c]);
-      if (c > 1) out.Put(p - (1u << (c - 1)), c - 1);
+      w.Put(codes.class_codes[c], codes.class_lengths[c]);
+      if (c > 1) w.Put(p - (1u << (c - 1)), c - 1);
     }
   }
+  out = w;
 }
 
 }  // namespace arjenc

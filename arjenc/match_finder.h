@@ -46,6 +46,107 @@ struct MatchTables {
   std::uint32_t next_base = 0;  // 0: nothing filed yet
 };
 
+// One input's view of the tables: plain values that a parse loop can hold in registers
+// (members of a class it calls into would be read again after every store to a table).
+struct FinderState {
+  const std::uint8_t *data;
+  std::size_t size;
+  std::uint32_t base;  // added to each position filed
+  std::uint32_t max_distance;
+  std::uint32_t chain_mask;
+  unsigned hash_shift;
+  unsigned hash3_shift;
+  std::uint32_t *head;
+  std::uint32_t *head3;
+  std::uint32_t *prev;
+
+  // Chains link positions by their first four bytes; the nearest position with the same
+  // first three is kept apart, so that three-byte matches are still found.
+  std::uint32_t Hash4(std::uint32_t v) const { return (v * 0x9E3779B1u) >> hash_shift; }
+  std::uint32_t Hash3(std::uint32_t v) const {
+    return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift;
+  }
+  // The first four bytes at a position read as one word, and that position plus the base.
+  void File(std::uint32_t v, std::uint32_t tagged) const {
+    const std::uint32_t h = Hash4(v);
+    prev[tagged & chain_mask] = head[h];
+    head[h] = tagged;
+    head3[Hash3(v)] = tagged;
+  }
+  // Files pos under its hashes; positions are filed in increasing order. Four bytes are
+  // read for the hashes; the last three positions file no matches.
+  void Insert(std::size_t pos) const {
+    if (pos + 4 > size) return;
+    std::uint32_t v;
+    std::memcpy(&v, data + pos, 4);
+    File(v, static_cast<std::uint32_t>(pos) + base);
+  }
+  unsigned Limit(std::size_t pos) const {
+    const std::size_t left = size - pos;
+    return left < kMaxMatch ? static_cast<unsigned>(left) : kMaxMatch;
+  }
+
+  // Calls found(length, distance) for each match at scan longer than best_len and than
+  // those before it, nearest first, until it returns false or the chain ends.
+  template <typename Found>
+  void WalkChain(const std::uint8_t *scan, std::uint32_t v, std::uint32_t here, unsigned best_len,
+                 unsigned max_chain, unsigned limit, Found found) const {
+    const std::uint32_t oldest = here - max_distance;
+    if (best_len < kMinMatch) {
+      best_len = kMinMatch - 1;
+      const std::uint32_t cand = head3[Hash3(v)];
+      if (cand >= oldest) {
+        const std::uint8_t *const m = data + (cand - base);
+        if (m[0] == scan[0] && m[1] == scan[1] && m[2] == scan[2]) {
+          best_len = kMinMatch;
+          if (!found(kMinMatch, here - cand)) return;
+        }
+      }
+    }
+    std::uint32_t cand = head[Hash4(v)];
+    while (cand >= oldest && max_chain-- != 0) {
+      const std::uint8_t *const m = data + (cand - base);
+      // Cheap rejects first: the two bytes that end a longer match, then the first four
+      // (which the hash may have mixed up).
+      std::uint16_t end_m, end_scan;
+      std::memcpy(&end_m, m + best_len - 1, 2);
+      std::memcpy(&end_scan, scan + best_len - 1, 2);
+      std::uint32_t first;
+      std::memcpy(&first, m, 4);
+      if (end_m == end_scan && first == v) {
+        const unsigned len = 4 + MatchLength(m + 4, scan + 4, limit - 4);
+        if (len > best_len) {
+          best_len = len;
+          if (!found(len, here - cand)) return;
+        }
+      }
+      cand = prev[cand & chain_mask];
+    }
+  }
+
+  // The longest match at pos longer than at_least (nearest among equals), walking at most
+  // max_chain earlier positions and stopping at the first of nice bytes or more; then
+  // files pos.
+  Match Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice) const {
+    Match best;
+    const unsigned limit = Limit(pos);
+    if (limit < 4) return best;
+    const std::uint8_t *const scan = data + pos;
+    const std::uint32_t here = static_cast<std::uint32_t>(pos) + base;
+    std::uint32_t v;
+    std::memcpy(&v, scan, 4);
+    if (at_least < limit) {
+      if (nice > limit) nice = limit;
+      WalkChain(scan, v, here, at_least, max_chain, limit, [&](unsigned len, unsigned distance) {
+        best = Match{len, distance};
+        return len < nice;
+      });
+    }
+    File(v, here);
+    return best;
+  }
+};
+
 class MatchFinder {
  public:
   // tables: kept by the caller across inputs, or null for tables of the finder's own.
@@ -56,15 +157,9 @@ class MatchFinder {
 
   // Files pos under its hashes; positions are filed in increasing order. The searches file
   // the position they search themselves.
-  void Insert(std::size_t pos) {
-    // Four bytes are read for the hashes; the last three positions file no matches.
-    if (pos + 4 > size_) return;
-    std::uint32_t v;
-    std::memcpy(&v, data_ + pos, 4);
-    File(v, static_cast<std::uint32_t>(pos) + base_);
-  }
+  void Insert(std::size_t pos) { state_.Insert(pos); }
   void InsertRange(std::size_t from, std::size_t to) {
-    for (std::size_t p = from; p < to; ++p) Insert(p);
+    for (std::size_t p = from; p < to; ++p) state_.Insert(p);
   }
 
   // The longest match at pos longer than at_least (nearest among equals), walking at most
@@ -79,26 +174,15 @@ class MatchFinder {
   // out (at most kMaxMatch - kMinMatch + 1).
   unsigned AllLongest(std::size_t pos, unsigned max_chain, Match *out);
 
-  unsigned Limit(std::size_t pos) const {
-    const std::size_t left = size_ - pos;
-    return left < kMaxMatch ? static_cast<unsigned>(left) : kMaxMatch;
-  }
+  unsigned Limit(std::size_t pos) const { return state_.Limit(pos); }
+
+  // The state for a loop of its own (the tables are shared: what it files, the finder
+  // sees).
+  const FinderState &State() const { return state_; }
 
  private:
   // Sixteenths of a bit, as the costs: 32 bits hold any match's.
   static std::int32_t Saving(const CostModel *costs, const Match &m);
-  // The first four bytes at a position read as one word, and that position plus the base.
-  void File(std::uint32_t v, std::uint32_t tagged) {
-    const std::uint32_t h = Hash4(v);
-    prev_[tagged & chain_mask_] = head_[h];
-    head_[h] = tagged;
-    head3_[Hash3(v)] = tagged;
-  }
-  // Calls found(length, distance) for each match at scan longer than best_len and than
-  // those before it, nearest first, until it returns false or the chain ends.
-  template <typename Found>
-  void WalkChain(const std::uint8_t *scan, std::uint32_t v, std::uint32_t here, unsigned best_len,
-                 unsigned max_chain, unsigned limit, Found found) const;
 
   // Tables for large inputs; small ones get smaller tables, cheaper to set up.
   static constexpr unsigned kHashBits = 16;  // fewer strangers on the chains than 15
@@ -111,24 +195,8 @@ class MatchFinder {
   // of reach.
   static constexpr std::uint32_t kTagOffset = 0x10000;
 
-  // Chains link positions by their first four bytes; the nearest position with the same
-  // first three is kept apart, so that three-byte matches are still found.
-  std::uint32_t Hash4(std::uint32_t v) const { return (v * 0x9E3779B1u) >> hash_shift_; }
-  std::uint32_t Hash3(std::uint32_t v) const {
-    return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift_;
-  }
-
-  const std::uint8_t *data_;
-  std::size_t size_;
-  unsigned max_distance_;
-  unsigned hash_shift_;
-  unsigned hash3_shift_;
-  std::uint32_t chain_mask_;
-  std::uint32_t base_;  // added to each position filed
+  FinderState state_;
   MatchTables own_;
-  std::uint32_t *head_;
-  std::uint32_t *head3_;
-  std::uint32_t *prev_;
 };
 
 }  // namespace arjenc
