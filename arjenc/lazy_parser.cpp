@@ -47,17 +47,21 @@ bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens, Block
   const std::size_t start = tokens->size();
   tokens->resize(start + std::min(max_tokens - start, size_ - pos_));
   Token *const first = tokens->data() + start;
-  const std::size_t n = costs_ ? ParseInto<true>(first, tokens->size() - start, counts)
-                               : ParseInto<false>(first, tokens->size() - start, counts);
+  const std::size_t room = tokens->size() - start;
+  const std::size_t n = costs_ ? ParseInto<true, false>(first, room, counts)
+                        : size_ <= MatchFinder::kSmallInput
+                            ? ParseInto<false, true>(first, room, counts)
+                            : ParseInto<false, false>(first, room, counts);
   tokens->resize(start + n);
   return true;
 }
 
-template <bool kWeighed>
+template <bool kWeighed, bool kSmall>
 std::size_t LazyParser::ParseInto(Token *out, std::size_t room, BlockCounts *counts) {
   // The loop's state in locals, and without costs the searches inlined on a copy of the
   // finder's state: what the loop stores to the tables then cannot make it read them again.
-  const FinderState finder = finder_.State();
+  FinderState finder = finder_.State();
+  if (kSmall) MatchFinder::SetSmallShifts(&finder);
   const std::uint8_t *const data = data_;
   const std::size_t size = size_;
   const LazyOptions options = options_;

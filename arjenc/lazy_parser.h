@@ -37,8 +37,8 @@ class LazyParser {
 
  private:
   // Parses into out (room for at least the tokens the rest can make, or room tokens);
-  // returns how many. kWeighed: with costs.
-  template <bool kWeighed>
+  // returns how many. kWeighed: with costs; kSmall: the input is small (see MatchFinder).
+  template <bool kWeighed, bool kSmall>
   std::size_t ParseInto(Token *out, std::size_t room, BlockCounts *counts);
   Match Search(std::size_t pos, unsigned at_least, unsigned chain);
   // Bits a match saves against literals under the costs.

@@ -184,6 +184,14 @@ class MatchFinder {
   // sees).
   const FinderState &State() const { return state_; }
 
+  // Inputs up to this size get the smallest hash tables; a loop that knows it holds one can
+  // make their shifts constants with SetSmallShifts.
+  static constexpr std::size_t kSmallInput = std::size_t{1} << 13;
+  static void SetSmallShifts(FinderState *state) {
+    state->hash_shift = 32 - kMinHashBits;
+    state->hash3_shift = 32 - (kMinHashBits - 1);
+  }
+
  private:
   // Sixteenths of a bit, as the costs: 32 bits hold any match's.
   static std::int32_t Saving(const CostModel *costs, const Match &m);
@@ -193,6 +201,7 @@ class MatchFinder {
   // Sparse hash tables even for small inputs: three-byte matches lost to collisions cost
   // more than clearing them.
   static constexpr unsigned kMinHashBits = 13;
+  static_assert(kSmallInput == std::size_t{1} << kMinHashBits, "small inputs: the least hash bits");
   static constexpr unsigned kMinChainBits = 10;
   static constexpr unsigned kChainBits = 15;  // a power of two above the window
   // Positions are stored plus a base of at least this, so an empty entry (0) is always out
