@@ -19,7 +19,7 @@ LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOpt
     : data_(data),
       size_(size),
       options_(options),
-      finder_(data, size, options.max_distance, tables) {}
+      finder_(data, size, options.max_distance, tables, /*small_chains=*/true) {}
 
 Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
   Match m = finder_.Longest(pos, at_least, chain, options_.nice_length, costs_);
@@ -61,7 +61,7 @@ std::size_t LazyParser::ParseInto(Token *out, std::size_t room, BlockCounts *cou
   // The loop's state in locals, and without costs the searches inlined on a copy of the
   // finder's state: what the loop stores to the tables then cannot make it read them again.
   FinderState finder = finder_.State();
-  if (kSmall) MatchFinder::SetSmallShifts(&finder);
+  if (kSmall) MatchFinder::SetSmallConstants(&finder);
   const std::uint8_t *const data = data_;
   const std::size_t size = size_;
   const LazyOptions options = options_;

@@ -17,13 +17,14 @@ unsigned BitsFor(std::size_t n, unsigned low, unsigned high) {
 }  // namespace
 
 MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-                         MatchTables *tables) {
+                         MatchTables *tables, bool small_chains) {
   // The sizes follow the input alone, so the packed form does not depend on what the tables
   // served before.
   const unsigned hash_bits = BitsFor(size, kMinHashBits, kHashBits);
   state_.data = data;
   state_.size = size;
   state_.max_distance = max_distance;
+  state_.three_byte_chains = small_chains && size <= kSmallInput;
   state_.hash_shift = 32 - hash_bits;
   state_.hash3_shift = 32 - (hash_bits - 1);
   // Below the ring's size every position has a slot of its own.

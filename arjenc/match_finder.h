@@ -56,6 +56,8 @@ struct FinderState {
   std::uint32_t chain_mask;
   unsigned hash_shift;
   unsigned hash3_shift;
+  // Chains by the first three bytes alone, with no table apart (see MatchFinder).
+  bool three_byte_chains;
   std::uint32_t *head;
   std::uint32_t *head3;
   std::uint32_t *prev;
@@ -66,12 +68,15 @@ struct FinderState {
   std::uint32_t Hash3(std::uint32_t v) const {
     return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift;
   }
+  std::uint32_t ChainHash(std::uint32_t v) const {
+    return three_byte_chains ? ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash_shift : Hash4(v);
+  }
   // The first four bytes at a position read as one word, and that position plus the base.
   void File(std::uint32_t v, std::uint32_t tagged) const {
-    const std::uint32_t h = Hash4(v);
+    const std::uint32_t h = ChainHash(v);
     prev[tagged & chain_mask] = head[h];
     head[h] = tagged;
-    head3[Hash3(v)] = tagged;
+    if (!three_byte_chains) head3[Hash3(v)] = tagged;
   }
   // Files pos under its hashes; positions are filed in increasing order. Four bytes are
   // read for the hashes; the last three positions file no matches.
@@ -87,17 +92,21 @@ struct FinderState {
   }
 
   // Calls found(length, distance) for each match at scan longer than best_len and than
-  // those before it, nearest first, until it returns false or the chain ends.
-  // Inlined always: as a call, its arguments and saved registers cost about as much as a
-  // short walk.
+  // those before it, nearest first, until it returns false or the chain ends. Inlined
+  // always: as a call, its arguments and saved registers cost about as much as a short
+  // walk.
   template <typename Found>
   __attribute__((always_inline)) void WalkChain(const std::uint8_t *scan, std::uint32_t v,
                                                 std::uint32_t here, unsigned best_len,
                                                 unsigned max_chain, unsigned limit,
                                                 Found found) const {
     const std::uint32_t oldest = here - max_distance;
+    if (best_len < kMinMatch) best_len = kMinMatch - 1;
+    if (three_byte_chains) {
+      WalkFrom<3>(head[ChainHash(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
+      return;
+    }
     if (best_len < kMinMatch) {
-      best_len = kMinMatch - 1;
       const std::uint32_t cand = head3[Hash3(v)];
       if (cand >= oldest) {
         const std::uint8_t *const m = data + (cand - base);
@@ -107,18 +116,28 @@ struct FinderState {
         }
       }
     }
-    std::uint32_t cand = head[Hash4(v)];
+    WalkFrom<4>(head[Hash4(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
+  }
+
+  // The walk along a chain from cand, whose positions share their first kPrefix bytes
+  // unless the hash mixed them up.
+  template <unsigned kPrefix, typename Found>
+  __attribute__((always_inline)) void WalkFrom(std::uint32_t cand, const std::uint8_t *scan,
+                                               std::uint32_t v, std::uint32_t here,
+                                               std::uint32_t oldest, unsigned best_len,
+                                               unsigned max_chain, unsigned limit,
+                                               Found found) const {
+    constexpr std::uint32_t kPrefixMask = kPrefix == 4 ? 0xFFFFFFFFu : (1u << (8 * kPrefix)) - 1;
     while (cand >= oldest && max_chain-- != 0) {
       const std::uint8_t *const m = data + (cand - base);
-      // Cheap rejects first: the two bytes that end a longer match, then the first four
-      // (which the hash may have mixed up).
+      // Cheap rejects first: the two bytes that end a longer match, then the prefix.
       std::uint16_t end_m, end_scan;
       std::memcpy(&end_m, m + best_len - 1, 2);
       std::memcpy(&end_scan, scan + best_len - 1, 2);
       std::uint32_t first;
       std::memcpy(&first, m, 4);
-      if (end_m == end_scan && first == v) {
-        const unsigned len = 4 + MatchLength(m + 4, scan + 4, limit - 4);
+      if (end_m == end_scan && ((first ^ v) & kPrefixMask) == 0) {
+        const unsigned len = kPrefix + MatchLength(m + kPrefix, scan + kPrefix, limit - kPrefix);
         if (len > best_len) {
           best_len = len;
           if (!found(len, here - cand)) return;
@@ -154,8 +173,12 @@ struct FinderState {
 class MatchFinder {
  public:
   // tables: kept by the caller across inputs, or null for tables of the finder's own.
+  // small_chains: an input of at most kSmallInput bytes is searched along chains by its
+  // first three bytes alone. Fewer tables to keep up at each position; for small inputs
+  // the chains stay short enough that a three-byte match rarely pushes a longer one out
+  // of reach.
   MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-              MatchTables *tables = nullptr);
+              MatchTables *tables = nullptr, bool small_chains = false);
   MatchFinder(const MatchFinder &) = delete;
   MatchFinder &operator=(const MatchFinder &) = delete;
 
@@ -184,12 +207,14 @@ class MatchFinder {
   // sees).
   const FinderState &State() const { return state_; }
 
-  // Inputs up to this size get the smallest hash tables; a loop that knows it holds one can
-  // make their shifts constants with SetSmallShifts.
+  // Inputs up to this size get the smallest hash tables. A loop that holds the state of a
+  // finder made for one with small_chains can make its choices constants with
+  // SetSmallConstants.
   static constexpr std::size_t kSmallInput = std::size_t{1} << 13;
-  static void SetSmallShifts(FinderState *state) {
+  static void SetSmallConstants(FinderState *state) {
     state->hash_shift = 32 - kMinHashBits;
     state->hash3_shift = 32 - (kMinHashBits - 1);
+    state->three_byte_chains = true;
   }
 
  private:
