@@ -66,18 +66,40 @@ constexpr unsigned kDigits = 1u << kDigitBits;
 // Sorts keys, given in symbol order, by count with a stable radix sort over the digits the
 // counts use: equal counts stay in symbol order, as a sort of the whole keys would leave
 // them, and no comparison waits on a branch. Only the digits up to the largest count are
-// cleared and summed, few for a small block. Returns the array that holds the result, keys
-// or scratch.
+// cleared and summed, few for a small block. The two halves of the keys are counted and
+// placed side by side with slots of their own: many keys share a digit (counts of 1 and 2
+// above all), and one slot bumped after another would wait on each bump. Returns the array
+// that holds the result, keys or scratch.
 std::uint32_t *SortByCount(std::uint32_t *keys, std::uint32_t *scratch, unsigned n,
                            std::uint32_t largest) {
+  const unsigned half = n / 2;
   for (unsigned shift = kSymbolBits; (largest >> (shift - kSymbolBits)) != 0; shift += kDigitBits) {
     const std::uint32_t rest = largest >> (shift - kSymbolBits);
     const unsigned digits = rest >= kDigits ? kDigits : rest + 1;
-    unsigned start[kDigits + 1];
-    std::fill(start, start + digits + 1, 0u);
-    for (unsigned i = 0; i < n; ++i) ++start[((keys[i] >> shift) & (kDigits - 1)) + 1];
-    for (unsigned b = 0; b < digits; ++b) start[b + 1] += start[b];
-    for (unsigned i = 0; i < n; ++i) scratch[start[(keys[i] >> shift) & (kDigits - 1)]++] = keys[i];
+    const auto digit = [shift](std::uint32_t key) { return (key >> shift) & (kDigits - 1); };
+    unsigned low[kDigits], high[kDigits];  // per digit: counts, then where the next goes
+    std::fill(low, low + digits, 0u);
+    std::fill(high, high + digits, 0u);
+    for (unsigned i = 0; i < half; ++i) {
+      ++low[digit(keys[i])];
+      ++high[digit(keys[half + i])];
+    }
+    if (n & 1) ++high[digit(keys[n - 1])];
+    // Each digit's keys of the first half go before those of the second.
+    unsigned at = 0;
+    for (unsigned d = 0; d < digits; ++d) {
+      const unsigned in_low = low[d];
+      low[d] = at;
+      at += in_low;
+      const unsigned in_high = high[d];
+      high[d] = at;
+      at += in_high;
+    }
+    for (unsigned i = 0; i < half; ++i) {
+      scratch[low[digit(keys[i])]++] = keys[i];
+      scratch[high[digit(keys[half + i])]++] = keys[half + i];
+    }
+    if (n & 1) scratch[high[digit(keys[n - 1])]++] = keys[n - 1];
     std::swap(keys, scratch);
     if (shift + kDigitBits >= 32) break;
   }
@@ -108,10 +130,16 @@ unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_
   for (unsigned i = 0; i < used; ++i) depth[i] = order[i] >> kSymbolBits;
   MinimumRedundancyLengths(depth, static_cast<int>(used));
 
-  // How many codes of each length, the overlong ones cut to the limit.
+  // How many codes of each length, the overlong ones cut to the limit. The lengths fall
+  // along the (ascending) weights, so they come in runs: counted a run at a time, not by
+  // one increment of the same slot after another.
   unsigned per_length[kLengthSlots] = {};
-  for (unsigned i = 0; i < used; ++i) {
-    ++per_length[depth[i] < max_length ? depth[i] : max_length];
+  for (unsigned i = 0; i < used;) {
+    const std::uint32_t d = depth[i];
+    unsigned end = i + 1;
+    while (end < used && depth[end] == d) ++end;
+    per_length[d < max_length ? d : max_length] += end - i;
+    i = end;
   }
   // Kraft sum in units of 2^-max_length: exactly 1 << max_length for a complete code.
   const std::uint64_t full = 1ull << max_length;
