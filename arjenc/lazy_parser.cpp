@@ -19,7 +19,9 @@ LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOpt
     : data_(data),
       size_(size),
       options_(options),
-      finder_(data, size, options.max_distance, tables, /*small_chains=*/true) {}
+      finder_(data, size, options.max_distance, tables, /*small_chains=*/true) {
+  if (size <= MatchFinder::kSmallInput) options_.max_chain = options.small_chain;
+}
 
 Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
   Match m = finder_.Longest(pos, at_least, chain, options_.nice_length, costs_);
