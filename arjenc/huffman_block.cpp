@@ -227,8 +227,10 @@ void WriteBlock(const Token *tokens, std::size_t n, const BlockCodes &codes, Bit
     if (s >= 256) {
       const unsigned p = TokenPosition(t);
       const unsigned c = PositionClass(p);
-      w.Put(codes.class_codes[c], codes.class_lengths[c]);
-      if (c > 1) w.Put(p - (1u << (c - 1)), c - 1);
+      // The class's code and the bits below the position's leading 1, in one put.
+      const unsigned extra = c > 1 ? c - 1 : 0;
+      w.Put(static_cast<std::uint32_t>(codes.class_codes[c]) << extra | (p & ((1u << extra) - 1)),
+            codes.class_lengths[c] + extra);
     }
   }
   out = w;

@@ -51,7 +51,7 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
   state_.prev = t.prev.data();
 }
 
-std::int32_t MatchFinder::Saving(const CostModel *costs, const Match &m) {
+inline std::int32_t MatchFinder::Saving(const CostModel *costs, const Match &m) {
   if (!costs) return m.length;
   return static_cast<std::int32_t>(m.length * costs->average_literal) -
          static_cast<std::int32_t>(costs->MatchCost(m.length, m.distance));
