@@ -137,11 +137,10 @@ struct LengthCodeTable {
   explicit LengthCodeTable(const std::uint8_t *symbol_lengths) {
     item_count = LengthItems(symbol_lengths, items, &covered);
     for (unsigned i = 0; i < item_count; ++i) ++counts[items[i].code];
-    used = BuildCodeLengths(counts, kLengthCodeCount, kMaxCodeLength, lengths);
+    used = BuildCodeLengths(counts, kLengthCodeCount, kMaxCodeLength, lengths, codes);
     for (unsigned i = 0; i < kLengthCodeCount; ++i) {
       if (counts[i]) only = i;
     }
-    AssignCodes(lengths, kLengthCodeCount, codes);
   }
 
   std::size_t Bits() const {
@@ -206,12 +205,12 @@ void BlockCounts::Add(const Token *tokens, std::size_t n) {
 }
 
 BlockCodes::BlockCodes(const BlockCounts &counts) {
-  symbol_used = BuildCodeLengths(counts.symbols, kSymbolCount, kMaxCodeLength, symbol_lengths);
-  class_used = BuildCodeLengths(counts.classes, kPositionClassCount, kMaxCodeLength, class_lengths);
+  symbol_used =
+      BuildCodeLengths(counts.symbols, kSymbolCount, kMaxCodeLength, symbol_lengths, symbol_codes);
+  class_used = BuildCodeLengths(counts.classes, kPositionClassCount, kMaxCodeLength, class_lengths,
+                                class_codes);
   only_symbol = symbol_used < 2 ? LastUsed(counts.symbols, kSymbolCount) : 0;
   only_class = class_used < 2 ? LastUsed(counts.classes, kPositionClassCount) : 0;
-  AssignCodes(symbol_lengths, kSymbolCount, symbol_codes);
-  AssignCodes(class_lengths, kPositionClassCount, class_codes);
 }
 
 void BlockCodes::LengthsChanged() {
@@ -246,20 +245,24 @@ std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes) {
 
 void WriteBlock(const Token *tokens, std::size_t n, const BlockCodes &codes, BitWriter &out) {
   out.Reserve(kMaxHeadBits + n * kMaxTokenBits);
-  WriteHead(n, codes, out);
+  BitWriter w = out;  // a local copy: see bit_writer.h
+  WriteHead(n, codes, w);
   const std::uint8_t *const sym_len = codes.symbol_lengths;
   const std::uint16_t *const sym_code = codes.symbol_codes;
   for (std::size_t i = 0; i < n; ++i) {
     const Token t = tokens[i];
     const unsigned s = TokenSymbol(t);
-    out.Put(sym_code[s], sym_len[s]);
+    w.Put(sym_code[s], sym_len[s]);
     if (s >= 256) {
       const unsigned p = TokenPosition(t);
       const unsigned c = PositionClass(p);
-      out.Put(codes.class_codes[c], codes.class_lengths[c]);
-      if (c > 1) out.Put(p - (1u << (c - 1)), c - 1);
+      // The class's code and the bits below the position's leading 1, in one put.
+      const unsigned extra = c > 1 ? c - 1 : 0;
+      w.Put(static_cast<std::uint32_t>(codes.class_codes[c]) << extra | (p & ((1u << extra) - 1)),
+            codes.class_lengths[c] + extra);
     }
   }
+  out = w;
 }
 
 }  // namespace arjenc

@@ -98,9 +98,8 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
   std::vector<Token> tokens;
   tokens.reserve(std::min(size, kLazyBlockTokens));
   BlockCounts counts;
-  while (parser.Parse(&tokens, kLazyBlockTokens)) {
-    counts.Clear();
-    counts.Add(tokens.data(), tokens.size());
+  counts.Clear();
+  while (parser.Parse(&tokens, kLazyBlockTokens, &counts)) {
     const BlockCodes codes(counts);
     // A block that is not full is the last: no costs are needed after it.
     if (tokens.size() == kLazyBlockTokens) {
@@ -110,6 +109,7 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
     }
     WriteBlock(tokens.data(), tokens.size(), codes, out);
     tokens.clear();
+    counts.Clear();
     if (out.ByteCount() >= give_up) return false;
   }
   out.Finish();

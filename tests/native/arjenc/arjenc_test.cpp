@@ -145,7 +145,9 @@ TEST(ArjencRoundTrip, TheParseReachesEveryPositionClassAndTheLongestMatch) {
   data.insert(data.end(), 600, 0x33);
   arjenc::LazyParser parser(data.data(), data.size(), arjenc::LazyOptions{});
   std::vector<arjenc::Token> tokens;
-  while (parser.Parse(&tokens, SIZE_MAX)) {
+  arjenc::BlockCounts counts;
+  counts.Clear();
+  while (parser.Parse(&tokens, SIZE_MAX, &counts)) {
   }
   std::set<unsigned> classes;
   unsigned longest = 0;
