@@ -106,6 +106,18 @@ std::uint32_t *SortByCount(std::uint32_t *keys, std::uint32_t *scratch, unsigned
   return keys;
 }
 
+// Canonical codes: shorter codes first, and among codes of one length the lower symbol
+// first. Sets next[len] to the first code of each length from 1 to max_length; the count
+// of length 0 (symbols without a code) is not looked at.
+void FirstCodes(const unsigned *per_length, unsigned max_length, std::uint32_t *next) {
+  std::uint32_t code = 0;
+  next[0] = 0;
+  for (unsigned len = 1; len <= max_length; ++len) {
+    code = (code + (len > 1 ? per_length[len - 1] : 0)) << 1;
+    next[len] = code;
+  }
+}
+
 }  // namespace
 
 unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_length,
@@ -171,20 +183,28 @@ unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_
     }
   }
   if (!codes) return used;
-  // Canonical codes: shorter codes first, and among codes of one length the lower symbol
-  // first. Only the occurring symbols are visited.
+  // Only the occurring symbols are visited.
   std::uint32_t next[kLengthSlots];
-  std::uint32_t code = 0;
-  next[0] = 0;
-  for (unsigned len = 1; len <= max_length; ++len) {
-    code = (code + (len > 1 ? per_length[len - 1] : 0)) << 1;
-    next[len] = code;
-  }
+  FirstCodes(per_length, max_length, next);
   for (unsigned k = 0; k < used; ++k) {
     const unsigned s = symbols[k];
     codes[s] = static_cast<std::uint16_t>(next[lengths[s]]++);
   }
   return used;
+}
+
+void AssignCodes(const std::uint8_t *lengths, unsigned n, std::uint16_t *codes) {
+  unsigned per_length[kLengthSlots] = {};
+  unsigned longest = 0;
+  for (unsigned i = 0; i < n; ++i) {
+    ++per_length[lengths[i]];
+    longest = std::max<unsigned>(longest, lengths[i]);
+  }
+  std::uint32_t next[kLengthSlots];
+  FirstCodes(per_length, longest, next);
+  for (unsigned i = 0; i < n; ++i) {
+    codes[i] = lengths[i] ? static_cast<std::uint16_t>(next[lengths[i]]++) : 0;
+  }
 }
 
 }  // namespace arjenc

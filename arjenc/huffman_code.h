@@ -14,4 +14,7 @@ namespace arjenc {
 unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_length,
                           std::uint8_t *lengths, std::uint16_t *codes = nullptr);
 
+// The canonical code of each symbol from lengths the caller chose (at most 16 bits).
+void AssignCodes(const std::uint8_t *lengths, unsigned n, std::uint16_t *codes);
+
 }  // namespace arjenc

@@ -259,7 +259,9 @@ TEST(ArjencTunedCodes, BlocksOfEveryShapeComeOutNoLargerAndDecode) {
   const Bytes text = TextLike(5000, 12);
   arjenc::LazyParser parser(text.data(), text.size(), arjenc::LazyOptions{});
   std::vector<arjenc::Token> parsed;
-  while (parser.Parse(&parsed, SIZE_MAX)) {
+  arjenc::BlockCounts parsed_counts;
+  parsed_counts.Clear();
+  while (parser.Parse(&parsed, SIZE_MAX, &parsed_counts)) {
   }
   cases = {{"every literal used", all},
            {"noise", noise},
