@@ -29,10 +29,27 @@ struct LengthItem {
   std::uint16_t extra;
 };
 
+// How many of lengths[from..n) are zero before the first that is not: most lengths of
+// match symbols are, so they are looked at four at a time.
+unsigned ZeroRun(const std::uint8_t *lengths, unsigned from, unsigned n) {
+  unsigned i = from;
+  std::uint32_t word;
+  while (i + sizeof word <= n && (std::memcpy(&word, lengths + i, sizeof word), word == 0)) {
+    i += sizeof word;
+  }
+  while (i < n && lengths[i] == 0) ++i;
+  return i - from;
+}
+
 // The symbol lengths as length codes, up to the last symbol that occurs. Returns how many
 // items; sets *n_out to the count of lengths they cover.
 unsigned LengthItems(const std::uint8_t *lengths, LengthItem *items, unsigned *n_out) {
   unsigned n = kSymbolCount;
+  std::uint32_t word;
+  while (n >= sizeof word &&
+         (std::memcpy(&word, lengths + n - sizeof word, sizeof word), word == 0)) {
+    n -= sizeof word;
+  }
   while (n > 0 && lengths[n - 1] == 0) --n;
   *n_out = n;
   unsigned count = 0;
@@ -42,8 +59,7 @@ unsigned LengthItems(const std::uint8_t *lengths, LengthItem *items, unsigned *n
       ++i;
       continue;
     }
-    unsigned run = 1;
-    while (i + run < n && lengths[i + run] == 0) ++run;
+    const unsigned run = ZeroRun(lengths, i, n);
     i += run;
     if (run <= 2) {
       for (unsigned k = 0; k < run; ++k) items[count++] = LengthItem{kOneZero, 0, 0};

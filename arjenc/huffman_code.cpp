@@ -62,6 +62,8 @@ void MinimumRedundancyLengths(std::uint32_t *a, int n) {
 constexpr unsigned kSymbolBits = 9;
 constexpr unsigned kDigitBits = 8;
 constexpr unsigned kDigits = 1u << kDigitBits;
+// Counts looked at together when picking out the occurring symbols.
+constexpr unsigned kGroup = 4;
 
 // Sorts keys, given in symbol order, by count with a stable radix sort over the digits the
 // counts use: equal counts stay in symbol order, as a sort of the whole keys would leave
@@ -129,13 +131,21 @@ unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_
   unsigned used = 0;
   std::memset(lengths, 0, n);
   if (codes) std::memset(codes, 0, n * sizeof *codes);
-  for (unsigned i = 0; i < n; ++i) {
+  const auto take = [&](unsigned i) {
     // Written always, kept when the symbol occurs: no branch on each count.
     keys[used] = counts[i] << kSymbolBits | i;
     symbols[used] = static_cast<std::uint16_t>(i);
     largest |= counts[i];
     used += counts[i] != 0;
+  };
+  // Most match lengths never occur in a block: groups of counts that are all zero are
+  // passed over whole.
+  unsigned i = 0;
+  for (; i + kGroup <= n; i += kGroup) {
+    if ((counts[i] | counts[i + 1] | counts[i + 2] | counts[i + 3]) == 0) continue;
+    for (unsigned k = i; k < i + kGroup; ++k) take(k);
   }
+  for (; i < n; ++i) take(i);
   if (used < 2) return used;
   const std::uint32_t *const order = SortByCount(keys, scratch, used, largest);
   std::uint32_t depth[kMaxSymbols];
@@ -176,10 +186,10 @@ unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_
     kraft += 1ull << (max_length - len);
   }
   // The longest codes go to the rarest symbols.
-  unsigned i = 0;
+  unsigned rank = 0;
   for (unsigned len = max_length; len >= 1; --len) {
     for (unsigned k = 0; k < per_length[len]; ++k) {
-      lengths[order[i++] & ((1u << kSymbolBits) - 1)] = static_cast<std::uint8_t>(len);
+      lengths[order[rank++] & ((1u << kSymbolBits) - 1)] = static_cast<std::uint8_t>(len);
     }
   }
   if (!codes) return used;
