@@ -37,6 +37,14 @@ class BitWriter {
     Flush();
   }
 
+  // value holds exactly bits bits, at most kMaxShortBits (a code, or a length's extra
+  // bits): always one part, with no test of the count.
+  static constexpr unsigned kMaxShortBits = 16;
+  void PutShort(std::uint32_t value, unsigned bits) {
+    Add(value, bits);
+    Flush();
+  }
+
   // Bits written so far.
   std::size_t BitCount() const { return used_ * 8 + pending_; }
   // Bytes written so far, counting a partly filled last byte.
@@ -58,6 +66,7 @@ class BitWriter {
   static constexpr unsigned kWordBits = 8 * sizeof(Word);
   // Bits that fit after a flush, leaving every shift below the word's width.
   static constexpr unsigned kRoom = kWordBits - 8;
+  static_assert(kMaxShortBits <= kRoom, "a short value goes in one part");
 
   // Bits go in below the pending ones, which sit at the top of the word (in two shifts, so
   // that no bits at all shift by less than the width).

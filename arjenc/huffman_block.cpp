@@ -19,6 +19,7 @@ constexpr unsigned kNoSkip = ~0u;
 // Bounds for reserving room ahead: a token is a symbol and, for a match, a class and its
 // extra bits; a head is its count, three tables of 5-bit sizes and 19-bit lengths at most,
 // and one length code (at most 16 bits and 9 more) per symbol.
+static_assert(kMaxCodeLength <= BitWriter::kMaxShortBits, "codes are put as short values");
 constexpr std::size_t kMaxTokenBits = 2 * kMaxCodeLength + kPositionClassCount;
 constexpr std::size_t kMaxHeadBits =
     16 + 3 * (5 + 19 * (kLengthCodeCount + kPositionClassCount) + 9) + kSymbolCount * 25;
@@ -191,8 +192,8 @@ void WriteHead(std::size_t n, const BlockCodes &codes, BitWriter &out) {
     out.Put(table.covered, 9);
     for (unsigned i = 0; i < table.item_count; ++i) {
       const LengthItem &item = table.items[i];
-      out.Put(table.codes[item.code], table.lengths[item.code]);
-      if (item.extra_bits) out.Put(item.extra, item.extra_bits);
+      out.PutShort(table.codes[item.code], table.lengths[item.code]);
+      if (item.extra_bits) out.PutShort(item.extra, item.extra_bits);
     }
   }
   WriteSmallTable(codes.class_lengths, kPositionClassCount, kNoSkip, codes.class_used,
@@ -268,7 +269,7 @@ void WriteBlock(const Token *tokens, std::size_t n, const BlockCodes &codes, Bit
   for (std::size_t i = 0; i < n; ++i) {
     const Token t = tokens[i];
     const unsigned s = TokenSymbol(t);
-    w.Put(sym_code[s], sym_len[s]);
+    w.PutShort(sym_code[s], sym_len[s]);
     if (s >= 256) {
       const unsigned p = TokenPosition(t);
       const unsigned c = PositionClass(p);
