@@ -50,26 +50,29 @@ bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens, Block
   tokens->resize(start + std::min(max_tokens - start, size_ - pos_));
   Token *const first = tokens->data() + start;
   const std::size_t room = tokens->size() - start;
-  const std::size_t n = costs_ ? ParseInto<true, false>(first, room, counts)
-                        : size_ <= MatchFinder::kSmallInput
-                            ? ParseInto<false, true>(first, room, counts)
-                            : ParseInto<false, false>(first, room, counts);
+  std::size_t n;
+  if (finder_.Narrow()) {
+    n = costs_ ? ParseInto<true>(finder_.NarrowState(), first, room, counts)
+               : ParseInto<false>(finder_.NarrowState(), first, room, counts);
+  } else {
+    n = costs_ ? ParseInto<true>(finder_.State(), first, room, counts)
+               : ParseInto<false>(finder_.State(), first, room, counts);
+  }
   tokens->resize(start + n);
   return true;
 }
 
-template <bool kWeighed, bool kSmall>
-std::size_t LazyParser::ParseInto(Token *out, std::size_t room, BlockCounts *counts) {
+template <bool kWeighed, typename State>
+std::size_t LazyParser::ParseInto(State finder, Token *out, std::size_t room, BlockCounts *counts) {
   // The loop's state in locals, and without costs the searches inlined on a copy of the
   // finder's state: what the loop stores to the tables then cannot make it read them again.
-  FinderState finder = finder_.State();
-  if (kSmall) MatchFinder::SetSmallConstants(&finder);
   const std::uint8_t *const data = data_;
   const std::size_t size = size_;
   const LazyOptions options = options_;
   std::size_t pos = pos_;
   Match current = current_;
-  const auto search = [&](std::size_t at, unsigned at_least, unsigned chain) {
+  const auto search = [&](std::size_t at, unsigned at_least, unsigned chain)
+      __attribute__((always_inline)) {
     return kWeighed ? Search(at, at_least, chain)
                     : finder.Longest(at, at_least, chain, options.nice_length);
   };

@@ -39,10 +39,10 @@ class LazyParser {
   void SetCosts(const CostModel *costs) { costs_ = costs; }
 
  private:
-  // Parses into out (room for at least the tokens the rest can make, or room tokens);
-  // returns how many. kWeighed: with costs; kSmall: the input is small (see MatchFinder).
-  template <bool kWeighed, bool kSmall>
-  std::size_t ParseInto(Token *out, std::size_t room, BlockCounts *counts);
+  // Parses into out (room for at least the tokens the rest can make, or room tokens) with
+  // a copy of the finder's state; returns how many. kWeighed: with costs.
+  template <bool kWeighed, typename State>
+  std::size_t ParseInto(State finder, Token *out, std::size_t room, BlockCounts *counts);
   Match Search(std::size_t pos, unsigned at_least, unsigned chain);
   // Bits a match saves against literals under the costs.
   std::int32_t Savings(std::size_t pos, const Match &m) const;

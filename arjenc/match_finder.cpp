@@ -31,6 +31,11 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
   const unsigned chain_bits = BitsFor(size, kMinChainBits, kChainBits);
   state_.chain_mask = (1u << chain_bits) - 1;
   MatchTables &t = tables ? *tables : own_;
+  // Every position of a small input is within reach of every other.
+  if (state_.three_byte_chains && max_distance >= size) {
+    UseNarrowTables(t);
+    return;
+  }
   const std::size_t heads = std::size_t{1} << hash_bits;
   const std::size_t links = std::size_t{1} << chain_bits;
   // Every entry an earlier input filed lies below its base plus its size; this input's
@@ -51,6 +56,35 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
   state_.prev = t.prev.data();
 }
 
+void MatchFinder::UseNarrowTables(MatchTables &t) {
+  static_assert(kMinHashBits == NarrowFinderState::kSmallHashBits,
+                "small inputs: the least hash bits");
+  narrow_ = true;
+  NarrowFinderState &n = narrow_state_;
+  n.data = state_.data;
+  n.size = state_.size;
+  n.max_distance = state_.max_distance;
+  n.chain_mask = state_.chain_mask;
+  n.hash_shift = state_.hash_shift;
+  n.hash3_shift = state_.hash3_shift;
+  n.three_byte_chains = true;
+  const std::size_t heads = std::size_t{1} << kMinHashBits;
+  const std::size_t links = std::size_t{state_.chain_mask} + 1;
+  // Positions filed plus the base stay below 2^16, and 0 is never one of them.
+  constexpr std::uint32_t kNarrowLimit = 0x10000;
+  if (t.narrow_next_base == 0 || t.narrow_prev.size() < links ||
+      t.narrow_next_base + state_.size > kNarrowLimit) {
+    t.narrow_head.assign(heads, 0);
+    if (t.narrow_prev.size() < links) t.narrow_prev.assign(links, 0);
+    t.narrow_next_base = 1;
+  }
+  n.base = t.narrow_next_base;
+  t.narrow_next_base = static_cast<std::uint32_t>(n.base + state_.size);
+  n.head = t.narrow_head.data();
+  n.head3 = nullptr;
+  n.prev = t.narrow_prev.data();
+}
+
 inline std::int32_t MatchFinder::Saving(const CostModel *costs, const Match &m) {
   if (!costs) return m.length;
   return static_cast<std::int32_t>(m.length * costs->average_literal) -
@@ -59,10 +93,19 @@ inline std::int32_t MatchFinder::Saving(const CostModel *costs, const Match &m) 
 
 Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
                            const CostModel *costs) {
+  if (narrow_) {
+    if (!costs) return narrow_state_.Longest(pos, at_least, max_chain, nice);
+    return LongestWeighed(narrow_state_, pos, at_least, max_chain, nice, costs);
+  }
   if (!costs) return state_.Longest(pos, at_least, max_chain, nice);
-  const FinderState &s = state_;
+  return LongestWeighed(state_, pos, at_least, max_chain, nice, costs);
+}
+
+template <typename Chains>
+Match MatchFinder::LongestWeighed(const Chains &s, std::size_t pos, unsigned at_least,
+                                  unsigned max_chain, unsigned nice, const CostModel *costs) {
   Match best;
-  const unsigned limit = Limit(pos);
+  const unsigned limit = s.Limit(pos);
   if (limit < 4) return best;
   const std::uint8_t *const scan = s.data + pos;
   const std::uint32_t here = static_cast<std::uint32_t>(pos) + s.base;
@@ -87,8 +130,14 @@ Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chai
 }
 
 unsigned MatchFinder::AllLongest(std::size_t pos, unsigned max_chain, Match *out) {
-  const FinderState &s = state_;
-  const unsigned limit = Limit(pos);
+  return narrow_ ? AllLongestIn(narrow_state_, pos, max_chain, out)
+                 : AllLongestIn(state_, pos, max_chain, out);
+}
+
+template <typename Chains>
+unsigned MatchFinder::AllLongestIn(const Chains &s, std::size_t pos, unsigned max_chain,
+                                   Match *out) {
+  const unsigned limit = s.Limit(pos);
   if (limit < 4) return 0;
   const std::uint8_t *const scan = s.data + pos;
   const std::uint32_t here = static_cast<std::uint32_t>(pos) + s.base;

@@ -44,11 +44,24 @@ struct MatchTables {
   std::vector<std::uint32_t> head3;
   std::vector<std::uint32_t> prev;
   std::uint32_t next_base = 0;  // 0: nothing filed yet
+  // Narrow tables for small inputs (see MatchFinder): the same scheme in 16 bits, cleared
+  // when the bases run out, after some dozens of inputs.
+  std::vector<std::uint16_t> narrow_head;
+  std::vector<std::uint16_t> narrow_prev;
+  std::uint32_t narrow_next_base = 0;
 };
 
 // One input's view of the tables: plain values that a parse loop can hold in registers
 // (members of a class it calls into would be read again after every store to a table).
-struct FinderState {
+// Entry: the tables' type. Narrow (16-bit) tables serve inputs of at most kSmallInput bytes
+// alone, all within reach of each other: chains by three bytes, the least hash bits, and
+// nothing out of reach but what earlier inputs filed, all as constants.
+template <typename Entry>
+struct ChainState {
+  static constexpr bool kNarrow = sizeof(Entry) < sizeof(std::uint32_t);
+  static constexpr std::size_t kSmallInput = std::size_t{1} << 13;
+  static constexpr unsigned kSmallHashBits = 13;
+
   const std::uint8_t *data;
   std::size_t size;
   std::uint32_t base;  // added to each position filed
@@ -58,9 +71,9 @@ struct FinderState {
   unsigned hash3_shift;
   // Chains by the first three bytes alone, with no table apart (see MatchFinder).
   bool three_byte_chains;
-  std::uint32_t *head;
-  std::uint32_t *head3;
-  std::uint32_t *prev;
+  Entry *head;
+  Entry *head3;
+  Entry *prev;
 
   // Chains link positions by their first four bytes; the nearest position with the same
   // first three is kept apart, so that three-byte matches are still found.
@@ -69,14 +82,15 @@ struct FinderState {
     return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift;
   }
   std::uint32_t ChainHash(std::uint32_t v) const {
+    if (kNarrow) return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> (32 - kSmallHashBits);
     return three_byte_chains ? ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash_shift : Hash4(v);
   }
   // The first four bytes at a position read as one word, and that position plus the base.
   void File(std::uint32_t v, std::uint32_t tagged) const {
     const std::uint32_t h = ChainHash(v);
     prev[tagged & chain_mask] = head[h];
-    head[h] = tagged;
-    if (!three_byte_chains) head3[Hash3(v)] = tagged;
+    head[h] = static_cast<Entry>(tagged);
+    if (!kNarrow && !three_byte_chains) head3[Hash3(v)] = static_cast<Entry>(tagged);
   }
   // Files pos under its hashes; positions are filed in increasing order. Four bytes are
   // read for the hashes; the last three positions file no matches.
@@ -100,9 +114,9 @@ struct FinderState {
                                                 std::uint32_t here, unsigned best_len,
                                                 unsigned max_chain, unsigned limit,
                                                 Found found) const {
-    const std::uint32_t oldest = here - max_distance;
+    const std::uint32_t oldest = kNarrow ? base : here - max_distance;
     if (best_len < kMinMatch) best_len = kMinMatch - 1;
-    if (three_byte_chains) {
+    if (kNarrow || three_byte_chains) {
       WalkFrom<3>(head[ChainHash(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
       return;
     }
@@ -149,8 +163,9 @@ struct FinderState {
 
   // The longest match at pos longer than at_least (nearest among equals), walking at most
   // max_chain earlier positions and stopping at the first of nice bytes or more; then
-  // files pos.
-  Match Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice) const {
+  // files pos. Inlined always, into the parse loops above all.
+  __attribute__((always_inline)) Match Longest(std::size_t pos, unsigned at_least,
+                                               unsigned max_chain, unsigned nice) const {
     Match best;
     const unsigned limit = Limit(pos);
     if (limit < 4) return best;
@@ -170,6 +185,9 @@ struct FinderState {
   }
 };
 
+using FinderState = ChainState<std::uint32_t>;
+using NarrowFinderState = ChainState<std::uint16_t>;
+
 class MatchFinder {
  public:
   // tables: kept by the caller across inputs, or null for tables of the finder's own.
@@ -184,9 +202,15 @@ class MatchFinder {
 
   // Files pos under its hashes; positions are filed in increasing order. The searches file
   // the position they search themselves.
-  void Insert(std::size_t pos) { state_.Insert(pos); }
+  void Insert(std::size_t pos) {
+    if (narrow_) {
+      narrow_state_.Insert(pos);
+    } else {
+      state_.Insert(pos);
+    }
+  }
   void InsertRange(std::size_t from, std::size_t to) {
-    for (std::size_t p = from; p < to; ++p) state_.Insert(p);
+    for (std::size_t p = from; p < to; ++p) Insert(p);
   }
 
   // The longest match at pos longer than at_least (nearest among equals), walking at most
@@ -203,19 +227,17 @@ class MatchFinder {
 
   unsigned Limit(std::size_t pos) const { return state_.Limit(pos); }
 
-  // The state for a loop of its own (the tables are shared: what it files, the finder
-  // sees).
+  // Whether the input is searched in narrow tables (see ChainState): then its state is
+  // NarrowState(), else State().
+  bool Narrow() const { return narrow_; }
+  const NarrowFinderState &NarrowState() const { return narrow_state_; }
+
+  // The state for a loop of its own when the tables are not narrow (they are shared: what
+  // it files, the finder sees).
   const FinderState &State() const { return state_; }
 
-  // Inputs up to this size get the smallest hash tables. A loop that holds the state of a
-  // finder made for one with small_chains can make its choices constants with
-  // SetSmallConstants.
-  static constexpr std::size_t kSmallInput = std::size_t{1} << 13;
-  static void SetSmallConstants(FinderState *state) {
-    state->hash_shift = 32 - kMinHashBits;
-    state->hash3_shift = 32 - (kMinHashBits - 1);
-    state->three_byte_chains = true;
-  }
+  // Inputs up to this size get the smallest hash tables; with small_chains, narrow ones.
+  static constexpr std::size_t kSmallInput = NarrowFinderState::kSmallInput;
 
  private:
   // Sixteenths of a bit, as the costs: 32 bits hold any match's.
@@ -233,7 +255,16 @@ class MatchFinder {
   // of reach.
   static constexpr std::uint32_t kTagOffset = 0x10000;
 
+  template <typename Chains>
+  static Match LongestWeighed(const Chains &s, std::size_t pos, unsigned at_least,
+                              unsigned max_chain, unsigned nice, const CostModel *costs);
+  template <typename Chains>
+  static unsigned AllLongestIn(const Chains &s, std::size_t pos, unsigned max_chain, Match *out);
+  void UseNarrowTables(MatchTables &t);
+
   FinderState state_;
+  bool narrow_ = false;
+  NarrowFinderState narrow_state_;
   MatchTables own_;
 };
 

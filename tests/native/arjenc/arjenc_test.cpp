@@ -162,10 +162,14 @@ TEST(ArjencRoundTrip, TheParseReachesEveryPositionClassAndTheLongestMatch) {
 
 TEST(ArjencPack, TablesKeptAcrossMembersChangeNoByte) {
   // Small after large (tables larger than needed, full of old entries), the same bytes
-  // again (old entries that would match), then larger again (tables grow).
+  // again (old entries that would match), then larger again (tables grow); last, small
+  // members of the same bytes past the 64 KiB that narrow tables count before they start
+  // again from empty.
   const Bytes text = TextLike(3 * kWindow, 16);
   const Bytes head(text.begin(), text.begin() + 700);
-  const std::vector<Bytes> members = {text, head, head, RandomBytes(5000, 17), text};
+  std::vector<Bytes> members = {text, head, head, RandomBytes(5000, 17), text};
+  const Bytes small(text.begin(), text.begin() + arjenc::MatchFinder::kSmallInput);
+  members.insert(members.end(), 0x10000 / small.size() + 2, small);
   for (const Packer &p : kPackers) {
     SCOPED_TRACE(p.Name());
     arjenc::MatchTables tables;
