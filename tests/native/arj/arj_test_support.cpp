@@ -160,6 +160,7 @@ void ForEachLoopForm(const std::function<void()> &check) {
   for (const auto &f : kForms) {
     if (!arj::ForceLoopForm(f.form)) continue;
     SCOPED_TRACE(f.name);
+    EXPECT_EQ(arj::ChosenLoopForm(), f.form);
     check();
   }
   arj::ForceLoopForm(arj::LoopForm::kAuto);
