@@ -159,16 +159,18 @@ static_assert(kMaxCodeBits + kMaxCodeBits + kMaxExtraBits <= 8 * kMaxStepInput &
 
 // One step, counted against round (a run of literals counts each). The careful form looks
 // at the buffer's end on every refill; the fast form runs only for steps ReserveSteps
-// counted. False on bad code data.
+// counted. False on bad code data. Every step starts and ends with at least the symbol
+// table's bits loaded, so a step looks its symbol up before its refill (which only adds
+// bits below those loaded) rather than after it.
 template <bool kCareful>
 __attribute__((always_inline)) inline bool Step(const HuffmanTables *const t, BitInput &input,
                                                 BitState &s, std::uint8_t *&out,
                                                 std::uint32_t &round) {
   auto refill = [&] { s = kCareful ? input.Refill(s) : BitInput::RefillWord(s); };
   --round;
+  std::uint32_t e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
   refill();
   unsigned sym;
-  std::uint32_t e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
   if (!SymbolEntryLeadsToTree(e)) {
     // Runs of literals: more codes while the bits at hand surely hold one (a table entry's
     // code fits the table's bits). A match met that way is decoded from the entry already
@@ -176,7 +178,11 @@ __attribute__((always_inline)) inline bool Step(const HuffmanTables *const t, Bi
     while (SymbolEntryIsLiteral(e)) {
       SkipBits(s, SymbolEntryBits(e));
       *out++ = static_cast<std::uint8_t>(SymbolEntryValue(e));
-      if (round == 0 || s.count < kSymbolTableBits) return true;
+      if (s.count < kSymbolTableBits) {
+        refill();
+        return true;
+      }
+      if (round == 0) return true;
       e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
       if (SymbolEntryLeadsToTree(e)) return true;
       --round;
@@ -199,6 +205,7 @@ __attribute__((always_inline)) inline bool Step(const HuffmanTables *const t, Bi
     SkipBits(s, t->symbol_lengths[sym]);
     if (sym < 256) {
       *out++ = static_cast<std::uint8_t>(sym);
+      refill();
       return true;
     }
   }
@@ -212,6 +219,9 @@ position:
     // One lookup gives the code's and the extra bits' width and the class's first position.
     static_assert(kSmallTableBits + kMaxExtraBits <= kRefillBits, "one refill per position");
     position = TakeCode(s, pe);
+    // With a 64-bit word the bits left after the symbol and this position hold the next
+    // step's symbol.
+    if (kRefillBits < kMaxCodeBits + kSmallTableBits + kMaxExtraBits + kSymbolTableBits) refill();
   } else {
     const unsigned w16 = PeekBits(s, 16);
     const int j = WalkTree(*t, t->small_table[w16 >> 8], kPositionCount, w16, 0x80);
@@ -224,6 +234,7 @@ position:
       position = (1u << (cls - 1)) + (cls > 1 ? PeekBits(s, cls - 1) : 0u);
       SkipBits(s, cls - 1);
     }
+    refill();
   }
   // Positions beyond the window's history cannot come from a valid stream.
   if (position > kMaxPosition) return false;
@@ -239,7 +250,8 @@ template <bool kCareful>
 __attribute__((always_inline)) inline bool StepsBody(const HuffmanTables *const t, BitInput &input,
                                                      BitState &state, std::uint8_t *&out_ref,
                                                      std::uint32_t round) {
-  BitState s = state;
+  // Each step starts with the symbol table's bits loaded.
+  BitState s = kCareful ? input.Refill(state) : BitInput::RefillWord(state);
   std::uint8_t *out = out_ref;
   bool ok = true;
   while (ok && round != 0) ok = Step<kCareful>(t, input, s, out, round);
