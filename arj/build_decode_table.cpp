@@ -5,12 +5,23 @@
 namespace arj {
 namespace {
 
-// Codes no longer than the table bits fill runs of 2^k entries: four at a time.
+// Codes no longer than the table bits fill runs of 2^k entries, aligned to their size: the
+// short runs (the longest codes, the most of them) with one store, the long ones with 16 bytes
+// a store.
+typedef std::uint16_t Entries8 __attribute__((vector_size(16)));
 inline void Fill(std::uint16_t *p, std::uint16_t value, unsigned count) {
-  const std::uint64_t four = value * 0x0001000100010001ull;
-  unsigned i = 0;
-  for (; i + 4 <= count; i += 4) std::memcpy(p + i, &four, sizeof four);
-  for (; i < count; ++i) p[i] = value;
+  if (count >= 8) {
+    const Entries8 eight = {value, value, value, value, value, value, value, value};
+    for (unsigned i = 0; i < count; i += 8) std::memcpy(p + i, &eight, sizeof eight);
+  } else if (count == 4) {
+    const std::uint64_t four = value * 0x0001000100010001ull;
+    std::memcpy(p, &four, sizeof four);
+  } else if (count == 2) {
+    const std::uint32_t two = value * 0x00010001u;
+    std::memcpy(p, &two, sizeof two);
+  } else {
+    *p = value;
+  }
 }
 
 // A table of plain 16-bit entries (the small alphabets).

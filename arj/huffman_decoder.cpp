@@ -54,21 +54,27 @@ class BlockHeadReader {
       return true;
     }
     if (n > alphabet) return false;
+    // The reader's state in a local, as for the symbol lengths below.
+    BitState s = in_.state;
     int i = 0;
     while (i < n) {
-      unsigned c = in_.Peek(3);
+      s = in_.Refill(s);
+      unsigned c = PeekBits(s, 3);
       if (c == 7) {
         // A unary run of 1-bits after the three, up to the first 0-bit.
-        const unsigned rest = in_.Peek(16) & 0x1FFFu;
+        const unsigned rest = PeekBits(s, 16) & 0x1FFFu;
         for (unsigned mask = 1u << 12; mask != 0 && (rest & mask); mask >>= 1) ++c;
       }
-      in_.Skip(c < 7 ? 3 : c - 3);
+      SkipBits(s, c < 7 ? 3 : c - 3);
       if (c > 16) return false;
       t_.small_lengths[i++] = static_cast<std::uint8_t>(c);
       if (i == special) {
-        for (unsigned k = in_.Take(2); k > 0; --k) t_.small_lengths[i++] = 0;
+        s = in_.Refill(s);
+        for (unsigned k = PeekBits(s, 2); k > 0; --k) t_.small_lengths[i++] = 0;
+        SkipBits(s, 2);
       }
     }
+    in_.state = s;
     while (i < alphabet) t_.small_lengths[i++] = 0;
     return BuildDecodeTable(alphabet, t_.small_lengths, kSmallTableBits, t_.small_table, t_);
   }
