@@ -45,9 +45,8 @@ struct SymbolTable {
   }
 };
 
-template <class Table>
-bool Build(int symbol_count, const std::uint8_t *lengths, int table_bits, Table table,
-           HuffmanTables &tables) {
+// How many symbols have each length (0 to 16); false for a length above 16.
+bool CountLengths(int symbol_count, const std::uint8_t *lengths, CodeCounts &counts) {
   // Counted into two tallies by turns: runs of one length (zeros above all) would otherwise
   // wait on the previous increment's store.
   unsigned tally[2][17] = {};
@@ -55,8 +54,14 @@ bool Build(int symbol_count, const std::uint8_t *lengths, int table_bits, Table 
     if (lengths[i] > 16) return false;
     ++tally[i & 1][lengths[i]];
   }
-  unsigned count[17];
-  for (int len = 0; len <= 16; ++len) count[len] = tally[0][len] + tally[1][len];
+  for (int len = 0; len <= 16; ++len) counts.of_length[len] = tally[0][len] + tally[1][len];
+  return true;
+}
+
+template <class Table>
+bool Build(int symbol_count, const std::uint8_t *lengths, const CodeCounts &counts, int table_bits,
+           Table table, HuffmanTables &tables) {
+  const unsigned *const count = counts.of_length;
   // Code starts in 16-bit arithmetic: a complete code sums to exactly 65536, that is 0.
   std::uint16_t start[18];
   start[1] = 0;
@@ -123,11 +128,13 @@ bool Build(int symbol_count, const std::uint8_t *lengths, int table_bits, Table 
 
 bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_bits,
                       std::uint16_t *table, HuffmanTables &tables) {
-  return Build(symbol_count, lengths, table_bits, PlainTable{table}, tables);
+  CodeCounts counts;
+  return CountLengths(symbol_count, lengths, counts) &&
+         Build(symbol_count, lengths, counts, table_bits, PlainTable{table}, tables);
 }
 
-bool BuildSymbolTable(HuffmanTables &tables) {
-  return Build(kSymbolCount, tables.symbol_lengths, kSymbolTableBits,
+bool BuildSymbolTable(HuffmanTables &tables, const CodeCounts &counts) {
+  return Build(kSymbolCount, tables.symbol_lengths, counts, kSymbolTableBits,
                SymbolTable{tables.symbol_lookup, tables.symbol_lengths}, tables);
 }
 

@@ -93,6 +93,8 @@ class BlockHeadReader {
     BitState s = in_.state;
     int i = 0;
     bool any_code = false;
+    // Counted here, off the reading's critical path, rather than in a pass of their own.
+    CodeCounts counts = {};
     while (i < n) {
       s = in_.Refill(s);
       const unsigned window = PeekBits(s, 16);
@@ -104,6 +106,7 @@ class BlockHeadReader {
       SkipBits(s, t_.small_lengths[c]);
       if (c >= 3) {
         t_.symbol_lengths[i++] = static_cast<std::uint8_t>(c - 2);
+        ++counts.of_length[c - 2];
         any_code = true;
         continue;
       }
@@ -122,7 +125,7 @@ class BlockHeadReader {
     }
     in_.state = s;
     std::memset(t_.symbol_lengths + i, 0, static_cast<std::size_t>(kSymbolCount - i));
-    if (!BuildSymbolTable(t_)) return false;
+    if (!BuildSymbolTable(t_, counts)) return false;
     if (!any_code) {
       // Without codes the table keeps its entries, whose symbols now take the bits of the
       // new lengths: none. (With any code, every entry was written by this build.)
