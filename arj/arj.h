@@ -25,6 +25,9 @@
 // - Stored names are cut at 511 characters and bare names at 255; bare_name_out receives
 //   the bare name cut to bare_name_size - 1 characters. A file name position outside the
 //   stored name gives an empty bare name (hence 115).
+// - A member header that cannot be read before the end marker fails the count with its
+//   code (-1 once a member was counted), so a damaged archive never counts as a shorter
+//   whole one; an extraction past it gives 1.
 // - Bytes past a short basic header read as zero. Packed sizes are unsigned.
 // - Code data that would reach outside the decoder's tables (a length count above its
 //   alphabet, a zero run past it, a unary length above 16, a one-symbol code outside its

@@ -185,9 +185,15 @@ ArjEngine::Walk ArjEngine::WalkTo(int index) {
   std::int64_t at = memory_.resume_offset();
   for (;;) {
     archive_.Seek(at);
-    if (ReadHeader(false) != kHeaderRead) {
+    const int r = ReadHeader(false);
+    if (r == kEndMarker) {
       if (remembering) memory_.MarkEnd();
       return Walk::kEnded;
+    }
+    if (r != kHeaderRead) {
+      // Not remembered as the end: the next walk meets the damage again.
+      damage_result_ = static_cast<short>(r);
+      return Walk::kDamaged;
     }
     ++member_counter_;
     const std::int64_t next = archive_.Tell() + static_cast<std::int64_t>(header_.packed_size);
@@ -204,9 +210,11 @@ short ArjEngine::CountMembers(const char *archive_path) {
     archive_.Close();
     return result;
   }
-  WalkTo(0);
+  // A damaged member header fails the count: the members after it would be lost without a
+  // word, and a partial set must not unpack as a whole one.
+  const Walk walk = WalkTo(0);
   archive_.Close();
-  return static_cast<short>(member_counter_);
+  return walk == Walk::kDamaged ? damage_result_ : static_cast<short>(member_counter_);
 }
 
 short ArjEngine::ExtractMember(const char *archive_path, int index, const char *output_path,
@@ -230,6 +238,7 @@ short ArjEngine::ExtractOnce(const char *archive_path, int index, const char *ou
     case Walk::kStale:
       return kStaleMemory;
     case Walk::kEnded:
+    case Walk::kDamaged:
       return kNoSuchMember;
     case Walk::kReached:
       break;

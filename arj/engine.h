@@ -23,7 +23,9 @@ class ArjEngine {
                       char *bare_name_out, std::size_t bare_name_size);
 
  private:
-  enum class Walk { kReached, kEnded, kStale };
+  // kDamaged: a member header before the end marker could not be read (its reported value
+  // is in damage_result_).
+  enum class Walk { kReached, kEnded, kDamaged, kStale };
   // What ReadHeader gives besides a failure's code (which is never 0 or 1).
   static constexpr int kEndMarker = 0;
   static constexpr int kHeaderRead = 1;
@@ -46,6 +48,7 @@ class ArjEngine {
 
   bool counting_ = false;
   std::int32_t member_counter_ = 0;
+  short damage_result_ = 0;
   char archive_path_[kMaxArchivePath + 1] = {};
   char bare_name_[kMaxBareName + 1] = {};
   std::uint8_t basic_header_[kMaxBasicHeader] = {};

@@ -59,6 +59,10 @@ void Indent(std::FILE *out, int depth) {
 
 }  // namespace
 
+int MembersToVisit(const ArjListing &listing, int engine_count) {
+  return listing.complete ? engine_count : static_cast<int>(listing.members.size());
+}
+
 int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOptions &opt,
                  std::FILE *out) {
   const std::string member = scratch->NewPath(".out");
@@ -68,9 +72,15 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
     std::fprintf(out, "archive error %d: %s\n", probe, DescribeCode(probe));
     return 1;
   }
-  int count = arj_count_members(archive.c_str());
+  ArjListing listing;
+  if (!ListArjArchive(archive, &listing)) {
+    Indent(out, opt.depth);
+    std::fprintf(out, "archive error %d: %s\n", arj::kCannotOpen, DescribeCode(arj::kCannotOpen));
+    return 1;
+  }
+  const int count = arj_count_members(archive.c_str());
   int problems = 0;
-  for (int i = 1; i <= count; ++i) {
+  for (int i = 1, n = MembersToVisit(listing, count); i <= n; ++i) {
     char name[kBareNameSize] = {};
     std::remove(member.c_str());
     int code = arj_extract_member(archive.c_str(), i, member.c_str(), name, sizeof name);
@@ -102,13 +112,6 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
   }
   std::remove(member.c_str());
 
-  // The engine's count stops quietly at a header it cannot read; a check must not.
-  ArjListing listing;
-  if (!ListArjArchive(archive, &listing)) {
-    Indent(out, opt.depth);
-    std::fprintf(out, "archive error %d: %s\n", arj::kCannotOpen, DescribeCode(arj::kCannotOpen));
-    return problems + 1;
-  }
   if (!listing.complete) {
     Indent(out, opt.depth);
     std::fprintf(out, "archive damaged after member %d: %s (%d)\n", int(listing.members.size()),

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "arj/limits.h"
+#include "tools/kxpack/arj_listing.h"
 #include "tools/kxpack/scratch_dir.h"
 
 namespace kxpack {
@@ -24,6 +25,10 @@ struct CheckOptions {
 // arj::kNoSuchMember (position 0 holds none) when it does, else the engine's failure code
 // (arj::kCannotOpen, arj::kNotAnArchive, ...).
 int ProbeArchive(const std::string &archive, const std::string &scratchPath);
+
+// How many members a check or an extraction goes through: the engine's count, or, where a
+// damaged header fails that count, the members the listing read before the damage.
+int MembersToVisit(const ArjListing &listing, int engine_count);
 
 // Extracts every member into scratch files, printing "POSITION CODE NAME" per member (nested
 // archives' members indented below them), and reports damage that ends the member walk

@@ -23,7 +23,7 @@ using arj::LoadLe32;
 // - A member header shorter than its fixed part, or whose name starts outside it, is a bad
 //   header here; the engine reads the missing bytes as zeros.
 // - Member data that runs past the end of the file is a read failure here, at that member;
-//   the engine counts the member, ends its count after it, and fails only on extracting it.
+//   the engine counts the member and fails its count at the header it cannot read after it.
 
 constexpr const char *kEndInHeader = "unexpected end of file in a header";
 

@@ -44,7 +44,9 @@ int CmdExtract(int argc, char **argv) {
   if (probe != arj::kNoSuchMember)
     return Fail(archive + ": " + kxpack::DescribeCode(probe) + " (" + std::to_string(probe) + ")");
 
-  int count = arj_count_members(archive.c_str());
+  kxpack::ArjListing listing;
+  if (!kxpack::ListArjArchive(archive, &listing)) return Fail("cannot open " + archive);
+  const int count = kxpack::MembersToVisit(listing, arj_count_members(archive.c_str()));
   int problems = 0;
   for (int i = 1; i <= count; ++i) {
     char name[kxpack::kBareNameSize] = {};
@@ -63,8 +65,7 @@ int CmdExtract(int argc, char **argv) {
     }
   }
 
-  kxpack::ArjListing listing;
-  if (kxpack::ListArjArchive(archive, &listing) && !listing.complete) {
+  if (!listing.complete) {
     std::fprintf(stderr, "kxpack extract: %s: damaged after member %d: %s\n", archive.c_str(),
                  int(listing.members.size()), listing.failure.c_str());
     ++problems;

@@ -44,6 +44,14 @@ for name, member in (("bad.arj", b"member 2\n"), ("bad_first.arj", b"member 1\n"
     open(sys.argv[2] + "/" + name, "wb").write(data.replace(member, b"mE" + member[2:]))
 PY
 
+# The third member's header altered: its CRC fails, and the members after it are lost.
+python3 - "$out/small.arj" "$out/bad_header.arj" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+assert data.count(b"M3.TXT") == 1
+open(sys.argv[2], "wb").write(data.replace(b"M3.TXT", b"M3.TXU"))
+PY
+
 printf 'long\n' >averyveryverylongname.txt
 make_arj longname.arj averyveryverylongname.txt
 

@@ -91,6 +91,15 @@ TEST_F(UnpackWithArchives, NegativeCountFailsWithTheBarUntouched) {
   EXPECT_EQ(pumpsBefore, owner.pumps);
 }
 
+TEST_F(UnpackWithArchives, DamagedMemberHeaderFailsBeforeAnythingIsWritten) {
+  // Two good members before the damage must not pass for the whole archive.
+  SendMessageA(owner.ProgressBar(), PBM_SETRANGE, 0, MAKELPARAM(0, 40));
+  EXPECT_EQ(kUnpackFailed, Unpack("bad_header.arj"));
+  EXPECT_EQ(40, owner.RangeHigh());
+  EXPECT_EQ(0, owner.pumps);
+  EXPECT_EQ("", ListFolder(out));
+}
+
 TEST_F(UnpackWithArchives, CancelSeenWhilePumpingFinishesThatMemberFirst) {
   for (int k = 1; k <= 3; ++k) {
     TestUnpackOwner fresh;
