@@ -1,5 +1,7 @@
 // Writes bits most significant first, as the decoders read them, into a byte vector that
 // the caller sizes ahead with Reserve (the hot loops then store without bounds checks).
+// Its stores are of bytes, which may alias anything, so a hot loop works on a copy of the
+// writer held in a local (whose state then stays in registers) and copies it back.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -9,50 +11,82 @@ namespace arjenc {
 
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<std::uint8_t> *out) : out_(out) { out_->clear(); }
+  explicit BitWriter(std::vector<std::uint8_t> *out) : out_(out), buf_(out->data()) {
+    out_->clear();
+  }
 
   // Makes room for at least bits more bits.
   void Reserve(std::size_t bits) {
-    const std::size_t need = used_ + bits / 8 + 8;
-    if (out_->size() < need) out_->resize(need < 2 * out_->size() ? 2 * out_->size() : need);
+    const std::size_t need = used_ + bits / 8 + 2 * sizeof(Word);
+    if (out_->size() < need) {
+      out_->resize(need < 2 * out_->size() ? 2 * out_->size() : need);
+      buf_ = out_->data();
+    }
   }
 
   // value holds exactly bits bits (at most 32).
   void Put(std::uint32_t value, unsigned bits) {
-    acc_ = acc_ << bits | value;
-    pending_ += bits;
-    if (pending_ >= 32) {
-      pending_ -= 32;
-      const std::uint32_t word = static_cast<std::uint32_t>(acc_ >> pending_);
-      std::uint8_t *p = out_->data() + used_;
-      p[0] = static_cast<std::uint8_t>(word >> 24);
-      p[1] = static_cast<std::uint8_t>(word >> 16);
-      p[2] = static_cast<std::uint8_t>(word >> 8);
-      p[3] = static_cast<std::uint8_t>(word);
-      used_ += 4;
+    // A 32-bit word holds 24 bits more after a flush: longer values go in two parts.
+    if (bits > kRoom) {
+      Add(value >> 16, bits - 16);
+      Flush();
+      value &= 0xFFFFu;
+      bits = 16;
     }
+    Add(value, bits);
+    Flush();
   }
 
+  // Bits written so far.
+  std::size_t BitCount() const { return used_ * 8 + pending_; }
   // Bytes written so far, counting a partly filled last byte.
   std::size_t ByteCount() const { return used_ + (pending_ + 7) / 8; }
 
   // Pads the last byte with zero bits and cuts the vector to the bytes written.
   void Finish() {
     Reserve(32);
-    while (pending_ >= 8) {
-      pending_ -= 8;
-      (*out_)[used_++] = static_cast<std::uint8_t>(acc_ >> pending_);
-    }
-    if (pending_ > 0) (*out_)[used_++] = static_cast<std::uint8_t>(acc_ << (8 - pending_));
+    if (pending_ > 0) (*out_)[used_++] = static_cast<std::uint8_t>(acc_ >> (kWordBits - 8));
     pending_ = 0;
+    acc_ = 0;
     out_->resize(used_);
   }
 
  private:
+  // The accumulator is a machine word: 64 bits on 64-bit builds, 32 on 32-bit ones, where
+  // wider shifts take several instructions.
+  using Word = std::uintptr_t;
+  static constexpr unsigned kWordBits = 8 * sizeof(Word);
+  // Bits that fit after a flush, leaving every shift below the word's width.
+  static constexpr unsigned kRoom = kWordBits - 8;
+
+  // Bits go in below the pending ones, which sit at the top of the word (in two shifts, so
+  // that no bits at all shift by less than the width).
+  void Add(std::uint32_t value, unsigned bits) {
+    acc_ |= static_cast<Word>(value) << (kWordBits - 1 - pending_ - bits) << 1;
+    pending_ += bits;
+  }
+
+  // Stores the word, most significant byte first, and keeps the bits of a partly filled
+  // byte: no branch on how many bits are pending.
+  void Flush() {
+    std::uint8_t *const p = buf_ + used_;
+    Word big;
+    if (sizeof(Word) == 8) {
+      big = static_cast<Word>(__builtin_bswap64(static_cast<std::uint64_t>(acc_)));
+    } else {
+      big = static_cast<Word>(__builtin_bswap32(static_cast<std::uint32_t>(acc_)));
+    }
+    __builtin_memcpy(p, &big, sizeof big);
+    used_ += pending_ >> 3;
+    acc_ <<= pending_ & ~7u;
+    pending_ &= 7u;
+  }
+
   std::vector<std::uint8_t> *out_;
-  std::size_t used_ = 0;   // whole bytes stored
-  std::uint64_t acc_ = 0;  // its low pending_ bits are not stored yet
-  unsigned pending_ = 0;   // below 32 between calls
+  std::uint8_t *buf_;     // the vector's bytes
+  std::size_t used_ = 0;  // whole bytes stored
+  Word acc_ = 0;          // its top pending_ bits are not stored yet, the rest are 0
+  unsigned pending_ = 0;  // below 8 between calls
 };
 
 }  // namespace arjenc

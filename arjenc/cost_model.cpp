@@ -25,6 +25,50 @@ void CostModel::FromCodes(const BlockCodes &codes) {
   CostsFromLengths(codes.class_lengths, kPositionClassCount, codes.class_used, position_class);
 }
 
+namespace {
+
+// log2(x) in 256ths, by integers alone (the same costs on every machine): the whole part
+// from the bit length, each fraction bit by squaring the mantissa.
+constexpr unsigned kLogFractionBits = 8;
+std::uint32_t Log2Fixed(std::uint32_t x) {
+  const unsigned whole = 31u - static_cast<unsigned>(__builtin_clz(x));
+  // The mantissa in [1, 2) with 31 fraction bits.
+  std::uint64_t m = static_cast<std::uint64_t>(x) << (31 - whole);
+  std::uint32_t log = whole << kLogFractionBits;
+  for (unsigned bit = kLogFractionBits; bit-- > 0;) {
+    m = (m * m) >> 31;
+    if (m >= (std::uint64_t{1} << 32)) {
+      m >>= 1;
+      log |= 1u << bit;
+    }
+  }
+  return log;
+}
+
+// Costs as an ideal code of these counts would spend, at least half a bit; symbols that do
+// not occur cost a little more than the rarest could.
+void CostsFromCounts(const std::uint32_t *counts, unsigned n, std::uint32_t *cost) {
+  constexpr std::uint32_t kToCost = (1u << kLogFractionBits) / kCostScale;
+  constexpr std::uint32_t kLeast = kCostScale / 2;
+  std::uint32_t total = 0;
+  for (unsigned i = 0; i < n; ++i) total += counts[i];
+  const std::uint32_t log_total = Log2Fixed(total ? total : 1);
+  const std::uint32_t unused = log_total / kToCost + kUnusedExtra * kCostScale;
+  for (unsigned i = 0; i < n; ++i) {
+    const std::uint32_t bits =
+        counts[i] ? (log_total - Log2Fixed(counts[i]) + kToCost / 2) / kToCost : unused;
+    cost[i] = std::max(bits, kLeast);
+  }
+}
+
+}  // namespace
+
+void CostModel::FromCounts(const BlockCounts &counts) {
+  fast = false;
+  CostsFromCounts(counts.symbols, kSymbolCount, symbol);
+  CostsFromCounts(counts.classes, kPositionClassCount, position_class);
+}
+
 void CostModel::AverageLiteral(const BlockCounts &counts) {
   std::uint64_t count = 0;
   std::uint64_t cost = 0;

@@ -19,6 +19,8 @@ struct CostModel {
   // Costs from a block's codes; symbols the codes leave out cost a little more than the
   // longest code, so that a parse can still choose them.
   void FromCodes(const BlockCodes &codes);
+  // Costs from a block's counts, as the fractions of bits an ideal code would spend.
+  void FromCounts(const BlockCounts &counts);
   // A first guess before any codes exist: plain bytes, short matches near by.
   void Initial();
   // The fixed codes of method 4.

@@ -12,7 +12,6 @@ namespace {
 constexpr unsigned kOneZero = 0;
 constexpr unsigned kShortZeroRun = 1;
 constexpr unsigned kLongZeroRun = 2;
-constexpr unsigned kLengthCodeBase = 2;
 // The length-code table's lengths are followed, after the third, by a 2-bit count of zeros.
 constexpr unsigned kLengthCodeSkipAt = 3;
 constexpr unsigned kNoSkip = ~0u;
@@ -60,8 +59,20 @@ unsigned LengthItems(const std::uint8_t *lengths, LengthItem *items, unsigned *n
   return count;
 }
 
-// Bits of one small-table length: 3 below 7, else 3 ones, c - 7 more ones and a 0-bit.
+}  // namespace
+
+// 3 bits below 7, else 3 ones, c - 7 more ones and a 0-bit.
 unsigned SmallLengthBits(unsigned c) { return c < 7 ? 3 : c - 3; }
+
+// As LengthItems writes the run.
+unsigned ZeroRunBits(unsigned run, const unsigned *code_bits) {
+  if (run <= 2) return run * code_bits[kOneZero];
+  if (run <= 18) return code_bits[kShortZeroRun] + 4;
+  if (run == 19) return code_bits[kOneZero] + code_bits[kShortZeroRun] + 4;
+  return code_bits[kLongZeroRun] + 9;
+}
+
+namespace {
 
 void PutSmallLength(unsigned c, BitWriter &out) {
   if (c < 7) {
@@ -123,14 +134,13 @@ struct LengthCodeTable {
   unsigned used = 0;
   unsigned only = 0;
 
-  explicit LengthCodeTable(const BlockCodes &codes_in) {
-    item_count = LengthItems(codes_in.symbol_lengths, items, &covered);
+  explicit LengthCodeTable(const std::uint8_t *symbol_lengths) {
+    item_count = LengthItems(symbol_lengths, items, &covered);
     for (unsigned i = 0; i < item_count; ++i) ++counts[items[i].code];
-    used = BuildCodeLengths(counts, kLengthCodeCount, kMaxCodeLength, lengths);
+    used = BuildCodeLengths(counts, kLengthCodeCount, kMaxCodeLength, lengths, codes);
     for (unsigned i = 0; i < kLengthCodeCount; ++i) {
       if (counts[i]) only = i;
     }
-    AssignCodes(lengths, kLengthCodeCount, codes);
   }
 
   std::size_t Bits() const {
@@ -145,7 +155,7 @@ std::size_t HeadBits(const BlockCodes &codes) {
   if (codes.symbol_used < 2) {
     bits += 10 + 18;
   } else {
-    bits += LengthCodeTable(codes).Bits();
+    bits += LengthCodeTable(codes.symbol_lengths).Bits();
   }
   return bits + SmallTableBits(codes.class_lengths, kPositionClassCount, kNoSkip, codes.class_used);
 }
@@ -159,7 +169,7 @@ void WriteHead(std::size_t n, const BlockCodes &codes, BitWriter &out) {
     out.Put(0, 9);
     out.Put(codes.only_symbol, 9);
   } else {
-    const LengthCodeTable table(codes);
+    const LengthCodeTable table(codes.symbol_lengths);
     WriteSmallTable(table.lengths, kLengthCodeCount, kLengthCodeSkipAt, table.used, table.only,
                     out);
     out.Put(table.covered, 9);
@@ -195,12 +205,30 @@ void BlockCounts::Add(const Token *tokens, std::size_t n) {
 }
 
 BlockCodes::BlockCodes(const BlockCounts &counts) {
-  symbol_used = BuildCodeLengths(counts.symbols, kSymbolCount, kMaxCodeLength, symbol_lengths);
-  class_used = BuildCodeLengths(counts.classes, kPositionClassCount, kMaxCodeLength, class_lengths);
+  symbol_used =
+      BuildCodeLengths(counts.symbols, kSymbolCount, kMaxCodeLength, symbol_lengths, symbol_codes);
+  class_used = BuildCodeLengths(counts.classes, kPositionClassCount, kMaxCodeLength, class_lengths,
+                                class_codes);
   only_symbol = symbol_used < 2 ? LastUsed(counts.symbols, kSymbolCount) : 0;
   only_class = class_used < 2 ? LastUsed(counts.classes, kPositionClassCount) : 0;
+}
+
+void BlockCodes::LengthsChanged() {
+  if (symbol_used >= 2) {
+    symbol_used = 0;
+    for (unsigned i = 0; i < kSymbolCount; ++i) symbol_used += symbol_lengths[i] != 0;
+  }
+  if (class_used >= 2) {
+    class_used = 0;
+    for (unsigned c = 0; c < kPositionClassCount; ++c) class_used += class_lengths[c] != 0;
+  }
   AssignCodes(symbol_lengths, kSymbolCount, symbol_codes);
   AssignCodes(class_lengths, kPositionClassCount, class_codes);
+}
+
+void LengthCodeLengths(const std::uint8_t *symbol_lengths, std::uint8_t *lengths) {
+  const LengthCodeTable table(symbol_lengths);
+  std::memcpy(lengths, table.lengths, sizeof table.lengths);
 }
 
 std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes) {
@@ -217,20 +245,24 @@ std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes) {
 
 void WriteBlock(const Token *tokens, std::size_t n, const BlockCodes &codes, BitWriter &out) {
   out.Reserve(kMaxHeadBits + n * kMaxTokenBits);
-  WriteHead(n, codes, out);
+  BitWriter w = out;  // a local copy: see bit_writer.h
+  WriteHead(n, codes, w);
   const std::uint8_t *const sym_len = codes.symbol_lengths;
   const std::uint16_t *const sym_code = codes.symbol_codes;
   for (std::size_t i = 0; i < n; ++i) {
     const Token t = tokens[i];
     const unsigned s = TokenSymbol(t);
-    out.Put(sym_code[s], sym_len[s]);
+    w.Put(sym_code[s], sym_len[s]);
     if (s >= 256) {
       const unsigned p = TokenPosition(t);
       const unsigned c = PositionClass(p);
-      out.Put(codes.class_codes[c], codes.class_lengths[c]);
-      if (c > 1) out.Put(p - (1u << (c - 1)), c - 1);
+      // The class's code and the bits below the position's leading 1, in one put.
+      const unsigned extra = c > 1 ? c - 1 : 0;
+      w.Put(static_cast<std::uint32_t>(codes.class_codes[c]) << extra | (p & ((1u << extra) - 1)),
+            codes.class_lengths[c] + extra);
     }
   }
+  out = w;
 }
 
 }  // namespace arjenc

@@ -30,7 +30,20 @@ struct BlockCodes {
   unsigned only_class;
 
   explicit BlockCodes(const BlockCounts &counts);
+  // After the lengths of a code of two or more symbols were changed: each must still form a
+  // complete code and give every symbol that occurs a length (others may have one too).
+  void LengthsChanged();
 };
+
+// What the head spends, for choosing lengths with it in view. A symbol length L is written
+// in length code L + kLengthCodeBase; runs of zeros in the codes below it.
+constexpr unsigned kLengthCodeBase = 2;
+// The lengths of the length codes (0 to 18) the head would write these symbol lengths in.
+void LengthCodeLengths(const std::uint8_t *symbol_lengths, std::uint8_t *lengths);
+// Bits of a run of zero symbol lengths, given the bits of each length code.
+unsigned ZeroRunBits(unsigned run, const unsigned *code_bits);
+// Bits of one length in the length-code or position table.
+unsigned SmallLengthBits(unsigned length);
 
 // Bits the block head and its body take with these codes.
 std::size_t BlockBits(const BlockCounts &counts, const BlockCodes &codes);

@@ -1,6 +1,7 @@
 #include "arjenc/huffman_code.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace arjenc {
 namespace {
@@ -57,46 +58,100 @@ void MinimumRedundancyLengths(std::uint32_t *a, int n) {
   }
 }
 
-// Sorts keys (count << 32 | symbol), given in symbol order, by count with a stable radix
-// sort over the bytes the counts use: equal counts stay in symbol order, as a sort of the
-// whole keys would leave them, and no comparison waits on a branch. Returns the array that
-// holds the result, keys or scratch.
-std::uint64_t *SortByCount(std::uint64_t *keys, std::uint64_t *scratch, unsigned n) {
-  std::uint32_t largest = 0;
-  for (unsigned i = 0; i < n; ++i) largest |= static_cast<std::uint32_t>(keys[i] >> 32);
-  for (unsigned shift = 32; shift < 64 && (largest >> (shift - 32)) != 0; shift += 8) {
-    unsigned start[257] = {};
-    for (unsigned i = 0; i < n; ++i) ++start[((keys[i] >> shift) & 0xFF) + 1];
-    for (unsigned b = 0; b < 256; ++b) start[b + 1] += start[b];
-    for (unsigned i = 0; i < n; ++i) scratch[start[(keys[i] >> shift) & 0xFF]++] = keys[i];
+// Keys are count << kSymbolBits | symbol: 32 bits hold every count a block can have.
+constexpr unsigned kSymbolBits = 9;
+constexpr unsigned kDigitBits = 8;
+constexpr unsigned kDigits = 1u << kDigitBits;
+
+// Sorts keys, given in symbol order, by count with a stable radix sort over the digits the
+// counts use: equal counts stay in symbol order, as a sort of the whole keys would leave
+// them, and no comparison waits on a branch. Only the digits up to the largest count are
+// cleared and summed, few for a small block. The two halves of the keys are counted and
+// placed side by side with slots of their own: many keys share a digit (counts of 1 and 2
+// above all), and one slot bumped after another would wait on each bump. Returns the array
+// that holds the result, keys or scratch.
+std::uint32_t *SortByCount(std::uint32_t *keys, std::uint32_t *scratch, unsigned n,
+                           std::uint32_t largest) {
+  const unsigned half = n / 2;
+  for (unsigned shift = kSymbolBits; (largest >> (shift - kSymbolBits)) != 0; shift += kDigitBits) {
+    const std::uint32_t rest = largest >> (shift - kSymbolBits);
+    const unsigned digits = rest >= kDigits ? kDigits : rest + 1;
+    const auto digit = [shift](std::uint32_t key) { return (key >> shift) & (kDigits - 1); };
+    unsigned low[kDigits], high[kDigits];  // per digit: counts, then where the next goes
+    std::fill(low, low + digits, 0u);
+    std::fill(high, high + digits, 0u);
+    for (unsigned i = 0; i < half; ++i) {
+      ++low[digit(keys[i])];
+      ++high[digit(keys[half + i])];
+    }
+    if (n & 1) ++high[digit(keys[n - 1])];
+    // Each digit's keys of the first half go before those of the second.
+    unsigned at = 0;
+    for (unsigned d = 0; d < digits; ++d) {
+      const unsigned in_low = low[d];
+      low[d] = at;
+      at += in_low;
+      const unsigned in_high = high[d];
+      high[d] = at;
+      at += in_high;
+    }
+    for (unsigned i = 0; i < half; ++i) {
+      scratch[low[digit(keys[i])]++] = keys[i];
+      scratch[high[digit(keys[half + i])]++] = keys[half + i];
+    }
+    if (n & 1) scratch[high[digit(keys[n - 1])]++] = keys[n - 1];
     std::swap(keys, scratch);
+    if (shift + kDigitBits >= 32) break;
   }
   return keys;
+}
+
+// Canonical codes: shorter codes first, and among codes of one length the lower symbol
+// first. Sets next[len] to the first code of each length from 1 to max_length; the count
+// of length 0 (symbols without a code) is not looked at.
+void FirstCodes(const unsigned *per_length, unsigned max_length, std::uint32_t *next) {
+  std::uint32_t code = 0;
+  next[0] = 0;
+  for (unsigned len = 1; len <= max_length; ++len) {
+    code = (code + (len > 1 ? per_length[len - 1] : 0)) << 1;
+    next[len] = code;
+  }
 }
 
 }  // namespace
 
 unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_length,
-                          std::uint8_t *lengths) {
-  // Occurring symbols by count, ascending (count in the high half, symbol in the low).
-  std::uint64_t keys[kMaxSymbols], scratch[kMaxSymbols];
+                          std::uint8_t *lengths, std::uint16_t *codes) {
+  // Occurring symbols, in symbol order, as keys to sort by count.
+  std::uint32_t keys[kMaxSymbols], scratch[kMaxSymbols];
+  std::uint16_t symbols[kMaxSymbols];
+  std::uint32_t largest = 0;
   unsigned used = 0;
+  std::memset(lengths, 0, n);
+  if (codes) std::memset(codes, 0, n * sizeof *codes);
   for (unsigned i = 0; i < n; ++i) {
-    lengths[i] = 0;
     // Written always, kept when the symbol occurs: no branch on each count.
-    keys[used] = static_cast<std::uint64_t>(counts[i]) << 32 | i;
+    keys[used] = counts[i] << kSymbolBits | i;
+    symbols[used] = static_cast<std::uint16_t>(i);
+    largest |= counts[i];
     used += counts[i] != 0;
   }
   if (used < 2) return used;
-  const std::uint64_t *const order = SortByCount(keys, scratch, used);
+  const std::uint32_t *const order = SortByCount(keys, scratch, used, largest);
   std::uint32_t depth[kMaxSymbols];
-  for (unsigned i = 0; i < used; ++i) depth[i] = static_cast<std::uint32_t>(order[i] >> 32);
+  for (unsigned i = 0; i < used; ++i) depth[i] = order[i] >> kSymbolBits;
   MinimumRedundancyLengths(depth, static_cast<int>(used));
 
-  // How many codes of each length, the overlong ones cut to the limit.
+  // How many codes of each length, the overlong ones cut to the limit. The lengths fall
+  // along the (ascending) weights, so they come in runs: counted a run at a time, not by
+  // one increment of the same slot after another.
   unsigned per_length[kLengthSlots] = {};
-  for (unsigned i = 0; i < used; ++i) {
-    ++per_length[depth[i] < max_length ? depth[i] : max_length];
+  for (unsigned i = 0; i < used;) {
+    const std::uint32_t d = depth[i];
+    unsigned end = i + 1;
+    while (end < used && depth[end] == d) ++end;
+    per_length[d < max_length ? d : max_length] += end - i;
+    i = end;
   }
   // Kraft sum in units of 2^-max_length: exactly 1 << max_length for a complete code.
   const std::uint64_t full = 1ull << max_length;
@@ -124,22 +179,29 @@ unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_
   unsigned i = 0;
   for (unsigned len = max_length; len >= 1; --len) {
     for (unsigned k = 0; k < per_length[len]; ++k) {
-      lengths[order[i++] & 0xFFFFFFFFu] = static_cast<std::uint8_t>(len);
+      lengths[order[i++] & ((1u << kSymbolBits) - 1)] = static_cast<std::uint8_t>(len);
     }
+  }
+  if (!codes) return used;
+  // Only the occurring symbols are visited.
+  std::uint32_t next[kLengthSlots];
+  FirstCodes(per_length, max_length, next);
+  for (unsigned k = 0; k < used; ++k) {
+    const unsigned s = symbols[k];
+    codes[s] = static_cast<std::uint16_t>(next[lengths[s]]++);
   }
   return used;
 }
 
 void AssignCodes(const std::uint8_t *lengths, unsigned n, std::uint16_t *codes) {
-  unsigned per_length[17] = {};
-  for (unsigned i = 0; i < n; ++i) ++per_length[lengths[i]];
-  per_length[0] = 0;
-  std::uint32_t next[17];
-  std::uint32_t code = 0;
-  for (unsigned len = 1; len <= 16; ++len) {
-    code = (code + per_length[len - 1]) << 1;
-    next[len] = code;
+  unsigned per_length[kLengthSlots] = {};
+  unsigned longest = 0;
+  for (unsigned i = 0; i < n; ++i) {
+    ++per_length[lengths[i]];
+    longest = std::max<unsigned>(longest, lengths[i]);
   }
+  std::uint32_t next[kLengthSlots];
+  FirstCodes(per_length, longest, next);
   for (unsigned i = 0; i < n; ++i) {
     codes[i] = lengths[i] ? static_cast<std::uint16_t>(next[lengths[i]]++) : 0;
   }

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 
 #include "arjenc/bit_writer.h"
 #include "arjenc/cost_model.h"
 #include "arjenc/huffman_block.h"
 #include "arjenc/lazy_parser.h"
 #include "arjenc/optimal_parser.h"
+#include "arjenc/tuned_codes.h"
 
 namespace arjenc {
 namespace {
@@ -16,12 +18,14 @@ namespace {
 // than codes fitted closer), short matches weighed by the codes of the block before.
 constexpr std::size_t kLazyBlockTokens = kMaxBlockSymbols;
 
-// --best: stretches of 256 KiB parsed three times over, each time under the codes of the
-// parse before, searched up to 256 positions deep.
+// --best: stretches of 256 KiB parsed three times over, each time under the costs the
+// counts of the parse before give, searched up to 256 positions deep.
 constexpr std::size_t kBestStretch = 256 * 1024;
 constexpr int kBestPasses = 3;
 constexpr unsigned kBestChain = 256;
 constexpr unsigned kBestTakeWhole = 192;  // a match this long is taken without a closer look
+// Passes more for a stretch split into blocks, each parsed under its own codes.
+constexpr int kBlockPasses = 2;
 
 // Blocks are halved, while halves come out smaller, down to this many tokens.
 constexpr std::size_t kMinBlockTokens = 2048;
@@ -30,7 +34,7 @@ std::size_t BlockCost(const Token *tokens, std::size_t n) {
   BlockCounts counts;
   counts.Clear();
   counts.Add(tokens, n);
-  return BlockBits(counts, BlockCodes(counts));
+  return BlockBits(counts, TunedCodes(counts));
 }
 
 // Appends to *sizes the blocks that cover n tokens: the whole when it fits a block and its
@@ -51,18 +55,37 @@ std::size_t PlanBlocks(const Token *tokens, std::size_t n, std::vector<std::size
   return whole;
 }
 
-// Writes tokens as the blocks PlanBlocks chooses, each with its codes.
-void WriteBlocks(const std::vector<Token> &tokens, BitWriter &out) {
-  std::vector<std::size_t> sizes;
-  PlanBlocks(tokens.data(), tokens.size(), &sizes);
+// Writes tokens as blocks of these sizes, each with its codes.
+void WriteBlocks(const std::vector<Token> &tokens, const std::vector<std::size_t> &sizes,
+                 BitWriter &out) {
   BlockCounts counts;
   const Token *at = tokens.data();
   for (const std::size_t n : sizes) {
     counts.Clear();
     counts.Add(at, n);
-    WriteBlock(at, n, BlockCodes(counts), out);
+    WriteBlock(at, n, TunedCodes(counts), out);
     at += n;
   }
+}
+
+// Each block's costs, over the bytes its tokens cover, for parsing the stretch again:
+// *models gets one a block, *spans where each applies.
+void CostsOfBlocks(const std::vector<Token> &tokens, const std::vector<std::size_t> &sizes,
+                   std::vector<CostModel> *models, std::vector<OptimalParser::CostSpan> *spans) {
+  models->resize(sizes.size());
+  spans->clear();
+  BlockCounts counts;
+  const Token *at = tokens.data();
+  std::size_t bytes = 0;
+  for (std::size_t b = 0; b < sizes.size(); ++b) {
+    counts.Clear();
+    counts.Add(at, sizes[b]);
+    (*models)[b].FromCodes(TunedCodes(counts));
+    for (std::size_t k = 0; k < sizes[b]; ++k) bytes += IsMatch(at[k]) ? TokenLength(at[k]) : 1;
+    spans->push_back(OptimalParser::CostSpan{bytes, &(*models)[b]});
+    at += sizes[b];
+  }
+  spans->back().end = SIZE_MAX;
 }
 
 bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
@@ -75,9 +98,8 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
   std::vector<Token> tokens;
   tokens.reserve(std::min(size, kLazyBlockTokens));
   BlockCounts counts;
-  while (parser.Parse(&tokens, kLazyBlockTokens)) {
-    counts.Clear();
-    counts.Add(tokens.data(), tokens.size());
+  counts.Clear();
+  while (parser.Parse(&tokens, kLazyBlockTokens, &counts)) {
     const BlockCodes codes(counts);
     // A block that is not full is the last: no costs are needed after it.
     if (tokens.size() == kLazyBlockTokens) {
@@ -87,6 +109,7 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
     }
     WriteBlock(tokens.data(), tokens.size(), codes, out);
     tokens.clear();
+    counts.Clear();
     if (out.ByteCount() >= give_up) return false;
   }
   out.Finish();
@@ -100,23 +123,48 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
   CostModel costs;
   costs.Initial();
   std::vector<Token> tokens, best_tokens;
+  std::vector<std::size_t> sizes, best_sizes;
+  std::vector<CostModel> models;
+  std::vector<OptimalParser::CostSpan> spans;
   BlockCounts counts;
   while (parser.NextStretch(kBestStretch) != 0) {
     // The pass whose codes come out smallest is kept.
     std::size_t best_bits = SIZE_MAX;
+    std::optional<BlockCodes> best_codes;
     for (int pass = 0; pass < kBestPasses; ++pass) {
       parser.Parse(costs, &tokens);
       counts.Clear();
       counts.Add(tokens.data(), tokens.size());
-      const BlockCodes codes(counts);
+      // Early passes only steer the next: one round of tuning serves them.
+      const BlockCodes codes = TunedCodes(counts, pass + 1 < kBestPasses ? 1 : kTunedRounds);
       const std::size_t bits = BlockBits(counts, codes);
       if (bits < best_bits) {
         best_bits = bits;
         best_tokens.swap(tokens);
+        best_codes = codes;
       }
-      costs.FromCodes(codes);
+      // Fractions of bits, not the codes' whole bits: the next parse is not held to
+      // the steps between code lengths.
+      costs.FromCounts(counts);
     }
-    WriteBlocks(best_tokens, out);
+    if (best_tokens.size() < 2 * kMinBlockTokens) {
+      WriteBlock(best_tokens.data(), best_tokens.size(), *best_codes, out);
+    } else {
+      // Split into blocks, then parsed again under each block's own codes while that pays.
+      best_sizes.clear();
+      std::size_t planned = PlanBlocks(best_tokens.data(), best_tokens.size(), &best_sizes);
+      for (int pass = 0; pass < kBlockPasses && best_sizes.size() > 1; ++pass) {
+        CostsOfBlocks(best_tokens, best_sizes, &models, &spans);
+        parser.Parse(spans.data(), &tokens);
+        sizes.clear();
+        const std::size_t bits = PlanBlocks(tokens.data(), tokens.size(), &sizes);
+        if (bits >= planned) break;
+        planned = bits;
+        best_tokens.swap(tokens);
+        best_sizes.swap(sizes);
+      }
+      WriteBlocks(best_tokens, best_sizes, out);
+    }
     if (out.ByteCount() >= give_up) return false;
   }
   out.Finish();

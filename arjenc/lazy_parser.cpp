@@ -1,5 +1,7 @@
 #include "arjenc/lazy_parser.h"
 
+#include <algorithm>
+
 namespace arjenc {
 namespace {
 
@@ -17,7 +19,9 @@ LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOpt
     : data_(data),
       size_(size),
       options_(options),
-      finder_(data, size, options.max_distance, tables) {}
+      finder_(data, size, options.max_distance, tables, /*small_chains=*/true) {
+  if (size <= MatchFinder::kSmallInput) options_.max_chain = options.small_chain;
+}
 
 Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
   Match m = finder_.Longest(pos, at_least, chain, options_.nice_length, costs_);
@@ -36,39 +40,81 @@ std::int32_t LazyParser::Savings(std::size_t pos, const Match &m) const {
   return literals - static_cast<std::int32_t>(costs_->MatchCost(m.length, m.distance));
 }
 
-bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens) {
+bool LazyParser::Parse(std::vector<Token> *tokens, std::size_t max_tokens, BlockCounts *counts) {
   if (pos_ >= size_) return false;
   if (!searched_) current_ = Search(pos_, 0, options_.max_chain);
   searched_ = true;
-  while (pos_ < size_ && tokens->size() < max_tokens) {
-    Match m = current_;
+  // Room for the most tokens the rest of the input can make, filled through a pointer and
+  // counted as they go, rather than appended and counted over again.
+  const std::size_t start = tokens->size();
+  tokens->resize(start + std::min(max_tokens - start, size_ - pos_));
+  Token *const first = tokens->data() + start;
+  const std::size_t room = tokens->size() - start;
+  const std::size_t n = costs_ ? ParseInto<true, false>(first, room, counts)
+                        : size_ <= MatchFinder::kSmallInput
+                            ? ParseInto<false, true>(first, room, counts)
+                            : ParseInto<false, false>(first, room, counts);
+  tokens->resize(start + n);
+  return true;
+}
+
+template <bool kWeighed, bool kSmall>
+std::size_t LazyParser::ParseInto(Token *out, std::size_t room, BlockCounts *counts) {
+  // The loop's state in locals, and without costs the searches inlined on a copy of the
+  // finder's state: what the loop stores to the tables then cannot make it read them again.
+  FinderState finder = finder_.State();
+  if (kSmall) MatchFinder::SetSmallConstants(&finder);
+  const std::uint8_t *const data = data_;
+  const std::size_t size = size_;
+  const LazyOptions options = options_;
+  std::size_t pos = pos_;
+  Match current = current_;
+  const auto search = [&](std::size_t at, unsigned at_least, unsigned chain) {
+    return kWeighed ? Search(at, at_least, chain)
+                    : finder.Longest(at, at_least, chain, options.nice_length);
+  };
+  std::uint32_t *const symbols = counts->symbols;
+  std::uint32_t *const classes = counts->classes;
+  Token *const first = out;
+  Token *const end = out + room;
+  while (pos < size && out != end) {
+    const Match m = current;
     if (m.length < kMinMatch) {
-      tokens->push_back(LiteralToken(data_[pos_]));
-      if (++pos_ < size_) current_ = Search(pos_, 0, options_.max_chain);
+      const std::uint8_t byte = data[pos];
+      *out++ = LiteralToken(byte);
+      ++symbols[byte];
+      if (++pos < size) current = search(pos, 0, options.max_chain);
       continue;
     }
-    if (m.length < options_.lazy_limit && pos_ + 1 < size_) {
+    if (m.length < options.lazy_limit && pos + 1 < size) {
       const unsigned chain =
-          m.length >= options_.good_length ? options_.max_chain / 4 : options_.max_chain;
-      const Match next = Search(pos_ + 1, m.length, chain);
+          m.length >= options.good_length ? options.max_chain / 4 : options.max_chain;
+      const Match next = search(pos + 1, m.length, chain);
       if (next.length > m.length &&
-          (!costs_ || Savings(pos_ + 1, next) >
-                          Savings(pos_, m) + kFollowingSaving * static_cast<std::int32_t>(
-                                                                    next.length + 1 - m.length))) {
-        tokens->push_back(LiteralToken(data_[pos_]));
-        ++pos_;
-        current_ = next;
+          (!kWeighed || Savings(pos + 1, next) >
+                            Savings(pos, m) + kFollowingSaving * static_cast<std::int32_t>(
+                                                                     next.length + 1 - m.length))) {
+        const std::uint8_t byte = data[pos];
+        *out++ = LiteralToken(byte);
+        ++symbols[byte];
+        ++pos;
+        current = next;
         continue;
       }
-      finder_.InsertRange(pos_ + 2, pos_ + m.length);
+      for (std::size_t p = pos + 2; p < pos + m.length; ++p) finder.Insert(p);
     } else {
-      finder_.InsertRange(pos_ + 1, pos_ + m.length);
+      for (std::size_t p = pos + 1; p < pos + m.length; ++p) finder.Insert(p);
     }
-    tokens->push_back(MatchToken(m.length, m.distance));
-    pos_ += m.length;
-    if (pos_ < size_) current_ = Search(pos_, 0, options_.max_chain);
+    const Token t = MatchToken(m.length, m.distance);
+    *out++ = t;
+    ++symbols[TokenSymbol(t)];
+    ++classes[PositionClass(TokenPosition(t))];
+    pos += m.length;
+    if (pos < size) current = search(pos, 0, options.max_chain);
   }
-  return true;
+  pos_ = pos;
+  current_ = current;
+  return static_cast<std::size_t>(out - first);
 }
 
 }  // namespace arjenc

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "arjenc/cost_model.h"
+#include "arjenc/huffman_block.h"
 #include "arjenc/match_finder.h"
 #include "arjenc/token.h"
 
@@ -13,7 +14,10 @@ namespace arjenc {
 
 struct LazyOptions {
   unsigned max_distance = kMaxDistance;
-  unsigned max_chain = 19;     // earlier positions tried per search
+  unsigned max_chain = 19;  // earlier positions tried per search
+  // The same for inputs small enough for chains by three bytes (see MatchFinder): their
+  // chains hold more strangers, and a longer walk found next to nothing more.
+  unsigned small_chain = 8;
   unsigned nice_length = 128;  // a match this long ends the search
   unsigned lazy_limit = 64;    // a match this long is taken without looking one ahead
   unsigned good_length = 24;   // after a match this long, the look ahead tries a quarter
@@ -26,14 +30,19 @@ class LazyParser {
              MatchTables *tables = nullptr);
 
   // Appends tokens from where the last call stopped until the input ends or tokens holds
-  // max_tokens. Returns false when no input was left.
-  bool Parse(std::vector<Token> *tokens, std::size_t max_tokens);
+  // max_tokens, and counts their symbols and position classes in *counts. Returns false
+  // when no input was left.
+  bool Parse(std::vector<Token> *tokens, std::size_t max_tokens, BlockCounts *counts);
 
   // Costs to weigh short matches against the literals they replace (none: every match is
   // taken). The model must outlive the parser's use of it.
   void SetCosts(const CostModel *costs) { costs_ = costs; }
 
  private:
+  // Parses into out (room for at least the tokens the rest can make, or room tokens);
+  // returns how many. kWeighed: with costs; kSmall: the input is small (see MatchFinder).
+  template <bool kWeighed, bool kSmall>
+  std::size_t ParseInto(Token *out, std::size_t room, BlockCounts *counts);
   Match Search(std::size_t pos, unsigned at_least, unsigned chain);
   // Bits a match saves against literals under the costs.
   std::int32_t Savings(std::size_t pos, const Match &m) const;

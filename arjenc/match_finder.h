@@ -46,25 +46,147 @@ struct MatchTables {
   std::uint32_t next_base = 0;  // 0: nothing filed yet
 };
 
+// One input's view of the tables: plain values that a parse loop can hold in registers
+// (members of a class it calls into would be read again after every store to a table).
+struct FinderState {
+  const std::uint8_t *data;
+  std::size_t size;
+  std::uint32_t base;  // added to each position filed
+  std::uint32_t max_distance;
+  std::uint32_t chain_mask;
+  unsigned hash_shift;
+  unsigned hash3_shift;
+  // Chains by the first three bytes alone, with no table apart (see MatchFinder).
+  bool three_byte_chains;
+  std::uint32_t *head;
+  std::uint32_t *head3;
+  std::uint32_t *prev;
+
+  // Chains link positions by their first four bytes; the nearest position with the same
+  // first three is kept apart, so that three-byte matches are still found.
+  std::uint32_t Hash4(std::uint32_t v) const { return (v * 0x9E3779B1u) >> hash_shift; }
+  std::uint32_t Hash3(std::uint32_t v) const {
+    return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift;
+  }
+  std::uint32_t ChainHash(std::uint32_t v) const {
+    return three_byte_chains ? ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash_shift : Hash4(v);
+  }
+  // The first four bytes at a position read as one word, and that position plus the base.
+  void File(std::uint32_t v, std::uint32_t tagged) const {
+    const std::uint32_t h = ChainHash(v);
+    prev[tagged & chain_mask] = head[h];
+    head[h] = tagged;
+    if (!three_byte_chains) head3[Hash3(v)] = tagged;
+  }
+  // Files pos under its hashes; positions are filed in increasing order. Four bytes are
+  // read for the hashes; the last three positions file no matches.
+  void Insert(std::size_t pos) const {
+    if (pos + 4 > size) return;
+    std::uint32_t v;
+    std::memcpy(&v, data + pos, 4);
+    File(v, static_cast<std::uint32_t>(pos) + base);
+  }
+  unsigned Limit(std::size_t pos) const {
+    const std::size_t left = size - pos;
+    return left < kMaxMatch ? static_cast<unsigned>(left) : kMaxMatch;
+  }
+
+  // Calls found(length, distance) for each match at scan longer than best_len and than
+  // those before it, nearest first, until it returns false or the chain ends. Inlined
+  // always: as a call, its arguments and saved registers cost about as much as a short
+  // walk.
+  template <typename Found>
+  __attribute__((always_inline)) void WalkChain(const std::uint8_t *scan, std::uint32_t v,
+                                                std::uint32_t here, unsigned best_len,
+                                                unsigned max_chain, unsigned limit,
+                                                Found found) const {
+    const std::uint32_t oldest = here - max_distance;
+    if (best_len < kMinMatch) best_len = kMinMatch - 1;
+    if (three_byte_chains) {
+      WalkFrom<3>(head[ChainHash(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
+      return;
+    }
+    if (best_len < kMinMatch) {
+      const std::uint32_t cand = head3[Hash3(v)];
+      if (cand >= oldest) {
+        const std::uint8_t *const m = data + (cand - base);
+        if (m[0] == scan[0] && m[1] == scan[1] && m[2] == scan[2]) {
+          best_len = kMinMatch;
+          if (!found(kMinMatch, here - cand)) return;
+        }
+      }
+    }
+    WalkFrom<4>(head[Hash4(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
+  }
+
+  // The walk along a chain from cand, whose positions share their first kPrefix bytes
+  // unless the hash mixed them up.
+  template <unsigned kPrefix, typename Found>
+  __attribute__((always_inline)) void WalkFrom(std::uint32_t cand, const std::uint8_t *scan,
+                                               std::uint32_t v, std::uint32_t here,
+                                               std::uint32_t oldest, unsigned best_len,
+                                               unsigned max_chain, unsigned limit,
+                                               Found found) const {
+    constexpr std::uint32_t kPrefixMask = kPrefix == 4 ? 0xFFFFFFFFu : (1u << (8 * kPrefix)) - 1;
+    while (cand >= oldest && max_chain-- != 0) {
+      const std::uint8_t *const m = data + (cand - base);
+      // Cheap rejects first: the two bytes that end a longer match, then the prefix.
+      std::uint16_t end_m, end_scan;
+      std::memcpy(&end_m, m + best_len - 1, 2);
+      std::memcpy(&end_scan, scan + best_len - 1, 2);
+      std::uint32_t first;
+      std::memcpy(&first, m, 4);
+      if (end_m == end_scan && ((first ^ v) & kPrefixMask) == 0) {
+        const unsigned len = kPrefix + MatchLength(m + kPrefix, scan + kPrefix, limit - kPrefix);
+        if (len > best_len) {
+          best_len = len;
+          if (!found(len, here - cand)) return;
+        }
+      }
+      cand = prev[cand & chain_mask];
+    }
+  }
+
+  // The longest match at pos longer than at_least (nearest among equals), walking at most
+  // max_chain earlier positions and stopping at the first of nice bytes or more; then
+  // files pos.
+  Match Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice) const {
+    Match best;
+    const unsigned limit = Limit(pos);
+    if (limit < 4) return best;
+    const std::uint8_t *const scan = data + pos;
+    const std::uint32_t here = static_cast<std::uint32_t>(pos) + base;
+    std::uint32_t v;
+    std::memcpy(&v, scan, 4);
+    if (at_least < limit) {
+      if (nice > limit) nice = limit;
+      WalkChain(scan, v, here, at_least, max_chain, limit, [&](unsigned len, unsigned distance) {
+        best = Match{len, distance};
+        return len < nice;
+      });
+    }
+    File(v, here);
+    return best;
+  }
+};
+
 class MatchFinder {
  public:
   // tables: kept by the caller across inputs, or null for tables of the finder's own.
+  // small_chains: an input of at most kSmallInput bytes is searched along chains by its
+  // first three bytes alone. Fewer tables to keep up at each position; for small inputs
+  // the chains stay short enough that a three-byte match rarely pushes a longer one out
+  // of reach.
   MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-              MatchTables *tables = nullptr);
+              MatchTables *tables = nullptr, bool small_chains = false);
   MatchFinder(const MatchFinder &) = delete;
   MatchFinder &operator=(const MatchFinder &) = delete;
 
   // Files pos under its hashes; positions are filed in increasing order. The searches file
   // the position they search themselves.
-  void Insert(std::size_t pos) {
-    // Four bytes are read for the hashes; the last three positions file no matches.
-    if (pos + 4 > size_) return;
-    std::uint32_t v;
-    std::memcpy(&v, data_ + pos, 4);
-    File(v, static_cast<std::uint32_t>(pos) + base_);
-  }
+  void Insert(std::size_t pos) { state_.Insert(pos); }
   void InsertRange(std::size_t from, std::size_t to) {
-    for (std::size_t p = from; p < to; ++p) Insert(p);
+    for (std::size_t p = from; p < to; ++p) state_.Insert(p);
   }
 
   // The longest match at pos longer than at_least (nearest among equals), walking at most
@@ -79,56 +201,40 @@ class MatchFinder {
   // out (at most kMaxMatch - kMinMatch + 1).
   unsigned AllLongest(std::size_t pos, unsigned max_chain, Match *out);
 
-  unsigned Limit(std::size_t pos) const {
-    const std::size_t left = size_ - pos;
-    return left < kMaxMatch ? static_cast<unsigned>(left) : kMaxMatch;
+  unsigned Limit(std::size_t pos) const { return state_.Limit(pos); }
+
+  // The state for a loop of its own (the tables are shared: what it files, the finder
+  // sees).
+  const FinderState &State() const { return state_; }
+
+  // Inputs up to this size get the smallest hash tables. A loop that holds the state of a
+  // finder made for one with small_chains can make its choices constants with
+  // SetSmallConstants.
+  static constexpr std::size_t kSmallInput = std::size_t{1} << 13;
+  static void SetSmallConstants(FinderState *state) {
+    state->hash_shift = 32 - kMinHashBits;
+    state->hash3_shift = 32 - (kMinHashBits - 1);
+    state->three_byte_chains = true;
   }
 
  private:
   // Sixteenths of a bit, as the costs: 32 bits hold any match's.
   static std::int32_t Saving(const CostModel *costs, const Match &m);
-  // The first four bytes at a position read as one word, and that position plus the base.
-  void File(std::uint32_t v, std::uint32_t tagged) {
-    const std::uint32_t h = Hash4(v);
-    prev_[tagged & chain_mask_] = head_[h];
-    head_[h] = tagged;
-    head3_[Hash3(v)] = tagged;
-  }
-  // Calls found(length, distance) for each match at scan longer than best_len and than
-  // those before it, nearest first, until it returns false or the chain ends.
-  template <typename Found>
-  void WalkChain(const std::uint8_t *scan, std::uint32_t v, std::uint32_t here, unsigned best_len,
-                 unsigned max_chain, unsigned limit, Found found) const;
 
   // Tables for large inputs; small ones get smaller tables, cheaper to set up.
   static constexpr unsigned kHashBits = 16;  // fewer strangers on the chains than 15
   // Sparse hash tables even for small inputs: three-byte matches lost to collisions cost
   // more than clearing them.
   static constexpr unsigned kMinHashBits = 13;
+  static_assert(kSmallInput == std::size_t{1} << kMinHashBits, "small inputs: the least hash bits");
   static constexpr unsigned kMinChainBits = 10;
   static constexpr unsigned kChainBits = 15;  // a power of two above the window
   // Positions are stored plus a base of at least this, so an empty entry (0) is always out
   // of reach.
   static constexpr std::uint32_t kTagOffset = 0x10000;
 
-  // Chains link positions by their first four bytes; the nearest position with the same
-  // first three is kept apart, so that three-byte matches are still found.
-  std::uint32_t Hash4(std::uint32_t v) const { return (v * 0x9E3779B1u) >> hash_shift_; }
-  std::uint32_t Hash3(std::uint32_t v) const {
-    return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift_;
-  }
-
-  const std::uint8_t *data_;
-  std::size_t size_;
-  unsigned max_distance_;
-  unsigned hash_shift_;
-  unsigned hash3_shift_;
-  std::uint32_t chain_mask_;
-  std::uint32_t base_;  // added to each position filed
+  FinderState state_;
   MatchTables own_;
-  std::uint32_t *head_;
-  std::uint32_t *head3_;
-  std::uint32_t *prev_;
 };
 
 }  // namespace arjenc

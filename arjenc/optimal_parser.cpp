@@ -53,6 +53,11 @@ std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
 }
 
 void OptimalParser::Parse(const CostModel &costs, std::vector<Token> *tokens) {
+  const CostSpan whole{length_, &costs};
+  Parse(&whole, tokens);
+}
+
+void OptimalParser::Parse(const CostSpan *spans, std::vector<Token> *tokens) {
   const std::size_t n = length_;
   // Plain pointers in the hot loop: stores through them cannot be taken to change the
   // vectors' own fields.
@@ -63,21 +68,24 @@ void OptimalParser::Parse(const CostModel &costs, std::vector<Token> *tokens) {
   const std::uint8_t *const bytes = data_ + start_;
   const std::uint32_t *const first = first_.data();
   const Match *const matches = matches_.data();
-  const std::uint32_t *const literal = costs.symbol;
-  const std::uint32_t *const sym = costs.symbol + kLengthSymbolBase;
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint32_t here = node[i].price;
-    const std::uint32_t lit = here + literal[bytes[i]];
-    if (lit < node[i + 1].price) node[i + 1] = Node{lit, 1};
-    unsigned len = kMinMatch;
-    Node *const ahead = node + i;
-    for (std::uint32_t k = first[i], end = first[i + 1]; k < end; ++k) {
-      const Match m = matches[k];
-      const std::uint32_t base = here + costs.DistanceCost(m.distance);
-      const std::uint32_t step = m.distance << 9;
-      for (; len <= m.length; ++len) {
-        const std::uint32_t p = base + sym[len];
-        if (p < ahead[len].price) ahead[len] = Node{p, len | step};
+  for (std::size_t i = 0; i < n; ++spans) {
+    const CostModel &costs = *spans->costs;
+    const std::uint32_t *const literal = costs.symbol;
+    const std::uint32_t *const sym = costs.symbol + kLengthSymbolBase;
+    for (const std::size_t span_end = std::min(spans->end, n); i < span_end; ++i) {
+      const std::uint32_t here = node[i].price;
+      const std::uint32_t lit = here + literal[bytes[i]];
+      if (lit < node[i + 1].price) node[i + 1] = Node{lit, 1};
+      unsigned len = kMinMatch;
+      Node *const ahead = node + i;
+      for (std::uint32_t k = first[i], end = first[i + 1]; k < end; ++k) {
+        const Match m = matches[k];
+        const std::uint32_t base = here + costs.DistanceCost(m.distance);
+        const std::uint32_t step = m.distance << 9;
+        for (; len <= m.length; ++len) {
+          const std::uint32_t p = base + sym[len];
+          if (p < ahead[len].price) ahead[len] = Node{p, len | step};
+        }
       }
     }
   }

@@ -28,6 +28,15 @@ class OptimalParser {
   // The cheapest parse of the current stretch under the costs, replacing *tokens.
   void Parse(const CostModel &costs, std::vector<Token> *tokens);
 
+  // Costs for the steps that start before end (counted from the start of the stretch).
+  struct CostSpan {
+    std::size_t end;
+    const CostModel *costs;
+  };
+  // The same under costs that change along the stretch: spans in order, the last ending at
+  // or after the stretch's end.
+  void Parse(const CostSpan *spans, std::vector<Token> *tokens);
+
  private:
   const std::uint8_t *data_;
   std::size_t size_;

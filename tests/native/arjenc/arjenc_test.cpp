@@ -16,6 +16,7 @@
 #include "arjenc/huffman_packer.h"
 #include "arjenc/lazy_parser.h"
 #include "arjenc/match_finder.h"
+#include "arjenc/tuned_codes.h"
 
 namespace arjtest {
 namespace {
@@ -144,7 +145,9 @@ TEST(ArjencRoundTrip, TheParseReachesEveryPositionClassAndTheLongestMatch) {
   data.insert(data.end(), 600, 0x33);
   arjenc::LazyParser parser(data.data(), data.size(), arjenc::LazyOptions{});
   std::vector<arjenc::Token> tokens;
-  while (parser.Parse(&tokens, SIZE_MAX)) {
+  arjenc::BlockCounts counts;
+  counts.Clear();
+  while (parser.Parse(&tokens, SIZE_MAX, &counts)) {
   }
   std::set<unsigned> classes;
   unsigned longest = 0;
@@ -214,6 +217,92 @@ TEST(ArjencHuffmanCode, LengthsFollowTheCountsAtEverySizeOfCount) {
     kraft += 8u >> lengths[i];
   }
   EXPECT_EQ(kraft, 8u);
+}
+
+// The bytes tokens stand for.
+Bytes Expand(const std::vector<arjenc::Token> &tokens) {
+  Bytes b;
+  for (const arjenc::Token t : tokens) {
+    if (!arjenc::IsMatch(t)) {
+      b.push_back(static_cast<std::uint8_t>(t));
+      continue;
+    }
+    const std::size_t from = b.size() - arjenc::TokenPosition(t) - 1;
+    for (unsigned k = 0; k < arjenc::TokenLength(t); ++k) b.push_back(b[from + k]);
+  }
+  return b;
+}
+
+// Code lengths of n symbols as units of a complete code's space (2^16 when complete).
+unsigned CodeSpace(const std::uint8_t *lengths, unsigned n) {
+  unsigned space = 0;
+  for (unsigned i = 0; i < n; ++i) space += lengths[i] ? 0x10000u >> lengths[i] : 0;
+  return space;
+}
+
+// The codes --best chooses for a block's head and body together: a valid complete code for
+// every block shape, never more bits than the plain codes, counted exactly as written, and
+// decoded by the engine.
+TEST(ArjencTunedCodes, BlocksOfEveryShapeComeOutNoLargerAndDecode) {
+  std::vector<std::pair<std::string, std::vector<arjenc::Token>>> cases;
+  std::vector<arjenc::Token> all, noise, single, one_match;
+  for (unsigned i = 0; i < 3000; ++i) {
+    all.push_back(arjenc::LiteralToken(static_cast<std::uint8_t>(i < 2560 ? i : i % 40)));
+  }
+  for (unsigned i = 0; i < 300; ++i) all.push_back(arjenc::MatchToken(3 + i % 254, 1 + i * 7));
+  const Bytes random = RandomBytes(2000, 11);
+  for (const std::uint8_t b : random) noise.push_back(arjenc::LiteralToken(b));
+  noise.push_back(arjenc::MatchToken(3, 1000));
+  single.assign(300, arjenc::LiteralToken(7));
+  one_match.push_back(arjenc::LiteralToken(1));
+  one_match.insert(one_match.end(), 200, arjenc::MatchToken(5, 1));
+  const Bytes text = TextLike(5000, 12);
+  arjenc::LazyParser parser(text.data(), text.size(), arjenc::LazyOptions{});
+  std::vector<arjenc::Token> parsed;
+  arjenc::BlockCounts parsed_counts;
+  parsed_counts.Clear();
+  while (parser.Parse(&parsed, SIZE_MAX, &parsed_counts)) {
+  }
+  cases = {{"every literal used", all},
+           {"noise", noise},
+           {"a single symbol", single},
+           {"one literal and one match", one_match},
+           {"text", parsed}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.first);
+    const std::vector<arjenc::Token> &tokens = c.second;
+    arjenc::BlockCounts counts;
+    counts.Clear();
+    counts.Add(tokens.data(), tokens.size());
+    const arjenc::BlockCodes plain(counts);
+    const arjenc::BlockCodes tuned = arjenc::TunedCodes(counts);
+    const std::size_t bits = arjenc::BlockBits(counts, tuned);
+    EXPECT_LE(bits, arjenc::BlockBits(counts, plain));
+    if (c.first == "noise") {
+      EXPECT_LT(bits, arjenc::BlockBits(counts, plain));
+    }
+    for (unsigned s = 0; s < arjenc::kSymbolCount; ++s) {
+      if (counts.symbols[s] && tuned.symbol_used >= 2) {
+        EXPECT_NE(tuned.symbol_lengths[s], 0);
+      }
+    }
+    if (tuned.symbol_used >= 2) {
+      EXPECT_EQ(CodeSpace(tuned.symbol_lengths, arjenc::kSymbolCount), 0x10000u);
+    }
+    if (tuned.class_used >= 2) {
+      EXPECT_EQ(CodeSpace(tuned.class_lengths, arjenc::kPositionClassCount), 0x10000u);
+    }
+    for (const arjenc::BlockCodes *codes : {&plain, &tuned}) {
+      Bytes packed;
+      arjenc::BitWriter out(&packed);
+      arjenc::WriteBlock(tokens.data(), tokens.size(), *codes, out);
+      EXPECT_EQ(out.BitCount(), arjenc::BlockBits(counts, *codes));
+      out.Finish();
+      const Bytes data = Expand(tokens);
+      EXPECT_TRUE(ExtractOnly(Archive({Packed("DATA.BIN", kHuffman, packed, data)}), "tuned") ==
+                  data);
+    }
+  }
 }
 
 TEST(ArjencPack, StoresWhatDoesNotGetSmaller) {
