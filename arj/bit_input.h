@@ -85,8 +85,11 @@ struct FieldCode {
   std::uint32_t offset;
 };
 inline std::uint32_t TakeCode(BitState &s, const FieldCode &code) {
-  // Two shifts, so that a code of no bits reads zero.
-  const std::uint32_t v = static_cast<std::uint32_t>((s.bits >> 1) >> (kWordBits - 1 - code.bits));
+  // Two shifts, so that a code of no bits reads zero. The second shift's count is
+  // kWordBits - 1 - code.bits, taken with an exclusive or (code.bits is below kWordBits, whose
+  // less one is all ones): an immediate operand, no register to hold the constant.
+  const std::uint32_t v =
+      static_cast<std::uint32_t>((s.bits >> 1) >> ((kWordBits - 1) ^ code.bits));
   SkipBits(s, code.bits);
   return v + code.offset;
 }
@@ -115,7 +118,7 @@ class BitInput {
   // The refill without the look at the buffer's end, for steps that ReserveSteps counted.
   static BitState RefillWord(BitState s) {
     s.bits |= LoadBigEndianWord(s.next) >> s.count;
-    s.next += (kWordBits - 1 - s.count) >> 3;
+    s.next += ((kWordBits - 1) ^ s.count) >> 3;  // count is below kWordBits: see TakeCode
     s.count |= kRefillBits;
     return s;
   }

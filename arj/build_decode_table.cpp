@@ -5,12 +5,23 @@
 namespace arj {
 namespace {
 
-// Codes no longer than the table bits fill runs of 2^k entries: four at a time.
+// Codes no longer than the table bits fill runs of 2^k entries, aligned to their size: the
+// short runs (the longest codes, the most of them) with one store, the long ones with 16 bytes
+// a store.
+typedef std::uint16_t Entries8 __attribute__((vector_size(16)));
 inline void Fill(std::uint16_t *p, std::uint16_t value, unsigned count) {
-  const std::uint64_t four = value * 0x0001000100010001ull;
-  unsigned i = 0;
-  for (; i + 4 <= count; i += 4) std::memcpy(p + i, &four, sizeof four);
-  for (; i < count; ++i) p[i] = value;
+  if (count >= 8) {
+    const Entries8 eight = {value, value, value, value, value, value, value, value};
+    for (unsigned i = 0; i < count; i += 8) std::memcpy(p + i, &eight, sizeof eight);
+  } else if (count == 4) {
+    const std::uint64_t four = value * 0x0001000100010001ull;
+    std::memcpy(p, &four, sizeof four);
+  } else if (count == 2) {
+    const std::uint32_t two = value * 0x00010001u;
+    std::memcpy(p, &two, sizeof two);
+  } else {
+    *p = value;
+  }
 }
 
 // A table of plain 16-bit entries (the small alphabets).
@@ -34,9 +45,8 @@ struct SymbolTable {
   }
 };
 
-template <class Table>
-bool Build(int symbol_count, const std::uint8_t *lengths, int table_bits, Table table,
-           HuffmanTables &tables) {
+// How many symbols have each length (0 to 16); false for a length above 16.
+bool CountLengths(int symbol_count, const std::uint8_t *lengths, CodeCounts &counts) {
   // Counted into two tallies by turns: runs of one length (zeros above all) would otherwise
   // wait on the previous increment's store.
   unsigned tally[2][17] = {};
@@ -44,8 +54,14 @@ bool Build(int symbol_count, const std::uint8_t *lengths, int table_bits, Table 
     if (lengths[i] > 16) return false;
     ++tally[i & 1][lengths[i]];
   }
-  unsigned count[17];
-  for (int len = 0; len <= 16; ++len) count[len] = tally[0][len] + tally[1][len];
+  for (int len = 0; len <= 16; ++len) counts.of_length[len] = tally[0][len] + tally[1][len];
+  return true;
+}
+
+template <class Table>
+bool Build(int symbol_count, const std::uint8_t *lengths, const CodeCounts &counts, int table_bits,
+           Table table, HuffmanTables &tables) {
+  const unsigned *const count = counts.of_length;
   // Code starts in 16-bit arithmetic: a complete code sums to exactly 65536, that is 0.
   std::uint16_t start[18];
   start[1] = 0;
@@ -112,11 +128,13 @@ bool Build(int symbol_count, const std::uint8_t *lengths, int table_bits, Table 
 
 bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_bits,
                       std::uint16_t *table, HuffmanTables &tables) {
-  return Build(symbol_count, lengths, table_bits, PlainTable{table}, tables);
+  CodeCounts counts;
+  return CountLengths(symbol_count, lengths, counts) &&
+         Build(symbol_count, lengths, counts, table_bits, PlainTable{table}, tables);
 }
 
-bool BuildSymbolTable(HuffmanTables &tables) {
-  return Build(kSymbolCount, tables.symbol_lengths, kSymbolTableBits,
+bool BuildSymbolTable(HuffmanTables &tables, const CodeCounts &counts) {
+  return Build(kSymbolCount, tables.symbol_lengths, counts, kSymbolTableBits,
                SymbolTable{tables.symbol_lookup, tables.symbol_lengths}, tables);
 }
 

@@ -18,6 +18,11 @@ bool LoopFormAvailable(LoopForm form) {
     case LoopForm::kSse2:
       return __builtin_cpu_supports("sse2");
 #endif
+#ifdef KX_BMI2_LOOPS
+    case LoopForm::kBmi2:
+      return __builtin_cpu_supports("sse2") && __builtin_cpu_supports("bmi") &&
+             __builtin_cpu_supports("bmi2");
+#endif
     default:
       return false;
   }
@@ -30,8 +35,9 @@ bool ForceLoopForm(LoopForm form) {
 }
 
 LoopForm ChosenLoopForm() {
-  static const LoopForm best =
-      LoopFormAvailable(LoopForm::kSse2) ? LoopForm::kSse2 : LoopForm::kBaseline;
+  static const LoopForm best = LoopFormAvailable(LoopForm::kBmi2)   ? LoopForm::kBmi2
+                               : LoopFormAvailable(LoopForm::kSse2) ? LoopForm::kSse2
+                                                                    : LoopForm::kBaseline;
   const LoopForm form = forced.load(std::memory_order_relaxed);
   return form == LoopForm::kAuto ? best : form;
 }

@@ -107,35 +107,44 @@ __attribute__((always_inline)) inline void DecodeRunBody(BitInput &input, std::u
   pos_ref = static_cast<std::size_t>(out - base);
 }
 
-void DecodeRun(BitInput &input, std::uint8_t *base, std::size_t &pos, std::size_t stop) {
-  DecodeRunBody(input, base, pos, stop);
-}
+// Each loop form's entry point.
+#define KX_FAST_LOOP_FORM(Suffix, target)                                              \
+  target void DecodeRun##Suffix(BitInput &input, std::uint8_t *base, std::size_t &pos, \
+                                std::size_t stop) {                                    \
+    DecodeRunBody(input, base, pos, stop);                                             \
+  }
 
+KX_FAST_LOOP_FORM(Baseline, )
 #ifdef KX_SSE2_LOOPS
-KX_TARGET_SSE2 void DecodeRunSse2(BitInput &input, std::uint8_t *base, std::size_t &pos,
-                                  std::size_t stop) {
-  DecodeRunBody(input, base, pos, stop);
-}
+KX_FAST_LOOP_FORM(Sse2, KX_TARGET_SSE2)
+#endif
+#ifdef KX_BMI2_LOOPS
+KX_FAST_LOOP_FORM(Bmi2, KX_TARGET_BMI2)
 #endif
 
 }  // namespace
 
 int UnpackFast(BitInput &input, SlidingWindow &window, MemberOutput &output,
                std::int32_t unpacked_size) {
-#ifdef KX_SSE2_LOOPS
-  if (ChosenLoopForm() == LoopForm::kSse2) {
+  auto run_with = [&](auto decode_run) {
     return window.Run(output, unpacked_size,
                       [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
-                        DecodeRunSse2(input, base, pos, stop);
+                        decode_run(input, base, pos, stop);
                         return kOk;
                       });
-  }
+  };
+  switch (ChosenLoopForm()) {
+#ifdef KX_SSE2_LOOPS
+    case LoopForm::kSse2:
+      return run_with(DecodeRunSse2);
 #endif
-  return window.Run(output, unpacked_size,
-                    [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
-                      DecodeRun(input, base, pos, stop);
-                      return kOk;
-                    });
+#ifdef KX_BMI2_LOOPS
+    case LoopForm::kBmi2:
+      return run_with(DecodeRunBmi2);
+#endif
+    default:
+      return run_with(DecodeRunBaseline);
+  }
 }
 
 }  // namespace arj

@@ -54,21 +54,27 @@ class BlockHeadReader {
       return true;
     }
     if (n > alphabet) return false;
+    // The reader's state in a local, as for the symbol lengths below.
+    BitState s = in_.state;
     int i = 0;
     while (i < n) {
-      unsigned c = in_.Peek(3);
+      s = in_.Refill(s);
+      unsigned c = PeekBits(s, 3);
       if (c == 7) {
         // A unary run of 1-bits after the three, up to the first 0-bit.
-        const unsigned rest = in_.Peek(16) & 0x1FFFu;
+        const unsigned rest = PeekBits(s, 16) & 0x1FFFu;
         for (unsigned mask = 1u << 12; mask != 0 && (rest & mask); mask >>= 1) ++c;
       }
-      in_.Skip(c < 7 ? 3 : c - 3);
+      SkipBits(s, c < 7 ? 3 : c - 3);
       if (c > 16) return false;
       t_.small_lengths[i++] = static_cast<std::uint8_t>(c);
       if (i == special) {
-        for (unsigned k = in_.Take(2); k > 0; --k) t_.small_lengths[i++] = 0;
+        s = in_.Refill(s);
+        for (unsigned k = PeekBits(s, 2); k > 0; --k) t_.small_lengths[i++] = 0;
+        SkipBits(s, 2);
       }
     }
+    in_.state = s;
     while (i < alphabet) t_.small_lengths[i++] = 0;
     return BuildDecodeTable(alphabet, t_.small_lengths, kSmallTableBits, t_.small_table, t_);
   }
@@ -87,6 +93,8 @@ class BlockHeadReader {
     BitState s = in_.state;
     int i = 0;
     bool any_code = false;
+    // Counted here, off the reading's critical path, rather than in a pass of their own.
+    CodeCounts counts = {};
     while (i < n) {
       s = in_.Refill(s);
       const unsigned window = PeekBits(s, 16);
@@ -98,6 +106,7 @@ class BlockHeadReader {
       SkipBits(s, t_.small_lengths[c]);
       if (c >= 3) {
         t_.symbol_lengths[i++] = static_cast<std::uint8_t>(c - 2);
+        ++counts.of_length[c - 2];
         any_code = true;
         continue;
       }
@@ -116,7 +125,7 @@ class BlockHeadReader {
     }
     in_.state = s;
     std::memset(t_.symbol_lengths + i, 0, static_cast<std::size_t>(kSymbolCount - i));
-    if (!BuildSymbolTable(t_)) return false;
+    if (!BuildSymbolTable(t_, counts)) return false;
     if (!any_code) {
       // Without codes the table keeps its entries, whose symbols now take the bits of the
       // new lengths: none. (With any code, every entry was written by this build.)
@@ -159,32 +168,43 @@ static_assert(kMaxCodeBits + kMaxCodeBits + kMaxExtraBits <= 8 * kMaxStepInput &
 
 // One step, counted against round (a run of literals counts each). The careful form looks
 // at the buffer's end on every refill; the fast form runs only for steps ReserveSteps
-// counted. False on bad code data.
+// counted. False on bad code data. Every step starts and ends with at least the symbol
+// table's bits loaded, so a step looks its symbol up before its refill (which only adds
+// bits below those loaded) rather than after it.
 template <bool kCareful>
 __attribute__((always_inline)) inline bool Step(const HuffmanTables *const t, BitInput &input,
                                                 BitState &s, std::uint8_t *&out,
                                                 std::uint32_t &round) {
   auto refill = [&] { s = kCareful ? input.Refill(s) : BitInput::RefillWord(s); };
   --round;
+  std::uint32_t e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
   refill();
   unsigned sym;
-  std::uint32_t e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
   if (!SymbolEntryLeadsToTree(e)) {
+    // Runs of literals: more codes while the bits at hand surely hold one (a table entry's
+    // code fits the table's bits). A match met that way is decoded from the entry already
+    // looked up, as part of this step, when the round has room for it.
+    while (SymbolEntryIsLiteral(e)) {
+      SkipBits(s, SymbolEntryBits(e));
+      *out++ = static_cast<std::uint8_t>(SymbolEntryValue(e));
+      if (s.count < kSymbolTableBits) {
+        refill();
+        return true;
+      }
+      if (round == 0) return true;
+      e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
+      if (SymbolEntryLeadsToTree(e)) return true;
+      --round;
+      if (!SymbolEntryIsLiteral(e)) {
+        // The match's code is at hand, its position's code perhaps not.
+        SkipBits(s, SymbolEntryBits(e));
+        refill();
+        sym = SymbolEntryValue(e);
+        goto position;
+      }
+    }
     sym = SymbolEntryValue(e);
     SkipBits(s, SymbolEntryBits(e));
-    // Runs of literals: more codes while the bits at hand surely hold one (a table
-    // entry's code fits the table's bits; an entry that leads into the tree ends the run).
-    if (sym < 256) {
-      *out++ = static_cast<std::uint8_t>(sym);
-      while (round != 0 && s.count >= kSymbolTableBits) {
-        e = t->symbol_lookup[PeekBits(s, kSymbolTableBits)];
-        if (!SymbolEntryIsLiteral(e)) break;
-        SkipBits(s, SymbolEntryBits(e));
-        --round;
-        *out++ = static_cast<std::uint8_t>(SymbolEntryValue(e));
-      }
-      return true;
-    }
   } else {
     const unsigned w16 = PeekBits(s, 16);
     const int j =
@@ -194,18 +214,23 @@ __attribute__((always_inline)) inline bool Step(const HuffmanTables *const t, Bi
     SkipBits(s, t->symbol_lengths[sym]);
     if (sym < 256) {
       *out++ = static_cast<std::uint8_t>(sym);
+      refill();
       return true;
     }
   }
-  const std::size_t length = sym - 253;
   // With a 64-bit word the refill above covers the symbol and its position too.
   if (kRefillBits < kMaxCodeBits + kMaxCodeBits + kMaxExtraBits) refill();
+position:
+  const std::size_t length = sym - 253;
   unsigned position;
   const FieldCode &pe = t->position_lookup[PeekBits(s, kSmallTableBits)];
   if (pe.bits != HuffmanTables::kNeedsWalk) {
     // One lookup gives the code's and the extra bits' width and the class's first position.
     static_assert(kSmallTableBits + kMaxExtraBits <= kRefillBits, "one refill per position");
     position = TakeCode(s, pe);
+    // With a 64-bit word the bits left after the symbol and this position hold the next
+    // step's symbol.
+    if (kRefillBits < kMaxCodeBits + kSmallTableBits + kMaxExtraBits + kSymbolTableBits) refill();
   } else {
     const unsigned w16 = PeekBits(s, 16);
     const int j = WalkTree(*t, t->small_table[w16 >> 8], kPositionCount, w16, 0x80);
@@ -218,6 +243,7 @@ __attribute__((always_inline)) inline bool Step(const HuffmanTables *const t, Bi
       position = (1u << (cls - 1)) + (cls > 1 ? PeekBits(s, cls - 1) : 0u);
       SkipBits(s, cls - 1);
     }
+    refill();
   }
   // Positions beyond the window's history cannot come from a valid stream.
   if (position > kMaxPosition) return false;
@@ -226,15 +252,33 @@ __attribute__((always_inline)) inline bool Step(const HuffmanTables *const t, Bi
   return true;
 }
 
-// Decodes symbols while pos < stop. The reader's state and the block counter are copied
-// into plain locals so the compiler keeps them in registers: byte stores to the window
-// cannot alias locals whose address is never taken.
+// Runs round steps of one form; false on bad code data. Its own function, inlined only into
+// the loop forms' entry points below, so that the reader's state, the output pointer and the
+// count stay in registers: nothing of the block loop around it is live here.
+template <bool kCareful>
+__attribute__((always_inline)) inline bool StepsBody(const HuffmanTables *const t, BitInput &input,
+                                                     BitState &state, std::uint8_t *&out_ref,
+                                                     std::uint32_t round) {
+  // Each step starts with the symbol table's bits loaded.
+  BitState s = kCareful ? input.Refill(state) : BitInput::RefillWord(state);
+  std::uint8_t *out = out_ref;
+  bool ok = true;
+  while (ok && round != 0) ok = Step<kCareful>(t, input, s, out, round);
+  state = s;
+  out_ref = out;
+  return ok;
+}
+
+using StepsFn = bool (*)(const HuffmanTables *, BitInput &, BitState &, std::uint8_t *&,
+                         std::uint32_t);
+
+// Decodes symbols while pos < stop, with Fast running the steps that ReserveSteps counted.
+template <StepsFn Fast>
 __attribute__((always_inline)) inline int DecodeRunBody(HuffmanTables &tables, BitInput &input,
                                                         std::uint32_t &block_left,
                                                         std::uint8_t *const base,
                                                         std::size_t &pos_ref,
                                                         const std::size_t stop) {
-  // One pointer reaches both lookups (fewer registers for the hot loop).
   const HuffmanTables *const t = &tables;
   BitState s = input.state;
   std::uint32_t left = block_left;
@@ -261,14 +305,10 @@ __attribute__((always_inline)) inline int DecodeRunBody(HuffmanTables &tables, B
       const std::size_t by_input = input.ReserveSteps(s, kMaxStepInput);
       if (by_input < steps) steps = by_input;
     }
-    std::uint32_t round = steps < left ? static_cast<std::uint32_t>(steps) : left;
+    const std::uint32_t round = steps < left ? static_cast<std::uint32_t>(steps) : left;
     left -= round;
-    bool ok = true;
-    if (careful) {
-      while (ok && round != 0) ok = Step<true>(t, input, s, out, round);
-    } else {
-      while (ok && round != 0) ok = Step<false>(t, input, s, out, round);
-    }
+    const bool ok =
+        careful ? StepsBody<true>(t, input, s, out, round) : Fast(t, input, s, out, round);
     if (!ok) {
       rc = kBadCodeData;
       break;
@@ -280,16 +320,25 @@ __attribute__((always_inline)) inline int DecodeRunBody(HuffmanTables &tables, B
   return rc;
 }
 
-int DecodeRun(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left, std::uint8_t *base,
-              std::size_t &pos, std::size_t stop) {
-  return DecodeRunBody(tables, input, block_left, base, pos, stop);
-}
+// Each loop form: its fast steps, out of line so that they keep their state in registers,
+// and the block loop around them.
+#define KX_HUFFMAN_LOOP_FORM(Suffix, target)                                                       \
+  target __attribute__((noinline)) bool FastSteps##Suffix(const HuffmanTables *t, BitInput &input, \
+                                                          BitState &s, std::uint8_t *&out,         \
+                                                          std::uint32_t round) {                   \
+    return StepsBody<false>(t, input, s, out, round);                                              \
+  }                                                                                                \
+  target int DecodeRun##Suffix(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,  \
+                               std::uint8_t *base, std::size_t &pos, std::size_t stop) {           \
+    return DecodeRunBody<FastSteps##Suffix>(tables, input, block_left, base, pos, stop);           \
+  }
 
+KX_HUFFMAN_LOOP_FORM(Baseline, )
 #ifdef KX_SSE2_LOOPS
-KX_TARGET_SSE2 int DecodeRunSse2(HuffmanTables &tables, BitInput &input, std::uint32_t &block_left,
-                                 std::uint8_t *base, std::size_t &pos, std::size_t stop) {
-  return DecodeRunBody(tables, input, block_left, base, pos, stop);
-}
+KX_HUFFMAN_LOOP_FORM(Sse2, KX_TARGET_SSE2)
+#endif
+#ifdef KX_BMI2_LOOPS
+KX_HUFFMAN_LOOP_FORM(Bmi2, KX_TARGET_BMI2)
 #endif
 
 }  // namespace
@@ -297,18 +346,24 @@ KX_TARGET_SSE2 int DecodeRunSse2(HuffmanTables &tables, BitInput &input, std::ui
 int UnpackHuffman(HuffmanTables &tables, BitInput &input, SlidingWindow &window,
                   MemberOutput &output, std::int32_t unpacked_size) {
   std::uint32_t block_left = 0;
-#ifdef KX_SSE2_LOOPS
-  if (ChosenLoopForm() == LoopForm::kSse2) {
+  auto run_with = [&](auto decode_run) {
     return window.Run(output, unpacked_size,
                       [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
-                        return DecodeRunSse2(tables, input, block_left, base, pos, stop);
+                        return decode_run(tables, input, block_left, base, pos, stop);
                       });
-  }
+  };
+  switch (ChosenLoopForm()) {
+#ifdef KX_SSE2_LOOPS
+    case LoopForm::kSse2:
+      return run_with(DecodeRunSse2);
 #endif
-  return window.Run(output, unpacked_size,
-                    [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
-                      return DecodeRun(tables, input, block_left, base, pos, stop);
-                    });
+#ifdef KX_BMI2_LOOPS
+    case LoopForm::kBmi2:
+      return run_with(DecodeRunBmi2);
+#endif
+    default:
+      return run_with(DecodeRunBaseline);
+  }
 }
 
 }  // namespace arj

@@ -43,8 +43,13 @@ struct HuffmanTables {
 // reach keep what they held.
 bool BuildDecodeTable(int symbol_count, const std::uint8_t *lengths, int table_bits,
                       std::uint16_t *table, HuffmanTables &tables);
-// The same for the symbol alphabet from tables.symbol_lengths, into tables.symbol_lookup.
-bool BuildSymbolTable(HuffmanTables &tables);
+// How many symbols have each code length (1 to 16; the count of 0 is not used).
+struct CodeCounts {
+  unsigned of_length[17];
+};
+// The same for the symbol alphabet from tables.symbol_lengths, into tables.symbol_lookup,
+// with the lengths counted by their reader (none above 16).
+bool BuildSymbolTable(HuffmanTables &tables, const CodeCounts &counts);
 
 // A symbol table entry: the bits its code takes in the low six bits, so that a shift can
 // take the entry as its count, and above them a symbol (below 510) or, for codes longer

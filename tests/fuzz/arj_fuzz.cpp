@@ -1,6 +1,8 @@
 // libFuzzer harness over both entry points of the ARJ engine: the input is written as an
 // archive file, counted, and a few members (and some positions that do not exist) are
-// extracted, to a named file and under the member's own name.
+// extracted, to a named file and under the member's own name. The input's size picks the
+// form of the decoders' loops, so that every form this processor runs is fuzzed and a
+// finding replays under its own.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "arj/arj.h"
+#include "arj/cpu_features.h"
 #include "tests/fuzz/fuzz_scratch.h"
 
 namespace {
@@ -33,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const std::string archive = WorkDir() + "/input.arj";
   const std::string output = WorkDir() + "/member.out";
   fuzz::WriteWholeFile(archive, data, size);
+  static constexpr arj::LoopForm kForms[] = {arj::LoopForm::kBaseline, arj::LoopForm::kSse2,
+                                             arj::LoopForm::kBmi2};
+  if (!arj::ForceLoopForm(kForms[size % 3])) arj::ForceLoopForm(arj::LoopForm::kAuto);
 
   char bare[16];
   const short count = arj_count_members(archive.c_str());

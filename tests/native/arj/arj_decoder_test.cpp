@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "arj/arj.h"
+#include "arj/cpu_features.h"
 #include "arj/result.h"
 #include "arj_test_support.h"
 
@@ -308,6 +309,20 @@ class ArjDecoder : public ::testing::Test {
   std::string dir_, archive_, out_;
   Bytes got_;
 };
+
+// The fastest form the processor runs is compiled in and taken: on an x86 processor with
+// BMI2, the BMI2 loops (unless the build's own baseline has BMI2).
+TEST(ArjLoopForms, ProcessorsBestFormIsTaken) {
+#if (defined(__i386__) || defined(__x86_64__)) && !defined(__BMI2__)
+  const bool bmi2 = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+  EXPECT_EQ(arj::LoopFormAvailable(arj::LoopForm::kBmi2), bmi2);
+  if (bmi2) {
+    EXPECT_EQ(arj::ChosenLoopForm(), arj::LoopForm::kBmi2);
+  }
+#else
+  GTEST_SKIP() << "one form only";
+#endif
+}
 
 // Every form of the loops; both the fast steps and the careful ones (over the output's last
 // 256 bytes) run.

@@ -151,9 +151,16 @@ void BitWriter::Put(std::uint32_t value, unsigned bits) {
 Bytes BitWriter::Finish() const { return out_; }
 
 void ForEachLoopForm(const std::function<void()> &check) {
-  for (const arj::LoopForm form : {arj::LoopForm::kBaseline, arj::LoopForm::kSse2}) {
-    if (!arj::ForceLoopForm(form)) continue;
-    SCOPED_TRACE(form == arj::LoopForm::kSse2 ? "SSE2 loops" : "baseline loops");
+  static constexpr struct {
+    arj::LoopForm form;
+    const char *name;
+  } kForms[] = {{arj::LoopForm::kBaseline, "baseline loops"},
+                {arj::LoopForm::kSse2, "SSE2 loops"},
+                {arj::LoopForm::kBmi2, "BMI2 loops"}};
+  for (const auto &f : kForms) {
+    if (!arj::ForceLoopForm(f.form)) continue;
+    SCOPED_TRACE(f.name);
+    EXPECT_EQ(arj::ChosenLoopForm(), f.form);
     check();
   }
   arj::ForceLoopForm(arj::LoopForm::kAuto);

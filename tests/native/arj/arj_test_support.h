@@ -41,8 +41,9 @@ using kxtest::HeaderBytes;
 using kxtest::Packed;
 using kxtest::Stored;
 
-// Runs check once under every form of the decoders' loops the processor runs (the i686
-// build's SSE2 form too), with the form named in failures; the automatic choice again after.
+// Runs check once under every form of the decoders' loops the processor runs (SSE2 in the i686
+// build, BMI2 in both x86 builds), with the form named in failures; the automatic choice again
+// after.
 void ForEachLoopForm(const std::function<void()> &check);
 
 // Writes bits most significant first, as the decoders read them.
