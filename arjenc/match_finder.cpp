@@ -91,16 +91,6 @@ inline std::int32_t MatchFinder::Saving(const CostModel *costs, const Match &m) 
          static_cast<std::int32_t>(costs->MatchCost(m.length, m.distance));
 }
 
-Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
-                           const CostModel *costs) {
-  if (narrow_) {
-    if (!costs) return narrow_state_.Longest(pos, at_least, max_chain, nice);
-    return LongestWeighed(narrow_state_, pos, at_least, max_chain, nice, costs);
-  }
-  if (!costs) return state_.Longest(pos, at_least, max_chain, nice);
-  return LongestWeighed(state_, pos, at_least, max_chain, nice, costs);
-}
-
 template <typename Chains>
 Match MatchFinder::LongestWeighed(const Chains &s, std::size_t pos, unsigned at_least,
                                   unsigned max_chain, unsigned nice, const CostModel *costs) {
@@ -129,9 +119,17 @@ Match MatchFinder::LongestWeighed(const Chains &s, std::size_t pos, unsigned at_
   return best;
 }
 
-unsigned MatchFinder::AllLongest(std::size_t pos, unsigned max_chain, Match *out) {
-  return narrow_ ? AllLongestIn(narrow_state_, pos, max_chain, out)
-                 : AllLongestIn(state_, pos, max_chain, out);
+Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
+                           const CostModel *costs) {
+  if (narrow_ || !costs) return OtherLongest(pos, at_least, max_chain, nice, costs);
+  return LongestWeighed(state_, pos, at_least, max_chain, nice, costs);
+}
+
+Match MatchFinder::OtherLongest(std::size_t pos, unsigned at_least, unsigned max_chain,
+                                unsigned nice, const CostModel *costs) {
+  if (!narrow_) return state_.Longest(pos, at_least, max_chain, nice);
+  if (!costs) return narrow_state_.Longest(pos, at_least, max_chain, nice);
+  return LongestWeighed(narrow_state_, pos, at_least, max_chain, nice, costs);
 }
 
 template <typename Chains>
@@ -150,6 +148,11 @@ unsigned MatchFinder::AllLongestIn(const Chains &s, std::size_t pos, unsigned ma
   });
   s.File(v, here);
   return n;
+}
+
+unsigned MatchFinder::AllLongest(std::size_t pos, unsigned max_chain, Match *out) {
+  return narrow_ ? AllLongestIn(narrow_state_, pos, max_chain, out)
+                 : AllLongestIn(state_, pos, max_chain, out);
 }
 
 }  // namespace arjenc

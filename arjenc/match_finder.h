@@ -255,11 +255,19 @@ class MatchFinder {
   // of reach.
   static constexpr std::uint32_t kTagOffset = 0x10000;
 
+  // Inlined always into their callers, one for each kind of table.
   template <typename Chains>
-  static Match LongestWeighed(const Chains &s, std::size_t pos, unsigned at_least,
-                              unsigned max_chain, unsigned nice, const CostModel *costs);
+  __attribute__((always_inline)) static Match LongestWeighed(const Chains &s, std::size_t pos,
+                                                             unsigned at_least, unsigned max_chain,
+                                                             unsigned nice, const CostModel *costs);
   template <typename Chains>
-  static unsigned AllLongestIn(const Chains &s, std::size_t pos, unsigned max_chain, Match *out);
+  __attribute__((always_inline)) static unsigned AllLongestIn(const Chains &s, std::size_t pos,
+                                                              unsigned max_chain, Match *out);
+  // Longest but for a weighed search in wide tables, kept apart from it: the parse loops
+  // make the others inline, and the one call that weighs is the leaner for it.
+  __attribute__((noinline)) Match OtherLongest(std::size_t pos, unsigned at_least,
+                                               unsigned max_chain, unsigned nice,
+                                               const CostModel *costs);
   void UseNarrowTables(MatchTables &t);
 
   FinderState state_;
