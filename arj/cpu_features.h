@@ -17,6 +17,18 @@
 #endif
 #endif
 
+// A loop form's entry point where the build compiles it, else none.
+#ifdef KX_SSE2_LOOPS
+#define KX_SSE2_ENTRY(entry) entry
+#else
+#define KX_SSE2_ENTRY(entry) nullptr
+#endif
+#ifdef KX_BMI2_LOOPS
+#define KX_BMI2_ENTRY(entry) entry
+#else
+#define KX_BMI2_ENTRY(entry) nullptr
+#endif
+
 namespace arj {
 
 enum class LoopForm { kAuto, kBaseline, kSse2, kBmi2 };
@@ -27,5 +39,24 @@ bool LoopFormAvailable(LoopForm form);
 bool ForceLoopForm(LoopForm form);
 // The form the decoders take now: kBaseline, kSse2 or kBmi2.
 LoopForm ChosenLoopForm();
+
+// A decoder's entry points, one per loop form (those the build leaves out are null).
+template <typename Entry>
+struct LoopFormEntries {
+  Entry baseline;
+  Entry sse2;
+  Entry bmi2;
+  // The entry of the form chosen now; the baseline where the build has no other.
+  Entry Chosen() const {
+    switch (ChosenLoopForm()) {
+      case LoopForm::kSse2:
+        return sse2 ? sse2 : baseline;
+      case LoopForm::kBmi2:
+        return bmi2 ? bmi2 : baseline;
+      default:
+        return baseline;
+    }
+  }
+};
 
 }  // namespace arj

@@ -126,25 +126,14 @@ KX_FAST_LOOP_FORM(Bmi2, KX_TARGET_BMI2)
 
 int UnpackFast(BitInput &input, SlidingWindow &window, MemberOutput &output,
                std::int32_t unpacked_size) {
-  auto run_with = [&](auto decode_run) {
-    return window.Run(output, unpacked_size,
-                      [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
-                        decode_run(input, base, pos, stop);
-                        return kOk;
-                      });
-  };
-  switch (ChosenLoopForm()) {
-#ifdef KX_SSE2_LOOPS
-    case LoopForm::kSse2:
-      return run_with(DecodeRunSse2);
-#endif
-#ifdef KX_BMI2_LOOPS
-    case LoopForm::kBmi2:
-      return run_with(DecodeRunBmi2);
-#endif
-    default:
-      return run_with(DecodeRunBaseline);
-  }
+  static constexpr LoopFormEntries<decltype(&DecodeRunBaseline)> kEntries = {
+      DecodeRunBaseline, KX_SSE2_ENTRY(DecodeRunSse2), KX_BMI2_ENTRY(DecodeRunBmi2)};
+  const auto decode_run = kEntries.Chosen();
+  return window.Run(output, unpacked_size,
+                    [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
+                      decode_run(input, base, pos, stop);
+                      return kOk;
+                    });
 }
 
 }  // namespace arj

@@ -345,25 +345,14 @@ KX_HUFFMAN_LOOP_FORM(Bmi2, KX_TARGET_BMI2)
 
 int UnpackHuffman(HuffmanTables &tables, BitInput &input, SlidingWindow &window,
                   MemberOutput &output, std::int32_t unpacked_size) {
+  static constexpr LoopFormEntries<decltype(&DecodeRunBaseline)> kEntries = {
+      DecodeRunBaseline, KX_SSE2_ENTRY(DecodeRunSse2), KX_BMI2_ENTRY(DecodeRunBmi2)};
+  const auto decode_run = kEntries.Chosen();
   std::uint32_t block_left = 0;
-  auto run_with = [&](auto decode_run) {
-    return window.Run(output, unpacked_size,
-                      [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
-                        return decode_run(tables, input, block_left, base, pos, stop);
-                      });
-  };
-  switch (ChosenLoopForm()) {
-#ifdef KX_SSE2_LOOPS
-    case LoopForm::kSse2:
-      return run_with(DecodeRunSse2);
-#endif
-#ifdef KX_BMI2_LOOPS
-    case LoopForm::kBmi2:
-      return run_with(DecodeRunBmi2);
-#endif
-    default:
-      return run_with(DecodeRunBaseline);
-  }
+  return window.Run(output, unpacked_size,
+                    [&](std::uint8_t *base, std::size_t &pos, std::size_t stop) {
+                      return decode_run(tables, input, block_left, base, pos, stop);
+                    });
 }
 
 }  // namespace arj
