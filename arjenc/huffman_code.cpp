@@ -140,12 +140,12 @@ unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_
   };
   // Most match lengths never occur in a block: groups of counts that are all zero are
   // passed over whole.
-  unsigned i = 0;
-  for (; i + kGroup <= n; i += kGroup) {
-    if ((counts[i] | counts[i + 1] | counts[i + 2] | counts[i + 3]) == 0) continue;
-    for (unsigned k = i; k < i + kGroup; ++k) take(k);
+  unsigned group = 0;
+  for (; group + kGroup <= n; group += kGroup) {
+    if ((counts[group] | counts[group + 1] | counts[group + 2] | counts[group + 3]) == 0) continue;
+    for (unsigned k = group; k < group + kGroup; ++k) take(k);
   }
-  for (; i < n; ++i) take(i);
+  for (unsigned k = group; k < n; ++k) take(k);
   if (used < 2) return used;
   const std::uint32_t *const order = SortByCount(keys, scratch, used, largest);
   std::uint32_t depth[kMaxSymbols];

@@ -92,8 +92,9 @@ inline std::int32_t MatchFinder::Saving(const CostModel *costs, const Match &m) 
 }
 
 template <typename Chains>
-Match MatchFinder::LongestWeighed(const Chains &s, std::size_t pos, unsigned at_least,
-                                  unsigned max_chain, unsigned nice, const CostModel *costs) {
+inline Match MatchFinder::LongestWeighed(const Chains &s, std::size_t pos, unsigned at_least,
+                                         unsigned max_chain, unsigned nice,
+                                         const CostModel *costs) {
   Match best;
   const unsigned limit = s.Limit(pos);
   if (limit < 4) return best;
@@ -133,8 +134,8 @@ Match MatchFinder::OtherLongest(std::size_t pos, unsigned at_least, unsigned max
 }
 
 template <typename Chains>
-unsigned MatchFinder::AllLongestIn(const Chains &s, std::size_t pos, unsigned max_chain,
-                                   Match *out) {
+inline unsigned MatchFinder::AllLongestIn(const Chains &s, std::size_t pos, unsigned max_chain,
+                                          Match *out) {
   const unsigned limit = s.Limit(pos);
   if (limit < 4) return 0;
   const std::uint8_t *const scan = s.data + pos;
