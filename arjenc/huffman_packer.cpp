@@ -24,6 +24,8 @@ constexpr std::size_t kBestStretch = 256 * 1024;
 constexpr int kBestPasses = 3;
 constexpr unsigned kBestChain = 256;
 constexpr unsigned kBestTakeWhole = 192;  // a match this long is taken without a closer look
+// Passes more under the costs of the codes the best pass gives, in whole bits.
+constexpr int kExactPasses = 2;
 // Passes more for a stretch split into blocks, each parsed under its own codes.
 constexpr int kBlockPasses = 2;
 
@@ -119,8 +121,9 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
 bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
               std::vector<std::uint8_t> *packed, MatchTables *tables) {
   BitWriter out(packed);
-  OptimalParser parser(data, size, kMaxDistance, kBestChain, kBestTakeWhole, tables);
-  CostModel costs;
+  OptimalParser parser(data, size, kMaxDistance, kBestChain, kBestTakeWhole, tables,
+                       /*by_class=*/true);
+  CostModel costs, exact;
   costs.Initial();
   std::vector<Token> tokens, best_tokens;
   std::vector<std::size_t> sizes, best_sizes;
@@ -146,6 +149,19 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
       // Fractions of bits, not the codes' whole bits: the next parse is not held to
       // the steps between code lengths.
       costs.FromCounts(counts);
+    }
+    // Then under the whole-bit codes that will be written, while that pays.
+    for (int pass = 0; pass < kExactPasses; ++pass) {
+      exact.FromCodes(*best_codes);
+      parser.Parse(exact, &tokens);
+      counts.Clear();
+      counts.Add(tokens.data(), tokens.size());
+      const BlockCodes codes = TunedCodes(counts);
+      const std::size_t bits = BlockBits(counts, codes);
+      if (bits >= best_bits) break;
+      best_bits = bits;
+      best_tokens.swap(tokens);
+      best_codes = codes;
     }
     if (best_tokens.size() < 2 * kMinBlockTokens) {
       WriteBlock(best_tokens.data(), best_tokens.size(), *best_codes, out);

@@ -156,4 +156,59 @@ unsigned MatchFinder::AllLongest(std::size_t pos, unsigned max_chain, Match *out
                  : AllLongestIn(state_, pos, max_chain, out);
 }
 
+template <typename Chains>
+unsigned MatchFinder::ClassLongestIn(const Chains &s, std::size_t pos, unsigned max_chain,
+                                     Match *out) {
+  const unsigned limit = s.Limit(pos);
+  if (limit < 4) return 0;
+  const std::uint8_t *const scan = s.data + pos;
+  const std::uint32_t here = static_cast<std::uint32_t>(pos) + s.base;
+  std::uint32_t v;
+  std::memcpy(&v, scan, 4);
+  const std::uint32_t oldest = Chains::kNarrow ? s.base : here - s.max_distance;
+  const bool three_byte_chains = Chains::kNarrow || s.three_byte_chains;
+  Match best[kPositionClassCount];
+  // A candidate counts when it is longer than its class's best so far: a match no longer
+  // costs the same and reaches no further. The byte that would make it longer is looked at
+  // first.
+  const auto consider = [&](std::uint32_t cand, unsigned prefix) {
+    const std::uint8_t *const m = s.data + (cand - s.base);
+    const unsigned distance = here - cand;
+    Match &b = best[PositionClass(distance - 1)];
+    if (b.length >= limit || m[b.length] != scan[b.length]) return;
+    std::uint32_t first;
+    std::memcpy(&first, m, 4);
+    const std::uint32_t mask = prefix == 4 ? 0xFFFFFFFFu : 0xFFFFFFu;
+    if (((first ^ v) & mask) != 0) return;
+    const unsigned len = prefix + MatchLength(m + prefix, scan + prefix, limit - prefix);
+    if (len > b.length) b = Match{len, distance};
+  };
+  if (!three_byte_chains) {
+    // Four-byte chains: the nearest three-byte match is kept apart.
+    const std::uint32_t cand = s.head3[s.Hash3(v)];
+    if (cand >= oldest) consider(cand, 3);
+  }
+  const unsigned prefix = three_byte_chains ? 3 : 4;
+  std::uint32_t cand = s.head[s.ChainHash(v)];
+  while (cand >= oldest && max_chain-- != 0) {
+    consider(cand, prefix);
+    cand = s.prev[cand & s.chain_mask];
+  }
+  s.File(v, here);
+  // Into place among those before, nearer classes first among equal lengths.
+  unsigned n = 0;
+  for (const Match &m : best) {
+    if (m.length < kMinMatch) continue;
+    unsigned k = n++;
+    for (; k > 0 && out[k - 1].length < m.length; --k) out[k] = out[k - 1];
+    out[k] = m;
+  }
+  return n;
+}
+
+unsigned MatchFinder::ClassLongest(std::size_t pos, unsigned max_chain, Match *out) {
+  return narrow_ ? ClassLongestIn(narrow_state_, pos, max_chain, out)
+                 : ClassLongestIn(state_, pos, max_chain, out);
+}
+
 }  // namespace arjenc
