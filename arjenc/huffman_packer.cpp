@@ -18,14 +18,22 @@ namespace {
 // than codes fitted closer), short matches weighed by the codes of the block before.
 constexpr std::size_t kLazyBlockTokens = kMaxBlockSymbols;
 
-// --best: stretches of 256 KiB parsed three times over, each time under the costs the
-// counts of the parse before give, searched up to 256 positions deep.
-constexpr std::size_t kBestStretch = 256 * 1024;
+// --best: stretches of 160 KiB parsed three times over, each time under the costs the
+// counts of the parse before give, searched up to 256 positions deep at every position.
+// Stretches of 128 to 192 KiB came out smaller than of 256 KiB (heads are a small part of a
+// block that large) and take less time.
+constexpr std::size_t kBestStretch = 160 * 1024;
 constexpr int kBestPasses = 3;
 constexpr unsigned kBestChain = 256;
-constexpr unsigned kBestTakeWhole = 192;  // a match this long is taken without a closer look
+constexpr unsigned kBestTakeWhole = kMaxMatch + 1;  // no match is taken without a closer look
 // Passes more under the costs of the codes the best pass gives, in whole bits.
 constexpr int kExactPasses = 2;
+// Parses more from shaken costs (see Shake), each followed by kExactPasses.
+constexpr int kRestarts = 4;
+constexpr std::uint32_t kShakeSeed = 12345;
+// Small members gained a tenth of a percent from them for four times the time.
+constexpr std::size_t kRestartTokens = 4096;
+constexpr int kShakeSteps = 8;  // at most half a bit either way
 // Passes more for a stretch split into blocks, each parsed under its own codes.
 constexpr int kBlockPasses = 2;
 
@@ -55,6 +63,19 @@ std::size_t PlanBlocks(const Token *tokens, std::size_t n, std::vector<std::size
   }
   sizes->push_back(n);
   return whole;
+}
+
+// Moves each cost by up to kShakeSteps sixteenths of a bit either way, as a fixed sequence
+// from *seed gives (the same costs on every machine), keeping it at least half a bit.
+void Shake(CostModel *costs, std::uint32_t *seed) {
+  const auto shaken = [seed](std::uint32_t cost) {
+    *seed = *seed * 1103515245u + 12345u;
+    const int step = static_cast<int>((*seed >> 16) % (2 * kShakeSteps + 1)) - kShakeSteps;
+    const int moved = static_cast<int>(cost) + step;
+    return static_cast<std::uint32_t>(std::max(moved, static_cast<int>(kCostScale / 2)));
+  };
+  for (std::uint32_t &cost : costs->symbol) cost = shaken(cost);
+  for (std::uint32_t &cost : costs->position_class) cost = shaken(cost);
 }
 
 // Writes tokens as blocks of these sizes, each with its codes.
@@ -121,8 +142,7 @@ bool PackLazy(const std::uint8_t *data, std::size_t size, std::size_t give_up,
 bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
               std::vector<std::uint8_t> *packed, MatchTables *tables) {
   BitWriter out(packed);
-  OptimalParser parser(data, size, kMaxDistance, kBestChain, kBestTakeWhole, tables,
-                       /*by_class=*/true);
+  OptimalParser parser(data, size, kMaxDistance, kBestChain, kBestTakeWhole, tables);
   CostModel costs, exact;
   costs.Initial();
   std::vector<Token> tokens, best_tokens;
@@ -131,37 +151,47 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
   std::vector<OptimalParser::CostSpan> spans;
   BlockCounts counts;
   while (parser.NextStretch(kBestStretch) != 0) {
-    // The pass whose codes come out smallest is kept.
+    // The pass whose block comes out smallest is kept. Each returns the codes it chose.
     std::size_t best_bits = SIZE_MAX;
     std::optional<BlockCodes> best_codes;
-    for (int pass = 0; pass < kBestPasses; ++pass) {
-      parser.Parse(costs, &tokens);
+    const auto parse = [&](const CostModel &under, int rounds) {
+      parser.Parse(under, &tokens);
       counts.Clear();
       counts.Add(tokens.data(), tokens.size());
-      // Early passes only steer the next: one round of tuning serves them.
-      const BlockCodes codes = TunedCodes(counts, pass + 1 < kBestPasses ? 1 : kTunedRounds);
+      const BlockCodes codes = TunedCodes(counts, rounds);
       const std::size_t bits = BlockBits(counts, codes);
       if (bits < best_bits) {
         best_bits = bits;
         best_tokens.swap(tokens);
         best_codes = codes;
       }
+      return codes;
+    };
+    for (int pass = 0; pass < kBestPasses; ++pass) {
+      // Early passes only steer the next: one round of tuning serves them.
+      parse(costs, pass + 1 < kBestPasses ? 1 : kTunedRounds);
       // Fractions of bits, not the codes' whole bits: the next parse is not held to
       // the steps between code lengths.
       costs.FromCounts(counts);
     }
     // Then under the whole-bit codes that will be written, while that pays.
     for (int pass = 0; pass < kExactPasses; ++pass) {
+      const std::size_t before = best_bits;
       exact.FromCodes(*best_codes);
-      parser.Parse(exact, &tokens);
+      parse(exact, kTunedRounds);
+      if (best_bits == before) break;
+    }
+    // The passes settle where the parse and the codes suit each other, not always the
+    // smallest: parses from the best costs shaken a little, each followed by parses under
+    // its own whole-bit codes, find other such places.
+    std::uint32_t seed = kShakeSeed;
+    const int restarts = best_tokens.size() >= kRestartTokens ? kRestarts : 0;
+    for (int restart = 0; restart < restarts; ++restart) {
       counts.Clear();
-      counts.Add(tokens.data(), tokens.size());
-      const BlockCodes codes = TunedCodes(counts);
-      const std::size_t bits = BlockBits(counts, codes);
-      if (bits >= best_bits) break;
-      best_bits = bits;
-      best_tokens.swap(tokens);
-      best_codes = codes;
+      counts.Add(best_tokens.data(), best_tokens.size());
+      exact.FromCounts(counts);
+      Shake(&exact, &seed);
+      for (int pass = 0; pass <= kExactPasses; ++pass) exact.FromCodes(parse(exact, kTunedRounds));
     }
     if (best_tokens.size() < 2 * kMinBlockTokens) {
       WriteBlock(best_tokens.data(), best_tokens.size(), *best_codes, out);

@@ -225,13 +225,6 @@ class MatchFinder {
   // out (at most kMaxMatch - kMinMatch + 1).
   unsigned AllLongest(std::size_t pos, unsigned max_chain, Match *out);
 
-  // The longest match at pos in each position class (the nearest among equals), longest
-  // first and nearer first among equal lengths; then files pos. Under codes in which a
-  // farther class costs less than a nearer one, a match there may be the cheaper for the
-  // lengths it shares with a nearer one. Returns how many were written to out (at most
-  // kPositionClassCount).
-  unsigned ClassLongest(std::size_t pos, unsigned max_chain, Match *out);
-
   unsigned Limit(std::size_t pos) const { return state_.Limit(pos); }
 
   // Whether the input is searched in narrow tables (see ChainState): then its state is
@@ -270,8 +263,6 @@ class MatchFinder {
   template <typename Chains>
   __attribute__((always_inline)) static unsigned AllLongestIn(const Chains &s, std::size_t pos,
                                                               unsigned max_chain, Match *out);
-  template <typename Chains>
-  static unsigned ClassLongestIn(const Chains &s, std::size_t pos, unsigned max_chain, Match *out);
   // Longest but for a weighed search in wide tables, kept apart from it: the parse loops
   // make the others inline, and the one call that weighs is the leaner for it.
   __attribute__((noinline)) Match OtherLongest(std::size_t pos, unsigned at_least,

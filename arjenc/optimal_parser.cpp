@@ -10,13 +10,11 @@ constexpr std::uint32_t kUnreached = 0xFFFFFFFFu;
 }  // namespace
 
 OptimalParser::OptimalParser(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-                             unsigned max_chain, unsigned take_whole, MatchTables *tables,
-                             bool by_class)
+                             unsigned max_chain, unsigned take_whole, MatchTables *tables)
     : data_(data),
       size_(size),
       max_chain_(max_chain),
       take_whole_(take_whole),
-      by_class_(by_class),
       finder_(data, size, max_distance, tables) {}
 
 std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
@@ -29,13 +27,7 @@ std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
   for (std::size_t i = 0; i < length_;) {
     const std::size_t pos = start_ + i;
     first_[i] = static_cast<std::uint32_t>(matches_.size());
-    unsigned n;
-    if (by_class_) {
-      n = finder_.ClassLongest(pos, max_chain_, found);
-    } else {
-      n = finder_.AllLongest(pos, max_chain_, found);
-      std::reverse(found, found + n);
-    }
+    unsigned n = finder_.AllLongest(pos, max_chain_, found);
     // Matches end with the stretch.
     const unsigned room = static_cast<unsigned>(std::min<std::size_t>(end - pos, kMaxMatch));
     unsigned kept = 0;
@@ -44,11 +36,12 @@ std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
       if (m.length > room) m.length = room;
       if (m.length < kMinMatch) break;
       found[kept++] = m;
+      if (m.length == room) break;
     }
     matches_.insert(matches_.end(), found, found + kept);
     ++i;
-    if (kept != 0 && found[0].length >= take_whole_) {
-      const unsigned skip = found[0].length - 1;
+    if (kept != 0 && found[kept - 1].length >= take_whole_) {
+      const unsigned skip = found[kept - 1].length - 1;
       for (unsigned k = 0; k < skip; ++k, ++i) {
         first_[i] = static_cast<std::uint32_t>(matches_.size());
         finder_.Insert(start_ + i);
@@ -83,21 +76,13 @@ void OptimalParser::Parse(const CostSpan *spans, std::vector<Token> *tokens) {
       const std::uint32_t here = node[i].price;
       const std::uint32_t lit = here + literal[bytes[i]];
       if (lit < node[i + 1].price) node[i + 1] = Node{lit, 1};
-      // Longest first: each length goes at the least cost of a match that reaches it (the
-      // nearest among equals).
+      unsigned len = kMinMatch;
       Node *const ahead = node + i;
-      std::uint32_t distance_cost = kUnreached;
-      std::uint32_t step = 0;
       for (std::uint32_t k = first[i], end = first[i + 1]; k < end; ++k) {
         const Match m = matches[k];
-        const std::uint32_t cost = costs.DistanceCost(m.distance);
-        if (cost <= distance_cost) {
-          distance_cost = cost;
-          step = m.distance << 9;
-        }
-        const unsigned shortest = k + 1 < end ? matches[k + 1].length + 1 : kMinMatch;
-        const std::uint32_t base = here + distance_cost;
-        for (unsigned len = m.length; len >= shortest; --len) {
+        const std::uint32_t base = here + costs.DistanceCost(m.distance);
+        const std::uint32_t step = m.distance << 9;
+        for (; len <= m.length; ++len) {
           const std::uint32_t p = base + sym[len];
           if (p < ahead[len].price) ahead[len] = Node{p, len | step};
         }

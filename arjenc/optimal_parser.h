@@ -17,12 +17,9 @@ class OptimalParser {
  public:
   // A match of take_whole bytes or more is taken as it is: the positions it covers get no
   // searches of their own.
-  // tables: the match finder's, kept by the caller across inputs (or null). by_class: the
-  // longest match of each position class is weighed, not only those longer than every
-  // nearer one: for codes in which a farther class can cost less than a nearer one.
+  // tables: the match finder's, kept by the caller across inputs (or null).
   OptimalParser(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-                unsigned max_chain, unsigned take_whole, MatchTables *tables = nullptr,
-                bool by_class = false);
+                unsigned max_chain, unsigned take_whole, MatchTables *tables = nullptr);
 
   // Finds the matches for the next stretch of up to max_bytes of input (after the last
   // stretch); returns how many bytes it holds, 0 at the end of the input.
@@ -45,12 +42,10 @@ class OptimalParser {
   std::size_t size_;
   unsigned max_chain_;
   unsigned take_whole_;
-  bool by_class_;
   MatchFinder finder_;
   std::size_t start_ = 0;
   std::size_t length_ = 0;
-  // Matches of the stretch: those at its position i are matches_[first_[i]..first_[i+1]),
-  // longest first.
+  // Matches of the stretch: those at its position i are matches_[first_[i]..first_[i+1]).
   std::vector<Match> matches_;
   std::vector<std::uint32_t> first_;
   // The cheapest way found to each position of the stretch: its cost and the step that
