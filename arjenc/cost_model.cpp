@@ -25,11 +25,7 @@ void CostModel::FromCodes(const BlockCodes &codes) {
   CostsFromLengths(codes.class_lengths, kPositionClassCount, codes.class_used, position_class);
 }
 
-namespace {
-
-// log2(x) in 256ths, by integers alone (the same costs on every machine): the whole part
-// from the bit length, each fraction bit by squaring the mantissa.
-constexpr unsigned kLogFractionBits = 8;
+// The whole part from the bit length, each fraction bit by squaring the mantissa.
 std::uint32_t Log2Fixed(std::uint32_t x) {
   const unsigned whole = 31u - static_cast<unsigned>(__builtin_clz(x));
   // The mantissa in [1, 2) with 31 fraction bits.
@@ -44,6 +40,8 @@ std::uint32_t Log2Fixed(std::uint32_t x) {
   }
   return log;
 }
+
+namespace {
 
 // Costs as an ideal code of these counts would spend, at least half a bit; symbols that do
 // not occur cost a little more than the rarest could.

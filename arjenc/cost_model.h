@@ -11,6 +11,11 @@ namespace arjenc {
 
 constexpr std::uint32_t kCostScale = 16;
 
+// log2(x) for x of 1 or more in 1 / 2^kLogFractionBits, by integers alone (the same on every
+// machine).
+constexpr unsigned kLogFractionBits = 8;
+std::uint32_t Log2Fixed(std::uint32_t x);
+
 // What a literal, a length symbol and a position class cost.
 struct CostModel {
   std::uint32_t symbol[kSymbolCount];

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "arjenc/bit_writer.h"
+#include "arjenc/block_plan.h"
 #include "arjenc/cost_model.h"
 #include "arjenc/huffman_block.h"
 #include "arjenc/lazy_parser.h"
@@ -37,34 +38,6 @@ constexpr int kShakeSteps = 8;  // at most half a bit either way
 // Passes more for a stretch split into blocks, each parsed under its own codes.
 constexpr int kBlockPasses = 2;
 
-// Blocks are halved, while halves come out smaller, down to this many tokens.
-constexpr std::size_t kMinBlockTokens = 2048;
-
-std::size_t BlockCost(const Token *tokens, std::size_t n) {
-  BlockCounts counts;
-  counts.Clear();
-  counts.Add(tokens, n);
-  return BlockBits(counts, TunedCodes(counts));
-}
-
-// Appends to *sizes the blocks that cover n tokens: the whole when it fits a block and its
-// halves (recursively) do not come out smaller. Returns their bits.
-std::size_t PlanBlocks(const Token *tokens, std::size_t n, std::vector<std::size_t> *sizes) {
-  const std::size_t whole = n <= kMaxBlockSymbols ? BlockCost(tokens, n) : SIZE_MAX;
-  if (n >= 2 * kMinBlockTokens) {
-    std::vector<std::size_t> halves;
-    const std::size_t half = n / 2;
-    const std::size_t bits =
-        PlanBlocks(tokens, half, &halves) + PlanBlocks(tokens + half, n - half, &halves);
-    if (bits < whole) {
-      sizes->insert(sizes->end(), halves.begin(), halves.end());
-      return bits;
-    }
-  }
-  sizes->push_back(n);
-  return whole;
-}
-
 // Moves each cost by up to kShakeSteps sixteenths of a bit either way, as a fixed sequence
 // from *seed gives (the same costs on every machine), keeping it at least half a bit.
 void Shake(CostModel *costs, std::uint32_t *seed) {
@@ -93,19 +66,42 @@ void WriteBlocks(const std::vector<Token> &tokens, const std::vector<std::size_t
 
 // Each block's costs, over the bytes its tokens cover, for parsing the stretch again:
 // *models gets one a block, *spans where each applies.
+// Counts as if every byte of the stretch were a literal, the matches as counted: the parse
+// from their costs weighs each match against the bytes it covers, not against literals that
+// a parse with many matches made rare.
+void CountBytesAsLiterals(const std::uint8_t *bytes, std::size_t n, BlockCounts *counts) {
+  for (unsigned b = 0; b < 256; ++b) counts->symbols[b] = 0;
+  for (std::size_t k = 0; k < n; ++k) ++counts->symbols[bytes[k]];
+}
+
+// Where a parse of blocks starts from: each block's own codes, its counts shaken (see
+// Shake), or its bytes counted as literals (see CountBytesAsLiterals).
+enum class BlockStart { kCodes, kShaken, kBytes };
+
+// Each block's costs, over the bytes its tokens cover, for parsing the stretch again:
+// *models gets one a block, *spans where each applies. bytes: the stretch's.
 void CostsOfBlocks(const std::vector<Token> &tokens, const std::vector<std::size_t> &sizes,
+                   BlockStart start, const std::uint8_t *bytes, std::uint32_t *seed,
                    std::vector<CostModel> *models, std::vector<OptimalParser::CostSpan> *spans) {
   models->resize(sizes.size());
   spans->clear();
   BlockCounts counts;
   const Token *at = tokens.data();
-  std::size_t bytes = 0;
+  std::size_t covered = 0;
   for (std::size_t b = 0; b < sizes.size(); ++b) {
+    const std::size_t from = covered;
+    for (std::size_t k = 0; k < sizes[b]; ++k) covered += IsMatch(at[k]) ? TokenLength(at[k]) : 1;
     counts.Clear();
     counts.Add(at, sizes[b]);
-    (*models)[b].FromCodes(TunedCodes(counts));
-    for (std::size_t k = 0; k < sizes[b]; ++k) bytes += IsMatch(at[k]) ? TokenLength(at[k]) : 1;
-    spans->push_back(OptimalParser::CostSpan{bytes, &(*models)[b]});
+    CostModel &model = (*models)[b];
+    if (start == BlockStart::kCodes) {
+      model.FromCodes(TunedCodes(counts));
+    } else {
+      if (start == BlockStart::kBytes) CountBytesAsLiterals(bytes + from, covered - from, &counts);
+      model.FromCounts(counts);
+      if (start == BlockStart::kShaken) Shake(&model, seed);
+    }
+    spans->push_back(OptimalParser::CostSpan{covered, &model});
     at += sizes[b];
   }
   spans->back().end = SIZE_MAX;
@@ -150,7 +146,10 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
   std::vector<CostModel> models;
   std::vector<OptimalParser::CostSpan> spans;
   BlockCounts counts;
-  while (parser.NextStretch(kBestStretch) != 0) {
+  std::size_t stretch_end = 0;
+  while (std::size_t stretch = parser.NextStretch(kBestStretch)) {
+    const std::uint8_t *const stretch_bytes = data + stretch_end;
+    stretch_end += stretch;
     // The pass whose block comes out smallest is kept. Each returns the codes it chose.
     std::size_t best_bits = SIZE_MAX;
     std::optional<BlockCodes> best_codes;
@@ -200,7 +199,8 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
       best_sizes.clear();
       std::size_t planned = PlanBlocks(best_tokens.data(), best_tokens.size(), &best_sizes);
       for (int pass = 0; pass < kBlockPasses && best_sizes.size() > 1; ++pass) {
-        CostsOfBlocks(best_tokens, best_sizes, &models, &spans);
+        CostsOfBlocks(best_tokens, best_sizes, BlockStart::kCodes, stretch_bytes, &seed, &models,
+                      &spans);
         parser.Parse(spans.data(), &tokens);
         sizes.clear();
         const std::size_t bits = PlanBlocks(tokens.data(), tokens.size(), &sizes);
@@ -208,6 +208,26 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
         planned = bits;
         best_tokens.swap(tokens);
         best_sizes.swap(sizes);
+      }
+      // Restarts as for the whole stretch: the first from each block's bytes counted as
+      // literals, the others from each block's counts shaken.
+      for (int restart = 0; restart < restarts && best_sizes.size() > 1; ++restart) {
+        tokens = best_tokens;
+        sizes = best_sizes;
+        for (int pass = 0; pass <= kBlockPasses; ++pass) {
+          const BlockStart start = pass > 0       ? BlockStart::kCodes
+                                   : restart == 0 ? BlockStart::kBytes
+                                                  : BlockStart::kShaken;
+          CostsOfBlocks(tokens, sizes, start, stretch_bytes, &seed, &models, &spans);
+          parser.Parse(spans.data(), &tokens);
+          sizes.clear();
+          const std::size_t bits = PlanBlocks(tokens.data(), tokens.size(), &sizes);
+          if (bits < planned) {
+            planned = bits;
+            best_tokens = tokens;
+            best_sizes = sizes;
+          }
+        }
       }
       WriteBlocks(best_tokens, best_sizes, out);
     }

@@ -1,0 +1,21 @@
+// --best: where a stretch of tokens is cut into blocks, each with codes of its own.
+#pragma once
+#include <cstddef>
+#include <vector>
+
+#include "arjenc/token.h"
+
+namespace arjenc {
+
+// No block is planned shorter than this many tokens.
+constexpr std::size_t kMinBlockTokens = 2048;
+
+// Bits of n tokens as one block in the codes TunedCodes chooses for them.
+std::size_t BlockCost(const Token *tokens, std::size_t n);
+
+// Appends to *sizes the blocks that cover n tokens: the whole when it fits a block and no
+// cut into two (recursively) comes out smaller. The cut tried is the one an estimate from
+// the two sides' counts prices lowest, among cuts every kCutStep tokens. Returns their bits.
+std::size_t PlanBlocks(const Token *tokens, std::size_t n, std::vector<std::size_t> *sizes);
+
+}  // namespace arjenc
