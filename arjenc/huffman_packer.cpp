@@ -32,9 +32,14 @@ constexpr int kExactPasses = 2;
 // Parses more from shaken costs (see Shake), each followed by kExactPasses.
 constexpr int kRestarts = 4;
 constexpr std::uint32_t kShakeSeed = 12345;
-// Small members gained a tenth of a percent from them for four times the time.
-constexpr std::size_t kRestartTokens = 4096;
+// Stretches of fewer tokens (small members) get no restarts: a tenth of a percent for four
+// times the time. Their rare match lengths are tried left out instead (see kRareUses).
+constexpr std::size_t kSmallTokens = 4096;
 constexpr int kShakeSteps = 8;  // at most half a bit either way
+// Small blocks: match lengths used this often or less are tried left out, priced so high
+// that the parse goes round them (256 bits).
+constexpr unsigned kRareUses = 2;
+constexpr std::uint32_t kLeftOutCost = 256 * kCostScale;
 // Passes more for a stretch split into blocks, each parsed under its own codes.
 constexpr int kBlockPasses = 2;
 
@@ -180,11 +185,33 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
       parse(exact, kTunedRounds);
       if (best_bits == before) break;
     }
+    // A small block's head is a large part of it: each match length used once or twice is
+    // tried left out (its entry in the head and the zeros around it may cost more than the
+    // longer way round), kept out when the block comes out smaller.
+    if (best_tokens.size() < kSmallTokens) {
+      bool left_out[kSymbolCount] = {};
+      for (unsigned times = 1; times <= kRareUses; ++times) {
+        counts.Clear();
+        counts.Add(best_tokens.data(), best_tokens.size());
+        const BlockCounts before_leaving = counts;
+        for (unsigned s = kLengthSymbolBase + kMinMatch; s < kSymbolCount; ++s) {
+          if (before_leaving.symbols[s] != times) continue;
+          left_out[s] = true;
+          exact.FromCodes(*best_codes);
+          for (unsigned k = 0; k < kSymbolCount; ++k) {
+            if (left_out[k]) exact.symbol[k] = kLeftOutCost;
+          }
+          const std::size_t before = best_bits;
+          parse(exact, kTunedRounds);
+          if (best_bits == before) left_out[s] = false;
+        }
+      }
+    }
     // The passes settle where the parse and the codes suit each other, not always the
     // smallest: parses from the best costs shaken a little, each followed by parses under
     // its own whole-bit codes, find other such places.
     std::uint32_t seed = kShakeSeed;
-    const int restarts = best_tokens.size() >= kRestartTokens ? kRestarts : 0;
+    const int restarts = best_tokens.size() >= kSmallTokens ? kRestarts : 0;
     for (int restart = 0; restart < restarts; ++restart) {
       counts.Clear();
       counts.Add(best_tokens.data(), best_tokens.size());
