@@ -10,6 +10,8 @@
 #include "arj/arj.h"
 #include "arj/result.h"
 #include "arj_test_support.h"
+#include "arjenc/bit_writer.h"
+#include "arjenc/block_plan.h"
 #include "arjenc/compress.h"
 #include "arjenc/fast_packer.h"
 #include "arjenc/huffman_code.h"
@@ -185,19 +187,53 @@ TEST(ArjencPack, TablesKeptAcrossMembersChangeNoByte) {
   }
 }
 
+// Random bytes of 4 bits, or of 7 bits with the top bit set.
+Bytes LowOrHigh(std::size_t n, std::uint32_t seed, bool high) {
+  Bytes b = RandomBytes(n, seed, high ? 128 : 16);
+  if (high) {
+    for (auto &x : b) x = static_cast<std::uint8_t>(x | 0x80);
+  }
+  return b;
+}
+
 TEST(ArjencRoundTrip, BestPackGivesEachPartOfTheInputItsOwnCodes) {
   // Four bits a byte, then seven in other bytes: one set of codes for both costs about a
-  // bit more a byte (some 11% more) than a block for each; the split, found by halving,
-  // comes within 2% of packing the parts on their own.
-  const Bytes low = RandomBytes(30000, 14, 16);
-  Bytes high = RandomBytes(30000, 15, 128);
-  for (auto &b : high) b = static_cast<std::uint8_t>(b | 0x80);
+  // bit more a byte (some 11% more) than a block for each; the split comes within 2% of
+  // packing the parts on their own.
+  const Bytes low = LowOrHigh(30000, 14, false);
+  const Bytes high = LowOrHigh(30000, 15, true);
   Bytes both = low;
   both.insert(both.end(), high.begin(), high.end());
   const Packer best{kHuffman, true};
   const std::size_t apart = ForcePack(best, low).size() + ForcePack(best, high).size();
   EXPECT_LT(ForcePack(best, both).size(), apart + apart / 50);
   ExpectRoundTrip(best, both, "two halves of different bytes");
+
+  // Four such parts of unequal sizes as literals: the planner cuts where the parts meet,
+  // not at halves, and the blocks take the bits it priced them at.
+  const std::vector<std::size_t> part_sizes = {12 * 1024, 28 * 1024, 8 * 1024, 20 * 1024};
+  Bytes parts;
+  for (std::uint32_t k = 0; k < part_sizes.size(); ++k) {
+    const Bytes part = LowOrHigh(part_sizes[k], 20 + k, k % 2 == 1);
+    parts.insert(parts.end(), part.begin(), part.end());
+  }
+  std::vector<arjenc::Token> tokens;
+  for (const std::uint8_t b : parts) tokens.push_back(arjenc::LiteralToken(b));
+  std::vector<std::size_t> sizes;
+  const std::size_t planned = arjenc::PlanBlocks(tokens.data(), tokens.size(), &sizes);
+  EXPECT_EQ(sizes, part_sizes);
+  Bytes written;
+  arjenc::BitWriter out(&written);
+  const arjenc::Token *at = tokens.data();
+  for (const std::size_t n : sizes) {
+    arjenc::BlockCounts counts;
+    counts.Clear();
+    counts.Add(at, n);
+    arjenc::WriteBlock(at, n, arjenc::TunedCodes(counts), out);
+    at += n;
+  }
+  EXPECT_EQ(out.BitCount(), planned);
+  ExpectRoundTrip(best, parts, "four parts of different bytes");
 }
 
 TEST(ArjencHuffmanCode, LengthsFollowTheCountsAtEverySizeOfCount) {
