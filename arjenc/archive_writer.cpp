@@ -1,5 +1,6 @@
 #include "arjenc/archive_writer.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "arj/crc32.h"
@@ -9,7 +10,9 @@
 namespace arjenc {
 
 ArchiveWriter::ArchiveWriter(std::string archive_name, PackOptions options)
-    : archive_name_(std::move(archive_name)), options_(options) {}
+    : archive_name_(std::move(archive_name)), options_(options) {
+  archive_ = MainHeader();
+}
 
 bool ArchiveWriter::Add(const std::string &name, const std::uint8_t *data, std::size_t size,
                         std::uint32_t dos_time, bool store_only) {
@@ -23,35 +26,38 @@ bool ArchiveWriter::Add(const std::string &name, const std::uint8_t *data, std::
   f.unpacked_size = static_cast<std::uint32_t>(size);
   f.file_crc = arj::Crc32(data, size);
 
-  Bytes packed;
   const bool isPacked = !store_only && options_.method != PackMethod::kStored &&
-                        Pack(data, size, options_, &packed, &tables_) && packed.size() < size;
+                        Pack(data, size, options_, &packed_, &tables_) && packed_.size() < size;
   f.method = isPacked ? static_cast<std::uint8_t>(options_.method) : 0;
-  f.packed_size = static_cast<std::uint32_t>(isPacked ? packed.size() : size);
+  f.packed_size = static_cast<std::uint32_t>(isPacked ? packed_.size() : size);
 
   const Bytes header = FramedHeader(BasicHeader(f));
-  members_.insert(members_.end(), header.begin(), header.end());
+  archive_.insert(archive_.end(), header.begin(), header.end());
   if (isPacked)
-    members_.insert(members_.end(), packed.begin(), packed.end());
+    archive_.insert(archive_.end(), packed_.begin(), packed_.end());
   else if (size)
-    members_.insert(members_.end(), data, data + size);
+    archive_.insert(archive_.end(), data, data + size);
   if (dos_time > newest_time_) newest_time_ = dos_time;
   return true;
 }
 
 std::uint32_t ArchiveWriter::time() const { return newest_time_ ? newest_time_ : DosTimeUtc(0); }
 
-Bytes ArchiveWriter::Finish() const {
+Bytes ArchiveWriter::MainHeader() const {
   HeaderFields main;
   main.file_type = kFileTypeMainHeader;
   main.access_mode = 0;
   main.name = archive_name_;
   main.date_time = time();
-  Bytes out = FramedHeader(BasicHeader(main));
-  out.insert(out.end(), members_.begin(), members_.end());
+  return FramedHeader(BasicHeader(main));
+}
+
+Bytes ArchiveWriter::Finish() {
+  const Bytes main = MainHeader();
+  std::copy(main.begin(), main.end(), archive_.begin());
   const Bytes end = EndMarker();
-  out.insert(out.end(), end.begin(), end.end());
-  return out;
+  archive_.insert(archive_.end(), end.begin(), end.end());
+  return std::move(archive_);
 }
 
 }  // namespace arjenc

@@ -25,16 +25,22 @@ class ArchiveWriter {
   bool Add(const std::string &name, const std::uint8_t *data, std::size_t size,
            std::uint32_t dos_time, bool store_only);
 
-  // The whole archive. The main header takes the newest member time (the MS-DOS epoch when
-  // there are no members), so the archive depends only on its members.
-  Bytes Finish() const;
+  // The whole archive, once: the writer is spent after it. The main header takes the newest
+  // member time (the MS-DOS epoch when there are no members), so the archive depends only on
+  // its members.
+  Bytes Finish();
   // The time the main header carries.
   std::uint32_t time() const;
 
  private:
+  Bytes MainHeader() const;
+
   std::string archive_name_;
   PackOptions options_;
-  Bytes members_;
+  // The archive so far: room for the main header (its size does not depend on the time it
+  // carries, written on Finish), then the members.
+  Bytes archive_;
+  Bytes packed_;        // one member's packed form, its room kept from member to member
   MatchTables tables_;  // shared by the members' packing
   std::uint32_t newest_time_ = 0;
 };

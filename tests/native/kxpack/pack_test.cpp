@@ -227,6 +227,10 @@ TEST_F(PackFieldsTest, RefusesNamesTheInstallerCouldNotUnpack) {
 TEST_F(PackFieldsTest, RefusesInputsItCannotTake) {
   ExpectRefused(Pack({src_ + "/missing.txt"}), "cannot read");
   ExpectRefused(Pack({src_}), "cannot read");
+  // A pipe under the name is refused at once: opening it must not wait for a writer.
+  const std::string pipe = src_ + "/PIPE.TXT";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  ExpectRefused(Pack({pipe}), "cannot read");
   if (geteuid() != 0) {  // permissions do not stop the superuser
     const std::string locked = Put("LOCKED.TXT", "x");
     ASSERT_EQ(chmod(locked.c_str(), 0), 0);
