@@ -1,6 +1,5 @@
 #include "arjenc/archive_writer.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "arj/crc32.h"
@@ -9,9 +8,19 @@
 
 namespace arjenc {
 
-ArchiveWriter::ArchiveWriter(std::string archive_name, PackOptions options)
-    : archive_name_(std::move(archive_name)), options_(options) {
-  archive_ = MainHeader();
+namespace {
+
+// Bytes gathered before they go to the sink: few calls, and one piece of memory reused.
+constexpr std::size_t kFlushBytes = 1 << 20;
+
+}  // namespace
+
+ArchiveWriter::ArchiveWriter(std::string archive_name, PackOptions options, ArchiveSink *sink)
+    : archive_name_(std::move(archive_name)), options_(options), sink_(sink) {
+  // Never more than a flush's worth and one member below it: no growing by copies.
+  pending_.reserve(2 * kFlushBytes);
+  const Bytes main = MainHeader();
+  pending_.assign(main.begin(), main.end());
 }
 
 bool ArchiveWriter::Add(const std::string &name, const std::uint8_t *data, std::size_t size,
@@ -32,11 +41,16 @@ bool ArchiveWriter::Add(const std::string &name, const std::uint8_t *data, std::
   f.packed_size = static_cast<std::uint32_t>(isPacked ? packed_.size() : size);
 
   const Bytes header = FramedHeader(BasicHeader(f));
-  archive_.insert(archive_.end(), header.begin(), header.end());
-  if (isPacked)
-    archive_.insert(archive_.end(), packed_.begin(), packed_.end());
-  else if (size)
-    archive_.insert(archive_.end(), data, data + size);
+  pending_.insert(pending_.end(), header.begin(), header.end());
+  const std::uint8_t *const body = isPacked ? packed_.data() : data;
+  const std::size_t body_size = f.packed_size;
+  if (body_size >= kFlushBytes) {
+    Flush();
+    sink_->Append(body, body_size);
+  } else {
+    pending_.insert(pending_.end(), body, body + body_size);
+    if (pending_.size() >= kFlushBytes) Flush();
+  }
   if (dos_time > newest_time_) newest_time_ = dos_time;
   return true;
 }
@@ -52,12 +66,17 @@ Bytes ArchiveWriter::MainHeader() const {
   return FramedHeader(BasicHeader(main));
 }
 
-Bytes ArchiveWriter::Finish() {
-  const Bytes main = MainHeader();
-  std::copy(main.begin(), main.end(), archive_.begin());
+void ArchiveWriter::Flush() {
+  if (!pending_.empty()) sink_->Append(pending_.data(), pending_.size());
+  pending_.clear();
+}
+
+void ArchiveWriter::Finish() {
   const Bytes end = EndMarker();
-  archive_.insert(archive_.end(), end.begin(), end.end());
-  return std::move(archive_);
+  pending_.insert(pending_.end(), end.begin(), end.end());
+  Flush();
+  const Bytes main = MainHeader();
+  sink_->RewriteStart(main.data(), main.size());
 }
 
 }  // namespace arjenc

@@ -53,6 +53,14 @@ bool SeekTo(std::FILE *f, std::int64_t offset) {
 #endif
 }
 
+std::int64_t Tell(std::FILE *f) {
+#ifdef _WIN32
+  return _ftelli64(f);
+#else
+  return ftello(f);
+#endif
+}
+
 bool IsRegularFile(const std::string &path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
