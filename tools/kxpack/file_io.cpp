@@ -116,15 +116,17 @@ long ReadSome(int fd, char *to, std::size_t n) { return static_cast<long>(read(f
 int CloseFile(int fd) { return close(fd); }
 #endif
 
-// Reads up to n bytes; returns how many, or -1 on an error.
+// Reads up to n bytes of a regular file; returns how many, or -1 on an error. A read that
+// returns less than it was asked for has met the end: no call more to be told so.
 std::int64_t ReadUpTo(int fd, char *to, std::size_t n) {
   constexpr std::size_t kMaxChunk = 1u << 30;  // what one read call takes on every system
   std::size_t got = 0;
   while (got < n) {
-    const auto r = ReadSome(fd, to + got, std::min(n - got, kMaxChunk));
+    const std::size_t ask = std::min(n - got, kMaxChunk);
+    const auto r = ReadSome(fd, to + got, ask);
     if (r < 0) return -1;
-    if (r == 0) break;
     got += static_cast<std::size_t>(r);
+    if (static_cast<std::size_t>(r) < ask) break;
   }
   return static_cast<std::int64_t>(got);
 }
