@@ -12,13 +12,15 @@ namespace {
 
 // Bytes gathered before they go to the sink: few calls, and one piece of memory reused.
 constexpr std::size_t kFlushBytes = 1 << 20;
+// A header as framed: id, size, the basic header, its CRC and the end of the extended list.
+constexpr std::size_t kMaxFramedHeader = 4 + arj::kMaxBasicHeader + 4 + 2;
 
 }  // namespace
 
 ArchiveWriter::ArchiveWriter(std::string archive_name, PackOptions options, ArchiveSink *sink)
     : archive_name_(std::move(archive_name)), options_(options), sink_(sink) {
-  // Never more than a flush's worth and one member below it: no growing by copies.
-  pending_.reserve(2 * kFlushBytes);
+  // Never more than a flush's worth and one member below that: no growing by copies.
+  pending_.reserve(2 * kFlushBytes + kMaxFramedHeader);
   const Bytes main = MainHeader();
   pending_.assign(main.begin(), main.end());
 }
