@@ -45,6 +45,33 @@ class BitWriter {
     Flush();
   }
 
+  // Bits that always fit between two flushes: puts of that many in all may go in through
+  // Add with one Flush after them.
+  static constexpr unsigned kBitsBetweenFlushes = 8 * sizeof(std::uintptr_t) - 8;
+
+  // Bits go in below the pending ones, which sit at the top of the word (in two shifts, so
+  // that no bits at all shift by less than the width). value holds exactly bits bits.
+  void Add(std::uint32_t value, unsigned bits) {
+    acc_ |= static_cast<Word>(value) << (kWordBits - 1 - pending_ - bits) << 1;
+    pending_ += bits;
+  }
+
+  // Stores the word, most significant byte first, and keeps the bits of a partly filled
+  // byte: no branch on how many bits are pending.
+  void Flush() {
+    std::uint8_t *const p = buf_ + used_;
+    Word big;
+    if (sizeof(Word) == 8) {
+      big = static_cast<Word>(__builtin_bswap64(static_cast<std::uint64_t>(acc_)));
+    } else {
+      big = static_cast<Word>(__builtin_bswap32(static_cast<std::uint32_t>(acc_)));
+    }
+    __builtin_memcpy(p, &big, sizeof big);
+    used_ += pending_ >> 3;
+    acc_ <<= pending_ & ~7u;
+    pending_ &= 7u;
+  }
+
   // Bits written so far.
   std::size_t BitCount() const { return used_ * 8 + pending_; }
   // Bytes written so far, counting a partly filled last byte.
@@ -66,30 +93,8 @@ class BitWriter {
   static constexpr unsigned kWordBits = 8 * sizeof(Word);
   // Bits that fit after a flush, leaving every shift below the word's width.
   static constexpr unsigned kRoom = kWordBits - 8;
+  static_assert(kRoom == kBitsBetweenFlushes, "one room");
   static_assert(kMaxShortBits <= kRoom, "a short value goes in one part");
-
-  // Bits go in below the pending ones, which sit at the top of the word (in two shifts, so
-  // that no bits at all shift by less than the width).
-  void Add(std::uint32_t value, unsigned bits) {
-    acc_ |= static_cast<Word>(value) << (kWordBits - 1 - pending_ - bits) << 1;
-    pending_ += bits;
-  }
-
-  // Stores the word, most significant byte first, and keeps the bits of a partly filled
-  // byte: no branch on how many bits are pending.
-  void Flush() {
-    std::uint8_t *const p = buf_ + used_;
-    Word big;
-    if (sizeof(Word) == 8) {
-      big = static_cast<Word>(__builtin_bswap64(static_cast<std::uint64_t>(acc_)));
-    } else {
-      big = static_cast<Word>(__builtin_bswap32(static_cast<std::uint32_t>(acc_)));
-    }
-    __builtin_memcpy(p, &big, sizeof big);
-    used_ += pending_ >> 3;
-    acc_ <<= pending_ & ~7u;
-    pending_ &= 7u;
-  }
 
   std::vector<std::uint8_t> *out_;
   std::uint8_t *buf_;     // the vector's bytes

@@ -17,6 +17,7 @@ void PutLe32(Bytes *out, std::uint32_t value) {
 
 Bytes BasicHeader(const HeaderFields &f) {
   Bytes b;
+  b.reserve(f.first_part_size + f.name.size() + f.comment.size() + 2);
   b.push_back(f.first_part_size);
   b.push_back(f.archiver_version);
   b.push_back(f.min_version);
@@ -42,6 +43,7 @@ Bytes BasicHeader(const HeaderFields &f) {
 
 Bytes FramedHeader(const Bytes &basic) {
   Bytes out;
+  out.reserve(basic.size() + 10);  // id, size, the basic header, its CRC, the end of the list
   PutLe16(&out, arj::kHeaderId);
   PutLe16(&out, static_cast<std::uint32_t>(basic.size()));
   out.insert(out.end(), basic.begin(), basic.end());

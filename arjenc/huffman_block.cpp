@@ -12,6 +12,8 @@ namespace {
 constexpr unsigned kOneZero = 0;
 constexpr unsigned kShortZeroRun = 1;
 constexpr unsigned kLongZeroRun = 2;
+constexpr unsigned kShortRunBits = 4;  // the extra bits of each kind of run
+constexpr unsigned kLongRunBits = 9;
 // The length-code table's lengths are followed, after the third, by a 2-bit count of zeros.
 constexpr unsigned kLengthCodeSkipAt = 3;
 constexpr unsigned kNoSkip = ~0u;
@@ -21,6 +23,11 @@ constexpr unsigned kNoSkip = ~0u;
 // and one length code (at most 16 bits and 9 more) per symbol.
 static_assert(kMaxCodeLength <= BitWriter::kMaxShortBits, "codes are put as short values");
 constexpr std::size_t kMaxTokenBits = 2 * kMaxCodeLength + kPositionClassCount;
+// A length code and a run's extra bits between two flushes.
+constexpr bool kItemFitsOneFlush = kMaxCodeLength + kLongRunBits <= BitWriter::kBitsBetweenFlushes;
+// A match's symbol, class and extra bits (at most a class less one) between two flushes.
+constexpr bool kTokenFitsOneFlush =
+    2 * kMaxCodeLength + kPositionClassCount - 2 <= BitWriter::kBitsBetweenFlushes;
 constexpr std::size_t kMaxHeadBits =
     16 + 3 * (5 + 19 * (kLengthCodeCount + kPositionClassCount) + 9) + kSymbolCount * 25;
 
@@ -65,12 +72,13 @@ unsigned LengthItems(const std::uint8_t *lengths, LengthItem *items, unsigned *n
     if (run <= 2) {
       for (unsigned k = 0; k < run; ++k) items[count++] = LengthItem{kOneZero, 0, 0};
     } else if (run <= 18) {
-      items[count++] = LengthItem{kShortZeroRun, 4, static_cast<std::uint16_t>(run - 3)};
+      items[count++] =
+          LengthItem{kShortZeroRun, kShortRunBits, static_cast<std::uint16_t>(run - 3)};
     } else if (run == 19) {
       items[count++] = LengthItem{kOneZero, 0, 0};
-      items[count++] = LengthItem{kShortZeroRun, 4, 15};
+      items[count++] = LengthItem{kShortZeroRun, kShortRunBits, 15};
     } else {
-      items[count++] = LengthItem{kLongZeroRun, 9, static_cast<std::uint16_t>(run - 20)};
+      items[count++] = LengthItem{kLongZeroRun, kLongRunBits, static_cast<std::uint16_t>(run - 20)};
     }
   }
   return count;
@@ -84,9 +92,9 @@ unsigned SmallLengthBits(unsigned c) { return c < 7 ? 3 : c - 3; }
 // As LengthItems writes the run.
 unsigned ZeroRunBits(unsigned run, const unsigned *code_bits) {
   if (run <= 2) return run * code_bits[kOneZero];
-  if (run <= 18) return code_bits[kShortZeroRun] + 4;
-  if (run == 19) return code_bits[kOneZero] + code_bits[kShortZeroRun] + 4;
-  return code_bits[kLongZeroRun] + 9;
+  if (run <= 18) return code_bits[kShortZeroRun] + kShortRunBits;
+  if (run == 19) return code_bits[kOneZero] + code_bits[kShortZeroRun] + kShortRunBits;
+  return code_bits[kLongZeroRun] + kLongRunBits;
 }
 
 namespace {
@@ -192,8 +200,12 @@ void WriteHead(std::size_t n, const BlockCodes &codes, BitWriter &out) {
     out.Put(table.covered, 9);
     for (unsigned i = 0; i < table.item_count; ++i) {
       const LengthItem &item = table.items[i];
-      out.PutShort(table.codes[item.code], table.lengths[item.code]);
-      if (item.extra_bits) out.PutShort(item.extra, item.extra_bits);
+      out.Add(table.codes[item.code], table.lengths[item.code]);
+      if (item.extra_bits) {
+        if constexpr (!kItemFitsOneFlush) out.Flush();
+        out.Add(item.extra, item.extra_bits);
+      }
+      out.Flush();
     }
   }
   WriteSmallTable(codes.class_lengths, kPositionClassCount, kNoSkip, codes.class_used,
@@ -269,15 +281,24 @@ void WriteBlock(const Token *tokens, std::size_t n, const BlockCodes &codes, Bit
   for (std::size_t i = 0; i < n; ++i) {
     const Token t = tokens[i];
     const unsigned s = TokenSymbol(t);
-    w.PutShort(sym_code[s], sym_len[s]);
+    w.Add(sym_code[s], sym_len[s]);
     if (s >= 256) {
       const unsigned p = TokenPosition(t);
       const unsigned c = PositionClass(p);
-      // The class's code and the bits below the position's leading 1, in one put.
+      // The class's code and the bits below the position's leading 1, in one put; with
+      // the symbol's before one store where a word holds both.
       const unsigned extra = c > 1 ? c - 1 : 0;
-      w.Put(static_cast<std::uint32_t>(codes.class_codes[c]) << extra | (p & ((1u << extra) - 1)),
-            codes.class_lengths[c] + extra);
+      const std::uint32_t value =
+          static_cast<std::uint32_t>(codes.class_codes[c]) << extra | (p & ((1u << extra) - 1));
+      if constexpr (kTokenFitsOneFlush) {
+        w.Add(value, codes.class_lengths[c] + extra);
+      } else {
+        w.Flush();
+        w.Put(value, codes.class_lengths[c] + extra);
+        continue;
+      }
     }
+    w.Flush();
   }
   out = w;
 }

@@ -23,13 +23,14 @@ std::string StoredArchive(const std::string &memberName, const std::string &byte
 std::string StoredArchive(const std::vector<std::pair<std::string, std::string>> &members) {
   arjenc::PackOptions stored;
   stored.method = arjenc::PackMethod::kStored;
-  arjenc::ArchiveWriter writer("PAYLOAD.ARJ", stored);
+  arjenc::MemorySink archive;
+  arjenc::ArchiveWriter writer("PAYLOAD.ARJ", stored, &archive);
   for (const auto &member : members) {
     writer.Add(member.first, reinterpret_cast<const std::uint8_t *>(member.second.data()),
                member.second.size(), arjenc::DosTimeUtc(kMemberTime), true);
   }
-  const arjenc::Bytes archive = writer.Finish();
-  return std::string(archive.begin(), archive.end());
+  writer.Finish();
+  return std::string(archive.bytes.begin(), archive.bytes.end());
 }
 
 bool WriteImage(const std::string &path, const ImageSpec &spec) {

@@ -1,5 +1,7 @@
 #include "tools/kxpack/archive_maker.h"
 
+#include <utility>
+
 #include "arjenc/archive_writer.h"
 #include "tools/kxpack/archive_check.h"
 #include "tools/kxpack/decimal_arg.h"
@@ -22,11 +24,12 @@ bool IsArchiveName(const std::string &name) {
 }
 
 // store_only: stored whatever the method (archives in archives gain nothing from packing).
+// data: room for the file, kept from file to file.
 bool AddFile(const std::string &path, const std::string &name, bool store_only,
-             const MakeOptions &options, arjenc::ArchiveWriter *writer, std::string *why) {
-  std::string data;
+             const MakeOptions &options, arjenc::ArchiveWriter *writer, std::string *data,
+             std::string *why) {
   std::int64_t mtime = 0;
-  switch (ReadInputFile(path, &data, &mtime)) {
+  switch (ReadInputFile(path, data, &mtime)) {
     case InputRead::kOk:
       break;
     case InputRead::kTooLarge:
@@ -36,7 +39,7 @@ bool AddFile(const std::string &path, const std::string &name, bool store_only,
       *why = "cannot read " + path;
       return false;
   }
-  if (!writer->Add(name, reinterpret_cast<const std::uint8_t *>(data.data()), data.size(),
+  if (!writer->Add(name, reinterpret_cast<const std::uint8_t *>(data->data()), data->size(),
                    options.times.For(mtime), store_only)) {
     *why = "cannot pack " + path;
     return false;
@@ -47,7 +50,7 @@ bool AddFile(const std::string &path, const std::string &name, bool store_only,
 // depth: the level of the archive made, the payload being the first.
 bool PackFolder(const std::string &dir, const std::string &archive_name, int depth,
                 const MakeOptions &options, arjenc::Bytes *archive, std::uint32_t *time,
-                std::string *why);
+                std::string *data, std::string *why);
 
 }  // namespace
 
@@ -78,40 +81,46 @@ bool ParseMethod(const char *text, arjenc::PackMethod *method) {
   }
 }
 
-bool WriteArchive(const std::string &path, const arjenc::Bytes &archive) {
-  AtomicOutput out(path);
-  std::FILE *f = out.Open();
-  if (!f) return false;
-  std::fwrite(archive.data(), 1, archive.size(), f);
-  return out.Commit();
+FileSink::FileSink(std::FILE *file) : file_(file), start_(Tell(file)), ok_(start_ >= 0) {}
+
+void FileSink::Append(const std::uint8_t *data, std::size_t n) {
+  if (n && std::fwrite(data, 1, n, file_) != n) ok_ = false;
+}
+
+void FileSink::RewriteStart(const std::uint8_t *data, std::size_t n) {
+  const std::int64_t end = Tell(file_);
+  ok_ = ok_ && end >= 0 && SeekTo(file_, start_) && std::fwrite(data, 1, n, file_) == n &&
+        SeekTo(file_, end);
 }
 
 bool PackFiles(const std::vector<std::string> &paths, const std::string &archive_name,
-               const MakeOptions &options, arjenc::Bytes *archive, std::string *why) {
-  arjenc::ArchiveWriter writer(archive_name, options.pack);
+               const MakeOptions &options, arjenc::ArchiveSink *archive, std::string *why) {
+  arjenc::ArchiveWriter writer(archive_name, options.pack, archive);
   MemberNames names;
+  std::string data;
   for (const std::string &path : paths) {
     if (!names.Take(BareName(path), why)) {
       *why = path + ": " + *why;
       return false;
     }
-    if (!AddFile(path, BareName(path), false, options, &writer, why)) return false;
+    if (!AddFile(path, BareName(path), false, options, &writer, &data, why)) return false;
   }
-  *archive = writer.Finish();
+  writer.Finish();
   return true;
 }
 
 bool PackTree(const std::string &dir, const std::string &archive_name, const MakeOptions &options,
               arjenc::Bytes *archive, std::string *why) {
   std::uint32_t time = 0;
-  return PackFolder(dir, archive_name, 1, options, archive, &time, why);
+  std::string data;
+  return PackFolder(dir, archive_name, 1, options, archive, &time, &data, why);
 }
 
 namespace {
 
 bool PackFolder(const std::string &dir, const std::string &archive_name, int depth,
                 const MakeOptions &options, arjenc::Bytes *archive, std::uint32_t *time,
-                std::string *why) {
+                std::string *data, std::string *why) {
   // As deep as verify looks, and no deeper: a folder link back up the tree ends here too.
   if (depth > kMaxNesting) {
     *why = dir + ": archives nested more than " + std::to_string(kMaxNesting) + " levels deep";
@@ -122,7 +131,8 @@ bool PackFolder(const std::string &dir, const std::string &archive_name, int dep
     *why = "cannot list folder " + dir;
     return false;
   }
-  arjenc::ArchiveWriter writer(archive_name, options.pack);
+  arjenc::MemorySink sink;
+  arjenc::ArchiveWriter writer(archive_name, options.pack, &sink);
   MemberNames names;
   for (const std::string &name : entries) {
     const std::string path = dir + "/" + name;
@@ -137,19 +147,21 @@ bool PackFolder(const std::string &dir, const std::string &archive_name, int dep
       }
       arjenc::Bytes nested;
       std::uint32_t nestedTime = 0;
-      if (!PackFolder(path, name, depth + 1, options, &nested, &nestedTime, why)) return false;
+      if (!PackFolder(path, name, depth + 1, options, &nested, &nestedTime, data, why))
+        return false;
       if (!writer.Add(name, nested.data(), nested.size(), nestedTime, true)) {
         *why = path + ": the archive made from it is 2 GiB or more";
         return false;
       }
     } else if (IsRegularFile(path)) {
-      if (!AddFile(path, name, IsArchiveName(name), options, &writer, why)) return false;
+      if (!AddFile(path, name, IsArchiveName(name), options, &writer, data, why)) return false;
     } else {
       *why = path + ": neither a file nor a folder";
       return false;
     }
   }
-  *archive = writer.Finish();
+  writer.Finish();
+  *archive = std::move(sink.bytes);
   *time = writer.time();
   return true;
 }

@@ -1,9 +1,12 @@
 // Makes ARJ archives for kxpack: from a list of files (kxpack pack), and from a folder tree
 // whose *.ARJ sub-folders become member archives (kxpack build --tree).
 #pragma once
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "arjenc/archive_sink.h"
 #include "arjenc/compress.h"
 #include "arjenc/header_bytes.h"
 #include "tools/kxpack/member_time.h"
@@ -21,13 +24,24 @@ std::string BareName(const std::string &path);
 // Reads a --method value: 0, 1 or 4.
 bool ParseMethod(const char *text, arjenc::PackMethod *method);
 
-// Writes an archive through a temporary file renamed into place.
-bool WriteArchive(const std::string &path, const arjenc::Bytes &archive);
+// An archive written to an open file from where the file stands now.
+class FileSink final : public arjenc::ArchiveSink {
+ public:
+  explicit FileSink(std::FILE *file);
+  void Append(const std::uint8_t *data, std::size_t n) override;
+  void RewriteStart(const std::uint8_t *data, std::size_t n) override;
+  bool ok() const { return ok_; }  // every write and seek succeeded
+
+ private:
+  std::FILE *file_;
+  std::int64_t start_;
+  bool ok_;
+};
 
 // Each file becomes a member under its bare name, in the order given. False with a reason
 // naming the offending input.
 bool PackFiles(const std::vector<std::string> &paths, const std::string &archive_name,
-               const MakeOptions &options, arjenc::Bytes *archive, std::string *why);
+               const MakeOptions &options, arjenc::ArchiveSink *archive, std::string *why);
 
 // Each entry of dir becomes a member, in byte order of the names: a file is packed (stored
 // when its name ends in .ARJ), a sub-folder named *.ARJ (any case) becomes a stored member

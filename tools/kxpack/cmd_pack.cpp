@@ -6,6 +6,7 @@
 
 #include "tools/kxpack/archive_maker.h"
 #include "tools/kxpack/commands.h"
+#include "tools/kxpack/file_io.h"
 
 namespace {
 
@@ -50,10 +51,13 @@ int CmdPack(int argc, char **argv) {
 
   std::string why;
   if (!options.times.Init(&why)) return Refuse(why);
-  arjenc::Bytes archive;
+  // Written as it is made, under a temporary name that a failure removes.
+  kxpack::AtomicOutput out(outputPath);
+  std::FILE *f = out.Open();
+  if (!f) return Refuse(std::string("cannot create ") + outputPath);
+  kxpack::FileSink archive(f);
   if (!kxpack::PackFiles(files, kxpack::BareName(outputPath), options, &archive, &why))
     return Refuse(why);
-  if (!kxpack::WriteArchive(outputPath, archive))
-    return Refuse(std::string("cannot write ") + outputPath);
+  if (!archive.ok() || !out.Commit()) return Refuse(std::string("cannot write ") + outputPath);
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "tools/kxpack/file_io.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #ifdef _WIN32
 #include <direct.h>
+#include <io.h>
 #include <process.h>
 #else
 #include <unistd.h>
@@ -51,6 +53,14 @@ bool SeekTo(std::FILE *f, std::int64_t offset) {
 #endif
 }
 
+std::int64_t Tell(std::FILE *f) {
+#ifdef _WIN32
+  return _ftelli64(f);
+#else
+  return ftello(f);
+#endif
+}
+
 bool IsRegularFile(const std::string &path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
@@ -84,33 +94,64 @@ bool ReadFile(const std::string &path, std::string *data) {
   return ok;
 }
 
-InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t *mtime) {
-  // The 64-bit form: the 32-bit one fails outright on a file of 2 GiB or more.
+namespace {
+
+// The file opened for reading, its type, size and time taken from the open file itself: a
+// name looked up twice may name two different files in between.
 #ifdef _WIN32
-  struct _stat64 st;
-  if (_stat64(path.c_str(), &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG)
-    return InputRead::kUnreadable;
+using FileStatus = struct _stat64;
+int OpenForReading(const std::string &path) { return _open(path.c_str(), _O_RDONLY | _O_BINARY); }
+int StatusOf(int fd, FileStatus *st) { return _fstat64(fd, st); }
+int ReadSome(int fd, char *to, std::size_t n) { return _read(fd, to, static_cast<unsigned>(n)); }
+int CloseFile(int fd) { return _close(fd); }
 #else
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG)
-    return InputRead::kUnreadable;
+using FileStatus = struct stat;
+// Non-blocking, so that a pipe planted under the name does not hang the open; regular files
+// read as ever.
+int OpenForReading(const std::string &path) {
+  return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+int StatusOf(int fd, FileStatus *st) { return fstat(fd, st); }
+long ReadSome(int fd, char *to, std::size_t n) { return static_cast<long>(read(fd, to, n)); }
+int CloseFile(int fd) { return close(fd); }
 #endif
-  std::FILE *f = std::fopen(path.c_str(), "rb");
-  if (!f) return InputRead::kUnreadable;
-  // The size of the open file, not of the name: the file may have been replaced meanwhile.
-  const std::int64_t size = FileSize(f);
+
+// Reads up to n bytes of a regular file; returns how many, or -1 on an error. A read that
+// returns less than it was asked for has met the end: no call more to be told so.
+std::int64_t ReadUpTo(int fd, char *to, std::size_t n) {
+  constexpr std::size_t kMaxChunk = 1u << 30;  // what one read call takes on every system
+  std::size_t got = 0;
+  while (got < n) {
+    const std::size_t ask = std::min(n - got, kMaxChunk);
+    const auto r = ReadSome(fd, to + got, ask);
+    if (r < 0) return -1;
+    got += static_cast<std::size_t>(r);
+    if (static_cast<std::size_t>(r) < ask) break;
+  }
+  return static_cast<std::int64_t>(got);
+}
+
+}  // namespace
+
+InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t *mtime) {
+  const int fd = OpenForReading(path);
+  if (fd < 0) return InputRead::kUnreadable;
+  FileStatus st;
   InputRead result = InputRead::kUnreadable;
-  if (size > kMaxInputSize) {
-    result = InputRead::kTooLarge;
-  } else if (size >= 0 && SeekTo(f, 0)) {
-    data->resize(static_cast<std::size_t>(size));
-    if (size == 0 || std::fread(&(*data)[0], 1, data->size(), f) == data->size()) {
-      // More bytes than the size said: the file grew while read; take no torn copy.
-      if (std::fgetc(f) == EOF && !std::ferror(f)) result = InputRead::kOk;
+  if (StatusOf(fd, &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG) {
+    const std::int64_t size = static_cast<std::int64_t>(st.st_size);
+    *mtime = static_cast<std::int64_t>(st.st_mtime);
+    if (size > kMaxInputSize) {
+      result = InputRead::kTooLarge;
+    } else {
+      // One byte more than the size: a file that grew or shrank while read gives no torn
+      // copy.
+      data->resize(static_cast<std::size_t>(size) + 1);
+      if (ReadUpTo(fd, &(*data)[0], data->size()) == size) result = InputRead::kOk;
+      data->resize(static_cast<std::size_t>(size));
     }
   }
-  std::fclose(f);
-  *mtime = static_cast<std::int64_t>(st.st_mtime);
+  CloseFile(fd);
   return result;
 }
 

@@ -10,6 +10,8 @@ namespace kxpack {
 // Size of an open file in bytes, or -1.
 std::int64_t FileSize(std::FILE *f);
 bool SeekTo(std::FILE *f, std::int64_t offset);
+// Where an open file stands, or -1.
+std::int64_t Tell(std::FILE *f);
 // True when path names an existing regular file (not a folder or a device).
 bool IsRegularFile(const std::string &path);
 // True when path names an existing folder.

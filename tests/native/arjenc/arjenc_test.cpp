@@ -3,9 +3,15 @@
 // Natively also archives of them checked by the arj and 7zz archivers as black boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <queue>
+#include <random>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "arj/arj.h"
 #include "arj/result.h"
@@ -257,6 +263,48 @@ TEST(ArjencHuffmanCode, LengthsFollowTheCountsAtEverySizeOfCount) {
     kraft += 8u >> lengths[i];
   }
   EXPECT_EQ(kraft, 8u);
+}
+
+// Huffman's cost, sum of count times length, as the sum of the weights of the merged
+// nodes, and the depth of its deepest leaf.
+std::pair<std::uint64_t, unsigned> HuffmanCost(const std::vector<std::uint32_t> &counts) {
+  using Node = std::pair<std::uint64_t, unsigned>;  // weight, depth below
+  std::priority_queue<Node, std::vector<Node>, std::greater<Node>> queue;
+  for (const std::uint32_t c : counts) {
+    if (c) queue.push({c, 0});
+  }
+  std::uint64_t cost = 0;
+  unsigned depth = 0;
+  while (queue.size() > 1) {
+    const Node a = queue.top();
+    queue.pop();
+    const Node b = queue.top();
+    queue.pop();
+    cost += a.first + b.first;
+    depth = std::max(a.second, b.second) + 1;
+    queue.push({a.first + b.first, depth});
+  }
+  return {cost, depth};
+}
+
+TEST(ArjencHuffmanCode, LengthsCostWhatHuffmansCodeCosts) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    const unsigned n = 2 + random() % 509;
+    std::vector<std::uint32_t> counts(n);
+    for (std::uint32_t &c : counts) {
+      c = random() % 3 == 0 ? 0 : 1 + random() % (round % 2 ? 5 : 3000);
+    }
+    const auto reference = HuffmanCost(counts);
+    if (reference.second > 16) continue;  // the limit would bind
+    std::vector<std::uint8_t> lengths(n);
+    arjenc::BuildCodeLengths(counts.data(), n, 16, lengths.data());
+    std::uint64_t cost = 0;
+    for (unsigned i = 0; i < n; ++i) cost += std::uint64_t{counts[i]} * lengths[i];
+    if (reference.first != 0) {
+      EXPECT_EQ(cost, reference.first) << "round " << round;
+    }
+  }
 }
 
 // The bytes tokens stand for.

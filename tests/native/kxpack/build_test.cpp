@@ -19,7 +19,9 @@ using kxtest::RunResult;
 
 // A payload as small as an archive gets: a main header named KXDATA.ARJ and the end marker.
 std::string MinimalArchive() {
-  return kxtest::ToString(arjenc::ArchiveWriter("KXDATA.ARJ", arjenc::PackOptions()).Finish());
+  arjenc::MemorySink archive;
+  arjenc::ArchiveWriter("KXDATA.ARJ", arjenc::PackOptions(), &archive).Finish();
+  return kxtest::ToString(archive.bytes);
 }
 
 class BuildTest : public ::testing::Test {

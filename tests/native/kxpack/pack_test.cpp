@@ -48,7 +48,8 @@ class ScopedEnv {
 };
 
 // Contents that exercise the packers: edges of the window, long runs, the longest matches
-// and the far positions, and bytes that do not compress.
+// and the far positions, and bytes that do not compress (more than the archive writer
+// gathers before it writes, so that its archive goes out in pieces).
 std::map<std::string, std::string> RoundTripFiles() {
   std::map<std::string, std::string> f;
   f["EMPTY.DAT"] = "";
@@ -59,7 +60,7 @@ std::map<std::string, std::string> RoundTripFiles() {
   // A block repeated at the far end of the window: matches of every length up to the longest.
   const std::string block = kxtest::NoiseContent(5, kWindow - 300);
   f["FAR.BIN"] = block + kxtest::TextContent(6, 200) + block;
-  f["NOISE.BIN"] = kxtest::NoiseContent(7, 50000);
+  f["NOISE.BIN"] = kxtest::NoiseContent(7, 1200000);
   f["TEXT.TXT"] = kxtest::TextContent(8, 200000);
   return f;
 }
@@ -227,6 +228,10 @@ TEST_F(PackFieldsTest, RefusesNamesTheInstallerCouldNotUnpack) {
 TEST_F(PackFieldsTest, RefusesInputsItCannotTake) {
   ExpectRefused(Pack({src_ + "/missing.txt"}), "cannot read");
   ExpectRefused(Pack({src_}), "cannot read");
+  // A pipe under the name is refused at once: opening it must not wait for a writer.
+  const std::string pipe = src_ + "/PIPE.TXT";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  ExpectRefused(Pack({pipe}), "cannot read");
   if (geteuid() != 0) {  // permissions do not stop the superuser
     const std::string locked = Put("LOCKED.TXT", "x");
     ASSERT_EQ(chmod(locked.c_str(), 0), 0);
