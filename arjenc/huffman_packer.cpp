@@ -32,10 +32,10 @@ constexpr int kExactPasses = 2;
 // Parses more from shaken costs (see Shake), each followed by kExactPasses.
 constexpr int kRestarts = 4;
 constexpr std::uint32_t kShakeSeed = 12345;
+constexpr int kShakeSteps = 8;  // at most half a bit either way
 // Stretches of fewer tokens (small members) get no restarts: a tenth of a percent for four
 // times the time. Their rare match lengths are tried left out instead (see kRareUses).
 constexpr std::size_t kSmallTokens = 4096;
-constexpr int kShakeSteps = 8;  // at most half a bit either way
 // Small blocks: match lengths used this often or less are tried left out, priced so high
 // that the parse goes round them (256 bits).
 constexpr unsigned kRareUses = 2;
@@ -69,8 +69,6 @@ void WriteBlocks(const std::vector<Token> &tokens, const std::vector<std::size_t
   }
 }
 
-// Each block's costs, over the bytes its tokens cover, for parsing the stretch again:
-// *models gets one a block, *spans where each applies.
 // Counts as if every byte of the stretch were a literal, the matches as counted: the parse
 // from their costs weighs each match against the bytes it covers, not against literals that
 // a parse with many matches made rare.
