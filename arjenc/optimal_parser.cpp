@@ -10,11 +10,13 @@ constexpr std::uint32_t kUnreached = 0xFFFFFFFFu;
 }  // namespace
 
 OptimalParser::OptimalParser(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-                             unsigned max_chain, unsigned take_whole, MatchTables *tables)
+                             unsigned max_chain, unsigned take_whole, MatchTables *tables,
+                             unsigned inside_chain)
     : data_(data),
       size_(size),
       max_chain_(max_chain),
       take_whole_(take_whole),
+      inside_chain_(inside_chain),
       finder_(data, size, max_distance, tables) {}
 
 std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
@@ -22,12 +24,15 @@ std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
   length_ = std::min(max_bytes, size_ - start_);
   matches_.clear();
   first_.assign(length_ + 1, 0);
+  whole_only_.assign(length_, 0);
   Match found[kMaxMatch];
   const std::size_t end = start_ + length_;
+  std::size_t shallow_until = 0;  // positions before it lie within a match taken whole
   for (std::size_t i = 0; i < length_;) {
     const std::size_t pos = start_ + i;
     first_[i] = static_cast<std::uint32_t>(matches_.size());
-    unsigned n = finder_.AllLongest(pos, max_chain_, found);
+    const bool inside = i < shallow_until;
+    unsigned n = finder_.AllLongest(pos, inside ? inside_chain_ : max_chain_, found);
     // Matches end with the stretch.
     const unsigned room = static_cast<unsigned>(std::min<std::size_t>(end - pos, kMaxMatch));
     unsigned kept = 0;
@@ -38,9 +43,18 @@ std::size_t OptimalParser::NextStretch(std::size_t max_bytes) {
       found[kept++] = m;
       if (m.length == room) break;
     }
+    // Within a match taken whole, only the longest match, at its whole length alone.
+    whole_only_[i] = inside && kept != 0;
+    if (whole_only_[i]) {
+      found[0] = found[kept - 1];
+      kept = 1;
+    }
     matches_.insert(matches_.end(), found, found + kept);
+    if (kept != 0 && found[kept - 1].length >= take_whole_ && inside_chain_ != 0) {
+      shallow_until = std::max(shallow_until, i + found[kept - 1].length);
+    }
     ++i;
-    if (kept != 0 && found[kept - 1].length >= take_whole_) {
+    if (kept != 0 && found[kept - 1].length >= take_whole_ && inside_chain_ == 0) {
       const unsigned skip = found[kept - 1].length - 1;
       for (unsigned k = 0; k < skip; ++k, ++i) {
         first_[i] = static_cast<std::uint32_t>(matches_.size());
@@ -68,6 +82,7 @@ void OptimalParser::Parse(const CostSpan *spans, std::vector<Token> *tokens) {
   const std::uint8_t *const bytes = data_ + start_;
   const std::uint32_t *const first = first_.data();
   const Match *const matches = matches_.data();
+  const std::uint8_t *const whole_only = whole_only_.data();
   for (std::size_t i = 0; i < n; ++spans) {
     const CostModel &costs = *spans->costs;
     const std::uint32_t *const literal = costs.symbol;
@@ -76,7 +91,7 @@ void OptimalParser::Parse(const CostSpan *spans, std::vector<Token> *tokens) {
       const std::uint32_t here = node[i].price;
       const std::uint32_t lit = here + literal[bytes[i]];
       if (lit < node[i + 1].price) node[i + 1] = Node{lit, 1};
-      unsigned len = kMinMatch;
+      unsigned len = whole_only[i] ? matches[first[i]].length : kMinMatch;
       Node *const ahead = node + i;
       for (std::uint32_t k = first[i], end = first[i + 1]; k < end; ++k) {
         const Match m = matches[k];

@@ -16,10 +16,13 @@ namespace arjenc {
 class OptimalParser {
  public:
   // A match of take_whole bytes or more is taken as it is: the positions it covers get no
-  // searches of their own.
+  // searches of their own; with inside_chain, searches that deep, their longest match
+  // weighed at its whole length alone (a repeat can still end early where another begins,
+  // at a fraction of the time of full searches and of weighing every length).
   // tables: the match finder's, kept by the caller across inputs (or null).
   OptimalParser(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-                unsigned max_chain, unsigned take_whole, MatchTables *tables = nullptr);
+                unsigned max_chain, unsigned take_whole, MatchTables *tables = nullptr,
+                unsigned inside_chain = 0);
 
   // Finds the matches for the next stretch of up to max_bytes of input (after the last
   // stretch); returns how many bytes it holds, 0 at the end of the input.
@@ -42,12 +45,15 @@ class OptimalParser {
   std::size_t size_;
   unsigned max_chain_;
   unsigned take_whole_;
+  unsigned inside_chain_;
   MatchFinder finder_;
   std::size_t start_ = 0;
   std::size_t length_ = 0;
   // Matches of the stretch: those at its position i are matches_[first_[i]..first_[i+1]).
   std::vector<Match> matches_;
   std::vector<std::uint32_t> first_;
+  // Whether position i's match is weighed at its whole length alone (see inside_chain).
+  std::vector<std::uint8_t> whole_only_;
   // The cheapest way found to each position of the stretch: its cost and the step that
   // ends there (1 for a literal, else length | distance << 9).
   struct Node {
