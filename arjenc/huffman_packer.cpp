@@ -180,8 +180,11 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
       // the steps between code lengths.
       costs.FromCounts(counts);
     }
+    // A stretch that does not get smaller than its bytes gains next to nothing from the
+    // passes below: noise would take seconds a megabyte for nothing.
+    const bool incompressible = best_bits >= 8 * stretch;
     // Then under the whole-bit codes that will be written, while that pays.
-    for (int pass = 0; pass < kExactPasses; ++pass) {
+    for (int pass = 0; pass < kExactPasses && !incompressible; ++pass) {
       const std::size_t before = best_bits;
       exact.FromCodes(*best_codes);
       parse(exact, kTunedRounds);
@@ -190,7 +193,7 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
     // A small block's head is a large part of it: each match length used once or twice is
     // tried left out (its entry in the head and the zeros around it may cost more than the
     // longer way round), kept out when the block comes out smaller.
-    if (best_tokens.size() < kSmallTokens) {
+    if (best_tokens.size() < kSmallTokens && !incompressible) {
       bool left_out[kSymbolCount] = {};
       for (unsigned times = 1; times <= kRareUses; ++times) {
         counts.Clear();
@@ -213,7 +216,7 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
     // smallest: parses from the best costs shaken a little, each followed by parses under
     // its own whole-bit codes, find other such places.
     std::uint32_t seed = kShakeSeed;
-    const int restarts = best_tokens.size() >= kSmallTokens ? kRestarts : 0;
+    const int restarts = best_tokens.size() >= kSmallTokens && !incompressible ? kRestarts : 0;
     for (int restart = 0; restart < restarts; ++restart) {
       counts.Clear();
       counts.Add(best_tokens.data(), best_tokens.size());
@@ -227,7 +230,7 @@ bool PackBest(const std::uint8_t *data, std::size_t size, std::size_t give_up,
       // Split into blocks, then parsed again under each block's own codes while that pays.
       best_sizes.clear();
       std::size_t planned = PlanBlocks(best_tokens.data(), best_tokens.size(), &best_sizes);
-      for (int pass = 0; pass < kBlockPasses && best_sizes.size() > 1; ++pass) {
+      for (int pass = 0; pass < kBlockPasses && best_sizes.size() > 1 && !incompressible; ++pass) {
         CostsOfBlocks(best_tokens, best_sizes, BlockStart::kCodes, stretch_bytes, &seed, &models,
                       &spans);
         parser.Parse(spans.data(), &tokens);
