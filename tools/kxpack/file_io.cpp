@@ -21,11 +21,10 @@ namespace kxpack {
 std::int64_t FileSize(std::FILE *f) {
 #ifdef _WIN32
   if (_fseeki64(f, 0, SEEK_END) != 0) return -1;
-  return _ftelli64(f);
 #else
   if (fseeko(f, 0, SEEK_END) != 0) return -1;
-  return ftello(f);
 #endif
+  return Tell(f);
 }
 
 bool MakeFolder(const std::string &path, FolderAccess access) {
@@ -76,22 +75,6 @@ bool RenameReplacing(const std::string &from, const std::string &to) {
   std::remove(to.c_str());  // rename does not replace on Windows
 #endif
   return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool ReadFile(const std::string &path, std::string *data) {
-  // A folder opens for reading on some systems and reports a meaningless size.
-  if (!IsRegularFile(path)) return false;
-  std::FILE *f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::int64_t size = FileSize(f);
-  // Nothing kxpack reads whole may reach 2 GiB: an image and its parts stay below that.
-  bool ok = size >= 0 && size < 0x80000000ll && SeekTo(f, 0);
-  if (ok) {
-    data->resize(static_cast<std::size_t>(size));
-    ok = size == 0 || std::fread(&(*data)[0], 1, data->size(), f) == data->size();
-  }
-  std::fclose(f);
-  return ok;
 }
 
 namespace {
@@ -153,6 +136,12 @@ InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t
   }
   CloseFile(fd);
   return result;
+}
+
+bool ReadFile(const std::string &path, std::string *data) {
+  // Nothing kxpack reads whole may reach 2 GiB: an image and its parts stay below that.
+  std::int64_t mtime = 0;
+  return ReadInputFile(path, data, &mtime) == InputRead::kOk;
 }
 
 bool ListFolder(const std::string &dir, std::vector<std::string> *names) {
