@@ -17,7 +17,7 @@ struct LazyOptions {
   unsigned max_chain = 19;  // earlier positions tried per search
   // The same for inputs small enough for chains by three bytes (see MatchFinder): their
   // chains hold more strangers, and a longer walk found next to nothing more.
-  unsigned small_chain = 8;
+  unsigned small_chain = 5;
   unsigned nice_length = 128;  // a match this long ends the search
   unsigned lazy_limit = 64;    // a match this long is taken without looking one ahead
   unsigned good_length = 24;   // after a match this long, the look ahead tries a quarter
