@@ -9,13 +9,11 @@ namespace {
 constexpr unsigned kMaxSymbols = 512;
 constexpr unsigned kLengthSlots = 32;
 
-// Optimal code lengths for weights sorted ascending, computed in place (Moffat and
-// Katajainen): on return a[i] is the length of the code for the i-th weight.
-void MinimumRedundancyLengths(std::uint32_t *a, int n) {
-  if (n == 1) {
-    a[0] = 0;
-    return;
-  }
+// How many codes of each length an optimal code gives weights sorted ascending (Moffat
+// and Katajainen, in place: a is used up), the lengths above max_length counted at it. The
+// lengths fall along ascending weights, so the counts are all the caller needs: the leaves
+// of each depth are counted, not written out and counted again. n is at least 2.
+void MinimumRedundancyCounts(std::uint32_t *a, int n, unsigned max_length, unsigned *per_length) {
   // First pass: pair the two smallest items, leaves or subtrees, keeping parent links.
   a[0] += a[1];
   int root = 0;
@@ -37,21 +35,17 @@ void MinimumRedundancyLengths(std::uint32_t *a, int n) {
   // Second pass: depths of the internal nodes from their parent links.
   a[n - 2] = 0;
   for (int next = n - 3; next >= 0; --next) a[next] = a[a[next]] + 1;
-  // Third pass: depths of the leaves.
+  // Third pass: the nodes of each depth that are not internal ones are leaves.
   int available = 1;
   int used = 0;
   std::uint32_t depth = 0;
   root = n - 2;
-  int next = n - 1;
   while (available > 0) {
     while (root >= 0 && a[root] == depth) {
       ++used;
       --root;
     }
-    while (available > used) {
-      a[next--] = depth;
-      --available;
-    }
+    per_length[depth < max_length ? depth : max_length] += static_cast<unsigned>(available - used);
     available = 2 * used;
     ++depth;
     used = 0;
@@ -148,21 +142,11 @@ unsigned BuildCodeLengths(const std::uint32_t *counts, unsigned n, unsigned max_
   for (unsigned k = group; k < n; ++k) take(k);
   if (used < 2) return used;
   const std::uint32_t *const order = SortByCount(keys, scratch, used, largest);
-  std::uint32_t depth[kMaxSymbols];
-  for (unsigned i = 0; i < used; ++i) depth[i] = order[i] >> kSymbolBits;
-  MinimumRedundancyLengths(depth, static_cast<int>(used));
-
-  // How many codes of each length, the overlong ones cut to the limit. The lengths fall
-  // along the (ascending) weights, so they come in runs: counted a run at a time, not by
-  // one increment of the same slot after another.
+  std::uint32_t weights[kMaxSymbols];
+  for (unsigned i = 0; i < used; ++i) weights[i] = order[i] >> kSymbolBits;
+  // How many codes of each length, the overlong ones cut to the limit.
   unsigned per_length[kLengthSlots] = {};
-  for (unsigned i = 0; i < used;) {
-    const std::uint32_t d = depth[i];
-    unsigned end = i + 1;
-    while (end < used && depth[end] == d) ++end;
-    per_length[d < max_length ? d : max_length] += end - i;
-    i = end;
-  }
+  MinimumRedundancyCounts(weights, static_cast<int>(used), max_length, per_length);
   // Kraft sum in units of 2^-max_length: exactly 1 << max_length for a complete code.
   const std::uint64_t full = 1ull << max_length;
   std::uint64_t kraft = 0;
