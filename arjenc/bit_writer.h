@@ -11,16 +11,19 @@ namespace arjenc {
 
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<std::uint8_t> *out) : out_(out), buf_(out->data()) {
+  explicit BitWriter(std::vector<std::uint8_t> *out)
+      : out_(out), buf_(out->data()), next_(out->data()) {
     out_->clear();
   }
 
   // Makes room for at least bits more bits.
   void Reserve(std::size_t bits) {
-    const std::size_t need = used_ + bits / 8 + 2 * sizeof(Word);
+    const std::size_t used = Used();
+    const std::size_t need = used + bits / 8 + 2 * sizeof(Word);
     if (out_->size() < need) {
       out_->resize(need < 2 * out_->size() ? 2 * out_->size() : need);
       buf_ = out_->data();
+      next_ = buf_ + used;
     }
   }
 
@@ -59,31 +62,30 @@ class BitWriter {
   // Stores the word, most significant byte first, and keeps the bits of a partly filled
   // byte: no branch on how many bits are pending.
   void Flush() {
-    std::uint8_t *const p = buf_ + used_;
     Word big;
     if (sizeof(Word) == 8) {
       big = static_cast<Word>(__builtin_bswap64(static_cast<std::uint64_t>(acc_)));
     } else {
       big = static_cast<Word>(__builtin_bswap32(static_cast<std::uint32_t>(acc_)));
     }
-    __builtin_memcpy(p, &big, sizeof big);
-    used_ += pending_ >> 3;
+    __builtin_memcpy(next_, &big, sizeof big);
+    next_ += pending_ >> 3;
     acc_ <<= pending_ & ~7u;
     pending_ &= 7u;
   }
 
   // Bits written so far.
-  std::size_t BitCount() const { return used_ * 8 + pending_; }
+  std::size_t BitCount() const { return Used() * 8 + pending_; }
   // Bytes written so far, counting a partly filled last byte.
-  std::size_t ByteCount() const { return used_ + (pending_ + 7) / 8; }
+  std::size_t ByteCount() const { return Used() + (pending_ + 7) / 8; }
 
   // Pads the last byte with zero bits and cuts the vector to the bytes written.
   void Finish() {
     Reserve(32);
-    if (pending_ > 0) (*out_)[used_++] = static_cast<std::uint8_t>(acc_ >> (kWordBits - 8));
+    if (pending_ > 0) *next_++ = static_cast<std::uint8_t>(acc_ >> (kWordBits - 8));
     pending_ = 0;
     acc_ = 0;
-    out_->resize(used_);
+    out_->resize(Used());
   }
 
  private:
@@ -97,8 +99,12 @@ class BitWriter {
   static_assert(kMaxShortBits <= kRoom, "a short value goes in one part");
 
   std::vector<std::uint8_t> *out_;
+  // Whole bytes stored.
+  std::size_t Used() const { return static_cast<std::size_t>(next_ - buf_); }
+
   std::uint8_t *buf_;     // the vector's bytes
-  std::size_t used_ = 0;  // whole bytes stored
+  std::uint8_t *next_;    // where the next whole byte goes: one pointer, not the vector's
+                          // start and a count, held in the hot loops (few registers on i686)
   Word acc_ = 0;          // its top pending_ bits are not stored yet, the rest are 0
   unsigned pending_ = 0;  // below 8 between calls
 };
