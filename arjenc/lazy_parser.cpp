@@ -66,8 +66,10 @@ template <bool kWeighed, typename State>
 std::size_t LazyParser::ParseInto(State finder, Token *out, std::size_t room, BlockCounts *counts) {
   // The loop's state in locals, and without costs the searches inlined on a copy of the
   // finder's state: what the loop stores to the tables then cannot make it read them again.
-  const std::uint8_t *const data = data_;
-  const std::size_t size = size_;
+  // The input is the finder's own: the same values, but one copy of them live in the loop
+  // (registers are few on i686).
+  const std::uint8_t *const data = finder.data;
+  const std::size_t size = finder.size;
   const LazyOptions options = options_;
   std::size_t pos = pos_;
   Match current = current_;
