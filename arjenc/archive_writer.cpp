@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "arj/crc32.h"
 #include "arj/header.h"
 #include "arjenc/dos_time.h"
 
@@ -18,7 +17,7 @@ constexpr std::size_t kMaxFramedHeader = 4 + arj::kMaxBasicHeader + 4 + 2;
 }  // namespace
 
 ArchiveWriter::ArchiveWriter(std::string archive_name, PackOptions options, ArchiveSink *sink)
-    : archive_name_(std::move(archive_name)), options_(options), sink_(sink) {
+    : archive_name_(std::move(archive_name)), sink_(sink), packer_(options) {
   // Never more than a flush's worth and one member below that: no growing by copies.
   pending_.reserve(2 * kFlushBytes + kMaxFramedHeader);
   const Bytes main = MainHeader();
@@ -27,34 +26,22 @@ ArchiveWriter::ArchiveWriter(std::string archive_name, PackOptions options, Arch
 
 bool ArchiveWriter::Add(const std::string &name, const std::uint8_t *data, std::size_t size,
                         std::uint32_t dos_time, bool store_only) {
-  if (name.empty() || name.size() > arj::kMaxName || name.find('\0') != std::string::npos ||
-      size > kMaxMemberSize)
-    return false;
+  if (!packer_.Make(name, data, size, dos_time, store_only, &form_)) return false;
+  Add(form_, data);
+  return true;
+}
 
-  HeaderFields f;
-  f.name = name;
-  f.date_time = dos_time;
-  f.unpacked_size = static_cast<std::uint32_t>(size);
-  f.file_crc = arj::Crc32(data, size);
-
-  const bool isPacked = !store_only && options_.method != PackMethod::kStored &&
-                        Pack(data, size, options_, &packed_, &tables_) && packed_.size() < size;
-  f.method = isPacked ? static_cast<std::uint8_t>(options_.method) : 0;
-  f.packed_size = static_cast<std::uint32_t>(isPacked ? packed_.size() : size);
-
-  const Bytes header = FramedHeader(BasicHeader(f));
-  pending_.insert(pending_.end(), header.begin(), header.end());
-  const std::uint8_t *const body = isPacked ? packed_.data() : data;
-  const std::size_t body_size = f.packed_size;
-  if (body_size >= kFlushBytes) {
+void ArchiveWriter::Add(const MemberForm &form, const std::uint8_t *data) {
+  pending_.insert(pending_.end(), form.header.begin(), form.header.end());
+  const std::uint8_t *const body = form.packed ? form.packed_body.data() : data;
+  if (form.body_size >= kFlushBytes) {
     Flush();
-    sink_->Append(body, body_size);
+    sink_->Append(body, form.body_size);
   } else {
-    pending_.insert(pending_.end(), body, body + body_size);
+    pending_.insert(pending_.end(), body, body + form.body_size);
     if (pending_.size() >= kFlushBytes) Flush();
   }
-  if (dos_time > newest_time_) newest_time_ = dos_time;
-  return true;
+  if (form.dos_time > newest_time_) newest_time_ = form.dos_time;
 }
 
 std::uint32_t ArchiveWriter::time() const { return newest_time_ ? newest_time_ : DosTimeUtc(0); }

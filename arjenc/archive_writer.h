@@ -8,12 +8,9 @@
 #include "arjenc/archive_sink.h"
 #include "arjenc/compress.h"
 #include "arjenc/header_bytes.h"
-#include "arjenc/match_finder.h"
+#include "arjenc/member_packer.h"
 
 namespace arjenc {
-
-// Members of 2 GiB or more do not fit the engine's signed sizes.
-constexpr std::size_t kMaxMemberSize = 0x7FFFFFFF;
 
 class ArchiveWriter {
  public:
@@ -26,6 +23,9 @@ class ArchiveWriter {
   // False, nothing added, when the name or the size cannot be framed.
   bool Add(const std::string &name, const std::uint8_t *data, std::size_t size,
            std::uint32_t dos_time, bool store_only);
+  // Adds a member made by a packer of its own; data: the member's bytes (its body when it
+  // was stored).
+  void Add(const MemberForm &form, const std::uint8_t *data);
 
   // Ends the archive, once: the writer is spent after it. The main header takes the newest
   // member time (the MS-DOS epoch when there are no members), so the archive depends only on
@@ -39,13 +39,12 @@ class ArchiveWriter {
   void Flush();
 
   std::string archive_name_;
-  PackOptions options_;
   ArchiveSink *sink_;
   // What the sink has yet to get, passed on in large pieces. It starts with room for the
   // main header: its size does not depend on the time it carries, rewritten on Finish.
   Bytes pending_;
-  Bytes packed_;        // one member's packed form, its room kept from member to member
-  MatchTables tables_;  // shared by the members' packing
+  MemberPacker packer_;
+  MemberForm form_;  // the member being added, its room kept from member to member
   std::uint32_t newest_time_ = 0;
 };
 

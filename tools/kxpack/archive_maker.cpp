@@ -23,34 +23,10 @@ bool IsArchiveName(const std::string &name) {
   return true;
 }
 
-// store_only: stored whatever the method (archives in archives gain nothing from packing).
-// data: room for the file, kept from file to file.
-bool AddFile(const std::string &path, const std::string &name, bool store_only,
-             const MakeOptions &options, arjenc::ArchiveWriter *writer, std::string *data,
-             std::string *why) {
-  std::int64_t mtime = 0;
-  switch (ReadInputFile(path, data, &mtime)) {
-    case InputRead::kOk:
-      break;
-    case InputRead::kTooLarge:
-      *why = path + ": files of 2 GiB or more cannot be packed";
-      return false;
-    case InputRead::kUnreadable:
-      *why = "cannot read " + path;
-      return false;
-  }
-  if (!writer->Add(name, reinterpret_cast<const std::uint8_t *>(data->data()), data->size(),
-                   options.times.For(mtime), store_only)) {
-    *why = "cannot pack " + path;
-    return false;
-  }
-  return true;
-}
-
 // depth: the level of the archive made, the payload being the first.
 bool PackFolder(const std::string &dir, const std::string &archive_name, int depth,
                 const MakeOptions &options, arjenc::Bytes *archive, std::uint32_t *time,
-                std::string *data, std::string *why);
+                std::string *why);
 
 }  // namespace
 
@@ -97,14 +73,14 @@ bool PackFiles(const std::vector<std::string> &paths, const std::string &archive
                const MakeOptions &options, arjenc::ArchiveSink *archive, std::string *why) {
   arjenc::ArchiveWriter writer(archive_name, options.pack, archive);
   MemberNames names;
-  std::string data;
+  std::vector<MemberSource> sources;
   for (const std::string &path : paths) {
-    if (!names.Take(BareName(path), why)) {
-      *why = path + ": " + *why;
-      return false;
-    }
-    if (!AddFile(path, BareName(path), false, options, &writer, &data, why)) return false;
+    MemberSource source{path, BareName(path), false, std::string()};
+    if (!names.Take(source.name, &source.refused)) source.refused = path + ": " + source.refused;
+    sources.push_back(std::move(source));
   }
+  if (!PackInOrder(sources, options.threads, options.pack, options.times, &writer, why))
+    return false;
   writer.Finish();
   return true;
 }
@@ -112,15 +88,14 @@ bool PackFiles(const std::vector<std::string> &paths, const std::string &archive
 bool PackTree(const std::string &dir, const std::string &archive_name, const MakeOptions &options,
               arjenc::Bytes *archive, std::string *why) {
   std::uint32_t time = 0;
-  std::string data;
-  return PackFolder(dir, archive_name, 1, options, archive, &time, &data, why);
+  return PackFolder(dir, archive_name, 1, options, archive, &time, why);
 }
 
 namespace {
 
 bool PackFolder(const std::string &dir, const std::string &archive_name, int depth,
                 const MakeOptions &options, arjenc::Bytes *archive, std::uint32_t *time,
-                std::string *data, std::string *why) {
+                std::string *why) {
   // As deep as verify looks, and no deeper: a folder link back up the tree ends here too.
   if (depth > kMaxNesting) {
     *why = dir + ": archives nested more than " + std::to_string(kMaxNesting) + " levels deep";
@@ -134,32 +109,44 @@ bool PackFolder(const std::string &dir, const std::string &archive_name, int dep
   arjenc::MemorySink sink;
   arjenc::ArchiveWriter writer(archive_name, options.pack, &sink);
   MemberNames names;
+  // Files in a row are packed together; a folder between them is made when its turn comes,
+  // so the first fault in the listing is the one reported.
+  std::vector<MemberSource> files;
+  const auto packFiles = [&] {
+    const bool ok = PackInOrder(files, options.threads, options.pack, options.times, &writer, why);
+    files.clear();
+    return ok;
+  };
   for (const std::string &name : entries) {
     const std::string path = dir + "/" + name;
-    if (!names.Take(name, why)) {
-      *why = path + ": " + *why;
+    std::string refused;
+    if (!names.Take(name, &refused)) refused = path + ": " + refused;
+    if (IsRegularFile(path)) {
+      files.push_back(MemberSource{path, name, IsArchiveName(name), refused});
+      continue;
+    }
+    if (!packFiles()) return false;
+    if (!refused.empty()) {
+      *why = refused;
       return false;
     }
-    if (IsDirectory(path)) {
-      if (!IsArchiveName(name)) {
-        *why = path + ": a folder in the tree must be named *.ARJ (it becomes an archive)";
-        return false;
-      }
-      arjenc::Bytes nested;
-      std::uint32_t nestedTime = 0;
-      if (!PackFolder(path, name, depth + 1, options, &nested, &nestedTime, data, why))
-        return false;
-      if (!writer.Add(name, nested.data(), nested.size(), nestedTime, true)) {
-        *why = path + ": the archive made from it is 2 GiB or more";
-        return false;
-      }
-    } else if (IsRegularFile(path)) {
-      if (!AddFile(path, name, IsArchiveName(name), options, &writer, data, why)) return false;
-    } else {
+    if (!IsDirectory(path)) {
       *why = path + ": neither a file nor a folder";
       return false;
     }
+    if (!IsArchiveName(name)) {
+      *why = path + ": a folder in the tree must be named *.ARJ (it becomes an archive)";
+      return false;
+    }
+    arjenc::Bytes nested;
+    std::uint32_t nestedTime = 0;
+    if (!PackFolder(path, name, depth + 1, options, &nested, &nestedTime, why)) return false;
+    if (!writer.Add(name, nested.data(), nested.size(), nestedTime, true)) {
+      *why = path + ": the archive made from it is 2 GiB or more";
+      return false;
+    }
   }
+  if (!packFiles()) return false;
   writer.Finish();
   *archive = std::move(sink.bytes);
   *time = writer.time();

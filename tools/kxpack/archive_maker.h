@@ -9,6 +9,7 @@
 #include "arjenc/archive_sink.h"
 #include "arjenc/compress.h"
 #include "arjenc/header_bytes.h"
+#include "tools/kxpack/member_pipeline.h"
 #include "tools/kxpack/member_time.h"
 
 namespace kxpack {
@@ -16,6 +17,7 @@ namespace kxpack {
 struct MakeOptions {
   arjenc::PackOptions pack;  // for members that are not archives
   MemberTimes times;
+  unsigned threads = DefaultThreads();  // packing members side by side
 };
 
 // The last component of a path: the name a packed file gets.

@@ -6,6 +6,7 @@
 
 #include "tools/kxpack/archive_maker.h"
 #include "tools/kxpack/commands.h"
+#include "tools/kxpack/decimal_arg.h"
 #include "tools/kxpack/file_io.h"
 
 namespace {
@@ -42,6 +43,11 @@ int CmdPack(int argc, char **argv) {
     } else if (!std::strcmp(arg, "--method") && value) {
       if (!kxpack::ParseMethod(value, &options.pack.method))
         return Refuse("--method takes 0, 1 or 4");
+    } else if (!std::strcmp(arg, "--threads") && value) {
+      unsigned long long threads = 0;
+      if (!kxpack::ParseDecimal(value, kxpack::kMaxThreads, &threads) || threads == 0)
+        return Refuse("--threads takes 1 to " + std::to_string(kxpack::kMaxThreads));
+      options.threads = static_cast<unsigned>(threads);
     } else {
       return Refuse(std::string(value ? "unknown option " : "missing value after ") + arg);
     }

@@ -116,26 +116,37 @@ std::int64_t ReadUpTo(int fd, char *to, std::size_t n) {
 
 }  // namespace
 
-InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t *mtime) {
-  const int fd = OpenForReading(path);
-  if (fd < 0) return InputRead::kUnreadable;
+InputFile::~InputFile() {
+  if (fd_ >= 0) CloseFile(fd_);
+}
+
+InputRead InputFile::Open(const std::string &path) {
+  fd_ = OpenForReading(path);
+  if (fd_ < 0) return InputRead::kUnreadable;
   FileStatus st;
-  InputRead result = InputRead::kUnreadable;
-  if (StatusOf(fd, &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG) {
-    const std::int64_t size = static_cast<std::int64_t>(st.st_size);
-    *mtime = static_cast<std::int64_t>(st.st_mtime);
-    if (size > kMaxInputSize) {
-      result = InputRead::kTooLarge;
-    } else {
-      // One byte more than the size: a file that grew or shrank while read gives no torn
-      // copy.
-      data->resize(static_cast<std::size_t>(size) + 1);
-      if (ReadUpTo(fd, &(*data)[0], data->size()) == size) result = InputRead::kOk;
-      data->resize(static_cast<std::size_t>(size));
-    }
-  }
-  CloseFile(fd);
-  return result;
+  if (StatusOf(fd_, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG) return InputRead::kUnreadable;
+  size_ = static_cast<std::int64_t>(st.st_size);
+  mtime_ = static_cast<std::int64_t>(st.st_mtime);
+  return size_ > kMaxInputSize ? InputRead::kTooLarge : InputRead::kOk;
+}
+
+InputRead InputFile::ReadAll(std::string *data) {
+  if (fd_ < 0) return InputRead::kUnreadable;
+  // One byte more than the size: a file that grew or shrank while read gives no torn copy.
+  data->resize(static_cast<std::size_t>(size_) + 1);
+  const bool whole = ReadUpTo(fd_, &(*data)[0], data->size()) == size_;
+  data->resize(static_cast<std::size_t>(size_));
+  CloseFile(fd_);
+  fd_ = -1;
+  return whole ? InputRead::kOk : InputRead::kUnreadable;
+}
+
+InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t *mtime) {
+  InputFile file;
+  const InputRead opened = file.Open(path);
+  if (opened != InputRead::kOk) return opened;
+  *mtime = file.mtime();
+  return file.ReadAll(data);
 }
 
 bool ReadFile(const std::string &path, std::string *data) {

@@ -27,9 +27,28 @@ bool RenameReplacing(const std::string &from, const std::string &to);
 // Reads the whole of a regular file below 2 GiB; false when it cannot be opened or read.
 bool ReadFile(const std::string &path, std::string *data);
 
-// A file to be packed: read whole, with its modification time (seconds since 1970).
+// A file to be packed, opened once: its type, size and modification time (seconds since
+// 1970) come from the open file, and it is read whole.
 enum class InputRead { kOk, kUnreadable, kTooLarge };
 constexpr std::int64_t kMaxInputSize = 0x7FFFFFFF;  // 2 GiB and more do not fit a member
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile &) = delete;
+  InputFile &operator=(const InputFile &) = delete;
+  ~InputFile();
+  // kOk when path names a regular file below 2 GiB.
+  InputRead Open(const std::string &path);
+  std::int64_t size() const { return size_; }
+  std::int64_t mtime() const { return mtime_; }
+  // Reads the opened file whole, once, and closes it.
+  InputRead ReadAll(std::string *data);
+
+ private:
+  int fd_ = -1;
+  std::int64_t size_ = 0;
+  std::int64_t mtime_ = 0;
+};
 InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t *mtime);
 // The names in a folder, without "." and "..", in byte order. False when it cannot be read.
 bool ListFolder(const std::string &dir, std::vector<std::string> *names);

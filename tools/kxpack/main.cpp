@@ -17,7 +17,7 @@ const Command kCommands[] = {
      "build --stub STUB --payload ARCHIVE --output IMAGE [--silent N] [--required-mb N]\n"
      "  kxpack build --stub STUB --tree DIR --output IMAGE [--method 0|1|4] [--silent N]\n"
      "                [--required-mb N]"},
-    {"pack", CmdPack, "pack --output ARCHIVE [--method 0|1|4] [--best] FILE..."},
+    {"pack", CmdPack, "pack --output ARCHIVE [--method 0|1|4] [--best] [--threads N] FILE..."},
     {"info", CmdInfo, "info IMAGE"},
     {"list", CmdList, "list ARCHIVE"},
     {"test", CmdTest, "test ARCHIVE"},

@@ -127,8 +127,18 @@ TEST_P(PackTest, EveryExtractorGetsBackEveryByte) {
   const std::map<std::string, std::string> files = RoundTripFiles();
   std::vector<std::string> paths;
   for (const auto &f : files) paths.push_back(Put(f.first, f.second));
-  RunResult r = Pack(paths, GetParam());
+  std::vector<std::string> options = GetParam();
+  options.insert(options.end(), {"--threads", "7"});
+  RunResult r = Pack(paths, options);
   ASSERT_EQ(r.exitCode, 0) << r.err;
+  // Members packed side by side or one after another: the same archive.
+  const std::string single = dir_ + "/single/PACKED.ARJ";
+  options.back() = "1";
+  options.insert(options.begin(), {"pack", "--output", single});
+  options.insert(options.end(), paths.begin(), paths.end());
+  kxtest::Run({"/bin/mkdir", "-p", dir_ + "/single"});
+  ASSERT_EQ(Kxpack(options).exitCode, 0);
+  EXPECT_TRUE(ReadFile(single) == ReadFile(archive_)) << "one thread and seven differ";
 
   RunResult test = Kxpack({"test", archive_});
   EXPECT_EQ(test.exitCode, 0) << test.out << test.err;
@@ -241,6 +251,17 @@ TEST_F(PackFieldsTest, RefusesInputsItCannotTake) {
   const std::string big = Put("BIG.BIN", "");
   ASSERT_EQ(truncate(big.c_str(), 0x80000000ll), 0);
   ExpectRefused(Pack({Put("SMALL.TXT", "x"), big}), "2 GiB or more");
+  // Read ahead on many threads, the inputs still fail in the order given.
+  std::vector<std::string> many;
+  for (int i = 0; i < 12; ++i)
+    many.push_back(Put("F" + std::to_string(i) + ".TXT", kxtest::TextContent(i, 30000)));
+  many.insert(many.begin() + 9, src_ + "/missing.txt");
+  many.push_back(src_ + "/F3.TXT");
+  ExpectRefused(Pack(many, {"--threads", "4"}), "cannot read " + src_ + "/missing.txt");
+  many.erase(many.begin() + 9);
+  ExpectRefused(Pack(many, {"--threads", "4"}), src_ + "/F3.TXT: ");
+  for (const char *threads : {"0", "65", "two"})
+    ExpectRefused(Pack({Put("M.TXT", "x")}, {"--threads", threads}), "--threads takes 1 to 64");
   ExpectRefused(Pack({Put("M.TXT", "x")}, {"--method", "2"}), "--method takes 0, 1 or 4");
   ExpectRefused(Pack({Put("M.TXT", "x")}, {"--method", "01x"}), "--method takes 0, 1 or 4");
   ExpectRefused(Pack({}), "at least one file");
