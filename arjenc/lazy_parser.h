@@ -16,7 +16,8 @@ struct LazyOptions {
   unsigned max_distance = kMaxDistance;
   unsigned max_chain = 19;  // earlier positions tried per search
   // The same for inputs small enough for chains by three bytes (see MatchFinder): their
-  // chains hold more strangers, and a longer walk found next to nothing more.
+  // chains hold more strangers, and a longer walk finds little more (8 positions packed
+  // many small members 0.1% smaller in 3% more time).
   unsigned small_chain = 5;
   unsigned nice_length = 128;  // a match this long ends the search
   unsigned lazy_limit = 64;    // a match this long is taken without looking one ahead
