@@ -11,9 +11,11 @@
 namespace kxpack {
 namespace {
 
-// Members read ahead of the writer: a few per thread, and no more bytes than this in all
-// (on 32-bit builds, a fraction of the address space), bar the one to be written next.
-constexpr std::size_t kSlotsPerThread = 2;
+// Members read ahead of the writer: eight per thread, so that a thread rarely waits for
+// another to hand on a small member (two per thread made it wait for most of them), and no
+// more bytes than this in all (on 32-bit builds, a fraction of the address space), bar the
+// one to be written next.
+constexpr std::size_t kSlotsPerThread = 8;
 constexpr std::size_t kInFlightBytes = (sizeof(void *) >= 8 ? 256u : 64u) << 20;
 // Room above this is given back once its member is written, not kept for the next one.
 constexpr std::size_t kKeptRoom = std::size_t{16} << 20;
