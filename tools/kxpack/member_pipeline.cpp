@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -32,10 +33,16 @@ std::string ReadFailure(InputRead r, const std::string &path) {
   return std::string();
 }
 
-struct Slot {
+// A member's bytes and what is made of them. Kept for the next member once written: fresh
+// room for each would be pages to fault in again, a member's worth at a time.
+struct MemberRoom {
   std::string data;
   arjenc::MemberForm form;
-  std::string why;  // empty: made
+};
+
+struct Slot {
+  std::unique_ptr<MemberRoom> room;  // from the writing on, until the member is written
+  std::string why;                   // empty: made
   std::size_t admitted = 0;
   bool ready = false;
 };
@@ -75,7 +82,8 @@ class Pipeline {
   std::condition_variable changed_;  // a slot made or written, room freed, or stop
   std::size_t next_claim_ = 0;
   std::size_t next_write_ = 0;
-  std::size_t in_flight_ = 0;  // bytes read and not yet written
+  std::size_t in_flight_ = 0;                       // bytes read and not yet written
+  std::vector<std::unique_ptr<MemberRoom>> spare_;  // of members written, for the next ones
   bool stop_ = false;
 };
 
@@ -97,14 +105,22 @@ void Pipeline::Make(std::size_t i, arjenc::MemberPacker &packer, std::unique_loc
       if (stop_) return;
       in_flight_ += size;
       slot.admitted = size;
+      if (spare_.empty()) {
+        slot.room.reset(new MemberRoom);
+      } else {
+        slot.room = std::move(spare_.back());
+        spare_.pop_back();
+      }
       lock.unlock();
-      read = file.ReadAll(&slot.data);
+      read = file.ReadAll(&slot.room->data);
     }
     why = ReadFailure(read, source.path);
-    if (why.empty() &&
-        !packer.Make(source.name, reinterpret_cast<const std::uint8_t *>(slot.data.data()),
-                     slot.data.size(), times_.For(file.mtime()), source.store_only, &slot.form))
-      why = "cannot pack " + source.path;
+    if (why.empty()) {
+      const std::string &data = slot.room->data;
+      if (!packer.Make(source.name, reinterpret_cast<const std::uint8_t *>(data.data()),
+                       data.size(), times_.For(file.mtime()), source.store_only, &slot.room->form))
+        why = "cannot pack " + source.path;
+    }
   }
   lock.lock();
   slot.why = std::move(why);
@@ -150,9 +166,12 @@ bool Pipeline::Run(std::string *why) {
       break;
     }
     lock.unlock();
-    writer_->Add(slot.form, reinterpret_cast<const std::uint8_t *>(slot.data.data()));
-    if (slot.data.capacity() > kKeptRoom) std::string().swap(slot.data);
+    MemberRoom &room = *slot.room;
+    writer_->Add(room.form, reinterpret_cast<const std::uint8_t *>(room.data.data()));
+    if (room.data.capacity() > kKeptRoom) std::string().swap(room.data);
+    if (room.form.packed_body.capacity() > kKeptRoom) arjenc::Bytes().swap(room.form.packed_body);
     lock.lock();
+    spare_.push_back(std::move(slot.room));
     slot.ready = false;
     in_flight_ -= slot.admitted;
     slot.admitted = 0;
