@@ -141,18 +141,10 @@ InputRead InputFile::ReadAll(std::string *data) {
   return whole ? InputRead::kOk : InputRead::kUnreadable;
 }
 
-InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t *mtime) {
-  InputFile file;
-  const InputRead opened = file.Open(path);
-  if (opened != InputRead::kOk) return opened;
-  *mtime = file.mtime();
-  return file.ReadAll(data);
-}
-
 bool ReadFile(const std::string &path, std::string *data) {
   // Nothing kxpack reads whole may reach 2 GiB: an image and its parts stay below that.
-  std::int64_t mtime = 0;
-  return ReadInputFile(path, data, &mtime) == InputRead::kOk;
+  InputFile file;
+  return file.Open(path) == InputRead::kOk && file.ReadAll(data) == InputRead::kOk;
 }
 
 bool ListFolder(const std::string &dir, std::vector<std::string> *names) {

@@ -49,7 +49,6 @@ class InputFile {
   std::int64_t size_ = 0;
   std::int64_t mtime_ = 0;
 };
-InputRead ReadInputFile(const std::string &path, std::string *data, std::int64_t *mtime);
 // The names in a folder, without "." and "..", in byte order. False when it cannot be read.
 bool ListFolder(const std::string &dir, std::vector<std::string> *names);
 

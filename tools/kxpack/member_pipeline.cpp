@@ -41,7 +41,7 @@ struct MemberRoom {
 };
 
 struct Slot {
-  std::unique_ptr<MemberRoom> room;  // from the writing on, until the member is written
+  std::unique_ptr<MemberRoom> room;  // from the reading on, until the member is written
   std::string why;                   // empty: made
   std::size_t admitted = 0;
   bool ready = false;
@@ -188,20 +188,16 @@ bool Pipeline::Run(std::string *why) {
 }  // namespace
 
 unsigned DefaultThreads() {
-  const unsigned n = std::thread::hardware_concurrency();
-  return n == 0 ? 1 : n < kMaxThreads ? n : kMaxThreads;
+  return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
 }
 
 bool PackInOrder(const std::vector<MemberSource> &sources, unsigned threads,
                  const arjenc::PackOptions &pack, const MemberTimes &times,
                  arjenc::ArchiveWriter *writer, std::string *why) {
   if (sources.empty()) return true;
-  const std::size_t most = std::min<std::size_t>(sources.size(), kMaxThreads);
-  Pipeline pipeline(sources,
-                    threads < 1      ? 1u
-                    : threads < most ? threads
-                                     : static_cast<unsigned>(most),
-                    pack, times, writer);
+  // No more threads than members.
+  const unsigned most = static_cast<unsigned>(std::min<std::size_t>(sources.size(), kMaxThreads));
+  Pipeline pipeline(sources, std::clamp(threads, 1u, most), pack, times, writer);
   return pipeline.Run(why);
 }
 
