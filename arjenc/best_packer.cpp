@@ -60,8 +60,7 @@ void WriteBlocks(const std::vector<Token> &tokens, const std::vector<std::size_t
   BlockCounts counts;
   const Token *at = tokens.data();
   for (const std::size_t n : sizes) {
-    counts.Clear();
-    counts.Add(at, n);
+    counts.Count(at, n);
     WriteBlock(at, n, TunedCodes(counts), out);
     at += n;
   }
@@ -92,8 +91,7 @@ void CostsOfBlocks(const std::vector<Token> &tokens, const std::vector<std::size
   for (std::size_t b = 0; b < sizes.size(); ++b) {
     const std::size_t from = covered;
     for (std::size_t k = 0; k < sizes[b]; ++k) covered += IsMatch(at[k]) ? TokenLength(at[k]) : 1;
-    counts.Clear();
-    counts.Add(at, sizes[b]);
+    counts.Count(at, sizes[b]);
     CostModel &model = (*models)[b];
     if (start == BlockStart::kCodes) {
       model.FromCodes(TunedCodes(counts));
@@ -150,8 +148,7 @@ class StretchPacker {
 
 BlockCodes StretchPacker::Parse(const CostModel &under, int rounds) {
   parser_.Parse(under, &tokens_);
-  counts_.Clear();
-  counts_.Add(tokens_.data(), tokens_.size());
+  counts_.Count(tokens_.data(), tokens_.size());
   const BlockCodes codes = TunedCodes(counts_, rounds);
   const std::size_t bits = BlockBits(counts_, codes);
   if (bits < best_bits_) {
@@ -188,8 +185,7 @@ void StretchPacker::ExactPasses() {
 void StretchPacker::LeaveOutRareLengths() {
   bool left_out[kSymbolCount] = {};
   for (unsigned times = 1; times <= kRareUses; ++times) {
-    counts_.Clear();
-    counts_.Add(best_tokens_.data(), best_tokens_.size());
+    counts_.Count(best_tokens_.data(), best_tokens_.size());
     const BlockCounts before_leaving = counts_;
     for (unsigned s = kLengthSymbolBase + kMinMatch; s < kSymbolCount; ++s) {
       if (before_leaving.symbols[s] != times) continue;
@@ -210,8 +206,7 @@ void StretchPacker::LeaveOutRareLengths() {
 // its own whole-bit codes, find other such places.
 void StretchPacker::Restarts(int restarts, std::uint32_t *seed) {
   for (int restart = 0; restart < restarts; ++restart) {
-    counts_.Clear();
-    counts_.Add(best_tokens_.data(), best_tokens_.size());
+    counts_.Count(best_tokens_.data(), best_tokens_.size());
     exact_.FromCounts(counts_);
     Shake(&exact_, seed);
     for (int pass = 0; pass <= kExactPasses; ++pass) exact_.FromCodes(Parse(exact_, kTunedRounds));

@@ -51,8 +51,7 @@ void Less(const BlockCounts &all, const BlockCounts &part, BlockCounts *rest) {
 // The cut the estimate prices lowest, for n of at least 2 * kMinBlockTokens tokens.
 std::size_t BestCut(const Token *tokens, std::size_t n) {
   BlockCounts all, left, right;
-  all.Clear();
-  all.Add(tokens, n);
+  all.Count(tokens, n);
   left.Clear();
   std::size_t counted = 0, best_cut = n / 2;
   std::uint64_t best = UINT64_MAX;
@@ -73,8 +72,7 @@ std::size_t BestCut(const Token *tokens, std::size_t n) {
 
 std::size_t BlockCost(const Token *tokens, std::size_t n) {
   BlockCounts counts;
-  counts.Clear();
-  counts.Add(tokens, n);
+  counts.Count(tokens, n);
   return BlockBits(counts, TunedCodes(counts));
 }
 

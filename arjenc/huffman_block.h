@@ -16,6 +16,11 @@ struct BlockCounts {
 
   void Clear();
   void Add(const Token *tokens, std::size_t n);
+  // The counts of these tokens alone.
+  void Count(const Token *tokens, std::size_t n) {
+    Clear();
+    Add(tokens, n);
+  }
 };
 
 // The codes of one block, chosen from its counts.

@@ -233,8 +233,7 @@ TEST(ArjencRoundTrip, BestPackGivesEachPartOfTheInputItsOwnCodes) {
   const arjenc::Token *at = tokens.data();
   for (const std::size_t n : sizes) {
     arjenc::BlockCounts counts;
-    counts.Clear();
-    counts.Add(at, n);
+    counts.Count(at, n);
     arjenc::WriteBlock(at, n, arjenc::TunedCodes(counts), out);
     at += n;
   }
@@ -360,8 +359,7 @@ TEST(ArjencTunedCodes, BlocksOfEveryShapeComeOutNoLargerAndDecode) {
     SCOPED_TRACE(c.first);
     const std::vector<arjenc::Token> &tokens = c.second;
     arjenc::BlockCounts counts;
-    counts.Clear();
-    counts.Add(tokens.data(), tokens.size());
+    counts.Count(tokens.data(), tokens.size());
     const arjenc::BlockCodes plain(counts);
     const arjenc::BlockCodes tuned = arjenc::TunedCodes(counts);
     const std::size_t bits = arjenc::BlockBits(counts, tuned);
