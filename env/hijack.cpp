@@ -4,6 +4,8 @@
 
 #include <shlwapi.h>
 
+#include "env/registry_view.h"
+
 namespace {
 
 const char kExecutionOptionsKey[] =
@@ -41,7 +43,9 @@ bool HasDebuggerValue(HKEY key) {
 
 void RemoveLayersFor(HKEY root, const char *exeName) {
   HKEY layers = nullptr;
-  if (RegOpenKeyExA(root, kCompatLayersKey, 0, KEY_ALL_ACCESS, &layers) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(root, kCompatLayersKey, 0, KEY_ALL_ACCESS | kRegistryView32, &layers) !=
+      ERROR_SUCCESS)
+    return;
   char valueName[kNameCap];
   DWORD index = 0;
   for (;;) {
@@ -69,8 +73,8 @@ void RemoveLayersFor(HKEY root, const char *exeName) {
 bool RemoveDebuggerHijack(const char *exeName) {
   if (!exeName) return false;
   HKEY options = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kExecutionOptionsKey, 0, KEY_ALL_ACCESS, &options) !=
-      ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kExecutionOptionsKey, 0, KEY_ALL_ACCESS | kRegistryView32,
+                    &options) != ERROR_SUCCESS)
     return false;
 
   char subkeyName[kNameCap];
@@ -81,7 +85,9 @@ bool RemoveDebuggerHijack(const char *exeName) {
         ERROR_SUCCESS)
       break;
     if (!SameName(subkeyName, exeName)) continue;
-    if (RegOpenKeyExA(options, subkeyName, 0, KEY_ALL_ACCESS, &subkey) == ERROR_SUCCESS) break;
+    if (RegOpenKeyExA(options, subkeyName, 0, KEY_ALL_ACCESS | kRegistryView32, &subkey) ==
+        ERROR_SUCCESS)
+      break;
     subkey = nullptr;
   }
   if (subkey) {

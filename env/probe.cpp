@@ -4,6 +4,7 @@
 
 #include "app/text.h"
 #include "env/ansi_path.h"
+#include "env/registry_view.h"
 
 namespace {
 
@@ -61,18 +62,22 @@ bool PathExists(const char *path) { return GetFileAttributesA(path) != INVALID_F
 
 }  // namespace
 
-HKEY OpenKeyPath(HKEY root, const char *path) { return WalkKeyPath(root, path, KEY_READ); }
+HKEY OpenKeyPath(HKEY root, const char *path) {
+  return WalkKeyPath(root, path, KEY_READ | kRegistryView32);
+}
 
-bool KeyPathExists(HKEY root, const char *path) { return KeyPathExistsWith(root, path, KEY_READ); }
+bool KeyPathExists(HKEY root, const char *path) {
+  return KeyPathExistsWith(root, path, KEY_READ | kRegistryView32);
+}
 
 bool KeyPathExists64(HKEY root, const char *path) {
-  return KeyPathExistsWith(root, path, KEY_READ | KEY_WOW64_64KEY);
+  return KeyPathExistsWith(root, path, KEY_READ | kRegistryView64);
 }
 
 bool ReadEnginePath(bool view64, char *pathOut) {
   if (!pathOut) return false;
   HKEY key = nullptr;
-  REGSAM access = KEY_QUERY_VALUE | (view64 ? KEY_WOW64_64KEY : 0);
+  REGSAM access = KEY_QUERY_VALUE | (view64 ? kRegistryView64 : kRegistryView32);
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEngineKey, 0, access, &key) != ERROR_SUCCESS) return false;
   char folder[kx::kPathCap];
   DWORD size = sizeof folder;

@@ -2,6 +2,7 @@
 // its exit code; place the cleaner next to the work folder.
 #include "ui/launch.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "app/app.h"
@@ -17,7 +18,9 @@ namespace {
 constexpr char kCleanerFileName[] = "KXDELTMP.EXE";
 
 // The installer is started with no window settings of ours: the record's size and nothing else.
-static_assert(sizeof(STARTUPINFOA) == 68, "the start-up record of a 32-bit process");
+constexpr std::size_t kStartupRecordSize = sizeof(void *) == 4 ? 68 : 104;
+static_assert(sizeof(STARTUPINFOA) == kStartupRecordSize,
+              "the start-up record: 68 bytes in a 32-bit process, 104 in a 64-bit one");
 
 // No time limit: the installer runs as long as the user takes.
 bool WaitForExitCode(HANDLE process, DWORD *code) {

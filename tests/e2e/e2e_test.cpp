@@ -12,6 +12,7 @@
 
 #include "app/messages.h"
 #include "support/image_builder.h"
+#include "support/installer_view.h"
 #include "support/win_harness.h"
 
 using namespace kxtest;
@@ -130,12 +131,13 @@ class EndToEnd : public ::testing::Test {
 void PlantHijacks() {
   HKEY key;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kIfeo) + "\\stage.exe").c_str(), 0,
-                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                            nullptr, 0, KEY_ALL_ACCESS | kInstallerView, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   RegSetValueExA(key, "Debugger", 0, REG_SZ, reinterpret_cast<const BYTE *>("C:\\evil.exe"), 12);
   RegCloseKey(key);
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    ASSERT_EQ(RegCreateKeyExA(root, kLayers, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(root, kLayers, 0, nullptr, 0, KEY_ALL_ACCESS | kInstallerView,
+                              nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegSetValueExA(key, "C:\\Setup\\Stage.EXE", 0, REG_SZ, reinterpret_cast<const BYTE *>("WIN95"),
                    6);
@@ -147,7 +149,7 @@ void PlantHijacks() {
 
 bool ValueExists(HKEY root, const char *path, const char *value) {
   HKEY key;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ | kInstallerView, &key) != ERROR_SUCCESS) return false;
   bool found = RegQueryValueExA(key, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   RegCloseKey(key);
   return found;
@@ -165,12 +167,12 @@ TEST_F(EndToEnd, NormalRunUnpacksEverythingAndEndsWithTheInstallersCode) {
   // The hijacks are gone; a longer name that only ends in stage.exe stays.
   HKEY key;
   EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kIfeo) + "\\stage.exe").c_str(), 0,
-                          KEY_READ, &key),
+                          KEY_READ | kInstallerView, &key),
             ERROR_SUCCESS);
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
     EXPECT_FALSE(ValueExists(root, kLayers, "C:\\Setup\\Stage.EXE"));
     EXPECT_TRUE(ValueExists(root, kLayers, "C:\\Setup\\mystage.exe"));
-    if (RegOpenKeyExA(root, kLayers, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, kLayers, 0, KEY_ALL_ACCESS | kInstallerView, &key) == ERROR_SUCCESS) {
       RegDeleteValueA(key, "C:\\Setup\\mystage.exe");
       RegCloseKey(key);
     }
@@ -211,7 +213,7 @@ TEST_F(EndToEnd, NormalRunUnpacksEverythingAndEndsWithTheInstallersCode) {
 }
 
 TEST_F(EndToEnd, InstalledProductSkipsTheSetUp) {
-  for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)}) {
+  for (REGSAM view : {kInstallerView, REGSAM(KEY_WOW64_64KEY)}) {
     MakeImage("normal");
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, 0, nullptr, 0, KEY_ALL_ACCESS | view,
@@ -424,8 +426,8 @@ TEST_P(CancelDuringArchive, RemovesWorkFolderReleasingFromStageOn) {
   MakeImage("cancel");
   HKEY key;
   if (c.productInstalled) {
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, 0, nullptr, 0,
+                              KEY_ALL_ACCESS | kInstallerView, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
   }
@@ -440,7 +442,7 @@ TEST_P(CancelDuringArchive, RemovesWorkFolderReleasingFromStageOn) {
       positionAtPress = s.position;
     }
   });
-  if (c.productInstalled) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kLegacyKey);
+  if (c.productInstalled) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, kInstallerView, 0);
   EXPECT_TRUE(pressed) << c.archive;
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(boxes_.empty());

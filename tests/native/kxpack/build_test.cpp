@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/stamp.h"
@@ -137,7 +138,9 @@ TEST_F(BuildTest, RefusesAStubTheStampWouldDamage) {
                     "shorter than the end of its last section");
 }
 
-TEST_F(BuildTest, RefusesASignedStub) {
+// The product's stub is PE32; its x86-64 test build makes PE32+ stubs. Both are built, refused
+// once signed, and found complete when the image is signed afterwards.
+TEST_F(BuildTest, RefusesASignedStubOfEitherFormat) {
   ASSERT_STRNE(KX_OPENSSL, "");
   ASSERT_STRNE(KX_OSSLSIGNCODE, "");
   // A throwaway certificate, made for this run only.
@@ -145,22 +148,34 @@ TEST_F(BuildTest, RefusesASignedStub) {
                                 "-keyout", dir_ + "/key.pem", "-out", dir_ + "/cert.pem", "-days",
                                 "1", "-subj", "/CN=kxpack test"});
   ASSERT_EQ(cert.exitCode, 0) << cert.err;
-  RunResult sign = kxtest::Run({KX_OSSLSIGNCODE, "sign", "-certs", dir_ + "/cert.pem", "-key",
-                                dir_ + "/key.pem", "-in", stub_, "-out", dir_ + "/signed.exe"});
-  ASSERT_EQ(sign.exitCode, 0) << sign.out << sign.err;
-  stub_ = dir_ + "/signed.exe";
-  ExpectRefused(Build(), "stub is signed");
+  auto sign = [&](const std::string &in, const std::string &out) {
+    RunResult r = kxtest::Run({KX_OSSLSIGNCODE, "sign", "-certs", dir_ + "/cert.pem", "-key",
+                               dir_ + "/key.pem", "-in", in, "-out", out});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  };
+  const std::string unsignedStub = dir_ + "/stub.exe";
+  for (const std::string &format : {kxtest::MakePe32(), kxtest::MakePe32Plus()}) {
+    SCOPED_TRACE(format == kxtest::MakePe32() ? "PE32" : "PE32+");
+    kxtest::WriteFile(unsignedStub, format);
+    stub_ = dir_ + "/signed.exe";
+    std::remove(stub_.c_str());
+    sign(unsignedStub, stub_);
+    ExpectRefused(Build(), "stub is signed");
 
-  // Signing a built image appends the certificate table after the payload; info still finds
-  // the payload complete.
-  stub_ = dir_ + "/stub.exe";
-  ASSERT_EQ(Build().exitCode, 0);
-  sign = kxtest::Run({KX_OSSLSIGNCODE, "sign", "-certs", dir_ + "/cert.pem", "-key",
-                      dir_ + "/key.pem", "-in", output_, "-out", dir_ + "/signed-image.exe"});
-  ASSERT_EQ(sign.exitCode, 0) << sign.out << sign.err;
-  RunResult info = Kxpack({"info", dir_ + "/signed-image.exe"});
-  EXPECT_EQ(info.exitCode, 0) << info.out << info.err;
-  EXPECT_NE(info.out.find("payload: complete"), std::string::npos) << info.out;
+    // Signing a built image appends the certificate table after the payload; info still
+    // finds the payload complete.
+    stub_ = unsignedStub;
+    ASSERT_EQ(Build().exitCode, 0);
+    const std::string signedImage = dir_ + "/signed-image.exe";
+    std::remove(signedImage.c_str());
+    sign(output_, signedImage);
+    RunResult info = Kxpack({"info", signedImage});
+    EXPECT_EQ(info.exitCode, 0) << info.out << info.err;
+    EXPECT_NE(info.out.find("payload: complete"), std::string::npos) << info.out;
+    RunResult verify = Kxpack({"verify", signedImage});
+    EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
+    std::remove(output_.c_str());
+  }
 }
 
 TEST_F(BuildTest, RefusesAPayloadWithoutAValidMainHeader) {

@@ -13,9 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "support/installer_view.h"
 #include "win/env/scratch.h"
 
 namespace {
+
+using kxtest::kInstallerView;
 
 const char kOptionsKey[] =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
@@ -25,15 +28,15 @@ const char kLayersKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppC
 // Deletes a key this test created, once nothing is left in it.
 void DeleteIfEmpty(HKEY root, const char *path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ | kInstallerView, &key) != ERROR_SUCCESS) return;
   DWORD values = 1, subkeys = 1;
   RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
                    nullptr, nullptr, nullptr);
   RegCloseKey(key);
-  if (values == 0 && subkeys == 0) RegDeleteKeyA(root, path);
+  if (values == 0 && subkeys == 0) RegDeleteKeyExA(root, path, kInstallerView, 0);
 }
 
-bool KeyExists(HKEY root, const std::string &path, REGSAM view = 0) {
+bool KeyExists(HKEY root, const std::string &path, REGSAM view = kInstallerView) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
   RegCloseKey(key);
@@ -48,7 +51,8 @@ void SetText(HKEY key, const char *name, const char *text) {
 
 bool HasValue(HKEY root, const std::string &path, const std::string &name) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | kInstallerView, &key) != ERROR_SUCCESS)
+    return false;
   bool found =
       RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   RegCloseKey(key);
@@ -66,14 +70,16 @@ std::string ProgramName(bool upper = false) {
 class DebuggerHijackTest : public ::testing::Test {
  protected:
   void TearDown() override {
-    for (const std::string &name : made_) {
-      std::string path = std::string(kOptionsKey) + "\\" + name;
-      SHDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
-    }
+    HKEY options = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOptionsKey, 0, KEY_ALL_ACCESS | kInstallerView,
+                      &options) != ERROR_SUCCESS)
+      return;
+    for (const std::string &name : made_) SHDeleteKeyA(options, name.c_str());
+    RegCloseKey(options);
   }
   // An Image File Execution Options subkey with the values named (each set to "x").
   HKEY MakeOptions(const std::string &name, const std::vector<const char *> &values,
-                   REGSAM view = 0) {
+                   REGSAM view = kInstallerView) {
     made_.push_back(name);
     HKEY key = nullptr;
     std::string path = std::string(kOptionsKey) + "\\" + name;
@@ -91,7 +97,8 @@ TEST_F(DebuggerHijackTest, SubkeyWithADebuggerGoesWithEverythingBelowIt) {
     SCOPED_TRACE(debugger);
     HKEY key = MakeOptions(ProgramName(true), {"GlobalFlag", debugger, "MitigationOptions"});
     HKEY inner = nullptr;
-    RegCreateKeyExA(key, "Inner\\Deeper", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &inner, nullptr);
+    RegCreateKeyExA(key, "Inner\\Deeper", 0, nullptr, 0, KEY_ALL_ACCESS | kInstallerView, nullptr,
+                    &inner, nullptr);
     SetText(inner, "kept", "no");
     RegCloseKey(inner);
     RegCloseKey(key);
@@ -122,12 +129,12 @@ TEST_F(DebuggerHijackTest, OtherProgramsKeepTheirDebugger) {
   EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, Path(ProgramName() + ".old"), "Debugger"));
 }
 
-TEST_F(DebuggerHijackTest, KeyMadeThroughThe64BitViewIsJudgedByTheDefaultView) {
+TEST_F(DebuggerHijackTest, KeyMadeThroughThe64BitViewIsJudgedByThe32BitView) {
   RegCloseKey(MakeOptions(ProgramName(), {"Debugger"}, KEY_WOW64_64KEY));
   bool sharedViews = KeyExists(HKEY_LOCAL_MACHINE, Path(ProgramName()));
   EXPECT_TRUE(RemoveDebuggerHijack(ProgramName().c_str()));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Path(ProgramName())));
-  // Only the default view is cleaned: a separate 64-bit view keeps its key.
+  // Only the installer's view is cleaned: a separate 64-bit view keeps its key.
   EXPECT_EQ(!sharedViews, KeyExists(HKEY_LOCAL_MACHINE, Path(ProgramName()), KEY_WOW64_64KEY));
   if (!sharedViews) {
     std::string path = Path(ProgramName());
@@ -156,7 +163,8 @@ class CompatLayersTest : public ::testing::Test {
     int at = 0;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
       HKEY key = nullptr;
-      if (RegOpenKeyExA(root, kLayersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+      if (RegOpenKeyExA(root, kLayersKey, 0, KEY_ALL_ACCESS | kInstallerView, &key) ==
+          ERROR_SUCCESS) {
         for (const std::string &name : made_) RegDeleteValueA(key, name.c_str());
         RegCloseKey(key);
       }
@@ -167,8 +175,9 @@ class CompatLayersTest : public ::testing::Test {
   }
   void MakeLayers(HKEY root, const std::vector<std::string> &names) {
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, kLayersKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(root, kLayersKey, 0, nullptr, 0, KEY_ALL_ACCESS | kInstallerView,
+                              nullptr, &key, nullptr));
     for (const std::string &name : names) {
       made_.push_back(name);
       SetText(key, name.c_str(), "~ RUNASADMIN WINXPSP3");
@@ -223,13 +232,14 @@ TEST_F(CompatLayersTest, MachineKeyAloneIsCleaned) {
   if (KeyExists(HKEY_CURRENT_USER, kLayersKey)) {
     HKEY key = nullptr;
     DWORD values = 1;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kLayersKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kLayersKey, 0, KEY_READ | kInstallerView, &key) ==
+        ERROR_SUCCESS) {
       RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
                        nullptr, nullptr, nullptr);
       RegCloseKey(key);
     }
     if (values != 0) GTEST_SKIP() << "the user key holds entries of somebody else";
-    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, kLayersKey));
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyExA(HKEY_CURRENT_USER, kLayersKey, kInstallerView, 0));
   }
   std::string exe = ProgramName();
   MakeLayers(HKEY_LOCAL_MACHINE, {"C:\\Machine\\" + exe});
@@ -296,15 +306,16 @@ TEST_F(DoubleByteNamesTest, DebuggerSubkeyNamesCompareACharacterAtATime) {
   std::string name = "\x83\x41" + ProgramName();
   std::string path = std::string(kOptionsKey) + "\\" + name;
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                                           KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS | kInstallerView, nullptr, &key, nullptr));
   SetText(key, "Debugger", "C:\\evil.exe");
   RegCloseKey(key);
   EXPECT_TRUE(RemoveDebuggerHijack((std::string("\x83\x61") + ProgramName()).c_str()));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, path));
   EXPECT_TRUE(RemoveDebuggerHijack(name.c_str()));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path));
-  SHDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), kInstallerView, 0);
 }
 
 }  // namespace

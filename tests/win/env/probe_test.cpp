@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/installer_view.h"
 #include "win/env/scratch.h"
 
 using kxtest::MakeFile;
@@ -95,16 +96,17 @@ class AppPathsEnvironment : public ::testing::Environment {
 };
 const auto *const g_environment = ::testing::AddGlobalTestEnvironment(new AppPathsEnvironment);
 
-REGSAM ViewFlag(bool view64) { return view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
+// The installer's own view, or the 64-bit one.
+REGSAM ViewFlag(bool view64) { return view64 ? KEY_WOW64_64KEY : kxtest::kInstallerView; }
 
 void DeleteMachineKey(const char *path, bool view64) {
   RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, ViewFlag(view64), 0);
 }
 
-// Creates a machine key in one view: the default one (no flag) or the 64-bit one.
+// Creates a machine key in one view: the installer's or the 64-bit one.
 void CreateMachineKey(const char *path, bool view64) {
   HKEY key = nullptr;
-  REGSAM access = KEY_ALL_ACCESS | (view64 ? KEY_WOW64_64KEY : 0);
+  REGSAM access = KEY_ALL_ACCESS | ViewFlag(view64);
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, access, nullptr,
                                            &key, nullptr));
   RegCloseKey(key);
@@ -114,7 +116,7 @@ void SetEnginePath(bool view64, DWORD type, const void *data, DWORD size) {
   CreateMachineKey(kEngineKey, view64);
   HKEY key = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEngineKey, 0,
-                                         KEY_SET_VALUE | (view64 ? KEY_WOW64_64KEY : 0), &key));
+                                         KEY_SET_VALUE | ViewFlag(view64), &key));
   ASSERT_EQ(ERROR_SUCCESS,
             RegSetValueExA(key, "Path", 0, type, static_cast<const BYTE *>(data), size));
   RegCloseKey(key);
@@ -166,7 +168,7 @@ TEST_F(ProbeTest, NothingRegisteredIsNotInstalled) {
 
 TEST_F(ProbeTest, EmptyLegacyKeyInEitherViewMeansInstalled) {
   for (bool view64 : {false, true}) {
-    SCOPED_TRACE(view64 ? "64-bit view" : "default view");
+    SCOPED_TRACE(view64 ? "64-bit view" : "the installer's view");
     CreateMachineKey(kLegacyKey, view64);
     EXPECT_EQ(!view64, KeyPathExists(HKEY_LOCAL_MACHINE, kLegacyKey));
     EXPECT_EQ(view64, KeyPathExists64(HKEY_LOCAL_MACHINE, kLegacyKey));
@@ -197,7 +199,7 @@ TEST_F(ProbeTest, EngineKeyOnlyInThe64BitViewIsReadThere) {
   EXPECT_TRUE(IsProductInstalled());
 }
 
-TEST_F(ProbeTest, UnreadableDefaultPathFallsBackToThe64BitView) {
+TEST_F(ProbeTest, UnreadablePathOfThe32BitViewFallsBackToThe64BitView) {
   MakeProbeFiles(folder_);
   CreateMachineKey(kEngineKey, false);  // no "Path" at all
   SetEnginePathText(true, folder_);
@@ -208,8 +210,8 @@ TEST_F(ProbeTest, UnreadableDefaultPathFallsBackToThe64BitView) {
   EXPECT_TRUE(IsEngineInstalled());
 }
 
-TEST_F(ProbeTest, ReadableDefaultPathIsTheOneTested) {
-  // The default view names a folder without the files: the 64-bit one is never consulted.
+TEST_F(ProbeTest, ReadablePathOfThe32BitViewIsTheOneTested) {
+  // The installer's view names a folder without the files: the 64-bit one is never consulted.
   std::string empty = kxtest::UniqueTempPath("noengine");
   MakeFolder(empty);
   MakeProbeFiles(folder_);
@@ -219,7 +221,7 @@ TEST_F(ProbeTest, ReadableDefaultPathIsTheOneTested) {
   kxtest::RemoveTree(empty);
 }
 
-TEST_F(ProbeTest, UnreadableDefaultPathWithoutA64BitKeyIsNotInstalled) {
+TEST_F(ProbeTest, UnreadablePathOfThe32BitViewWithoutA64BitKeyIsNotInstalled) {
   MakeProbeFiles(folder_);
   CreateMachineKey(kEngineKey, false);
   EXPECT_FALSE(IsEngineInstalled());
@@ -386,8 +388,7 @@ class KeyPathTest : public ::testing::Test {
     SHDeleteKeyA(HKEY_CURRENT_USER, base_.c_str());
     for (bool view64 : {false, true}) {
       HKEY software = nullptr;
-      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0,
-                        KEY_ALL_ACCESS | (view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY),
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS | ViewFlag(view64),
                         &software) == ERROR_SUCCESS) {
         SHDeleteKeyA(software, base_.substr(9).c_str());
         RegCloseKey(software);
@@ -459,8 +460,9 @@ TEST_F(KeyPathTest, EachViewSeesItsOwnKeys) {
   EXPECT_FALSE(KeyPathExists(HKEY_LOCAL_MACHINE, (base_ + "|Only64").c_str()));
 
   std::string machine32 = base_ + "\\Only32";
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, machine32.c_str(), 0, nullptr, 0,
-                                           KEY_ALL_ACCESS, nullptr, &made, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, machine32.c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS | kxtest::kInstallerView, nullptr, &made, nullptr));
   RegCloseKey(made);
   EXPECT_TRUE(KeyPathExists(HKEY_LOCAL_MACHINE, (base_ + "|Only32").c_str()));
   EXPECT_FALSE(KeyPathExists64(HKEY_LOCAL_MACHINE, (base_ + "|Only32").c_str()));

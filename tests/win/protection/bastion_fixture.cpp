@@ -1,5 +1,6 @@
 #include "bastion_fixture.h"
 
+#include "support/installer_view.h"
 #include "win/launch/test_folders.h"
 
 using namespace testing_folders;
@@ -9,7 +10,7 @@ namespace {
 const char kLegacyKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\KX32.EXE";
 
 void DeleteLegacyKeys() {
-  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, 0, 0);
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, kxtest::kInstallerView, 0);
   RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, KEY_WOW64_64KEY, 0);
 }
 
@@ -96,8 +97,8 @@ void BastionTest::InstallPartial(const char *builtName, const char *asName) {
 
 void BastionTest::MarkProductInstalled() {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                            nullptr),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLegacyKey, 0, nullptr, 0,
+                            KEY_WRITE | kxtest::kInstallerView, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   RegCloseKey(key);
   productMarked_ = true;
