@@ -1,7 +1,6 @@
 // kxpack build: stub + payload archive (given, or packed from a folder tree) + stamp =
 // installation image.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "app/stamp.h"
@@ -15,11 +14,6 @@
 #include "tools/kxpack/pe_image.h"
 
 namespace {
-
-int Refuse(const std::string &why) {
-  std::fprintf(stderr, "kxpack build: %s\n", why.c_str());
-  return 1;
-}
 
 // The name the payload archive carries in its main header, as the installer copies it.
 constexpr char kPayloadName[] = "KXDATA.ARJ";
@@ -49,66 +43,53 @@ bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
 
 }  // namespace
 
-int CmdBuild(int argc, char **argv) {
-  const char *stubPath = nullptr, *payloadPath = nullptr, *treePath = nullptr,
-             *outputPath = nullptr;
+int CmdBuild(const kxpack::CommandLine &line) {
+  const char *stubPath = line.Value("--stub"), *payloadPath = line.Value("--payload"),
+             *treePath = line.Value("--tree"), *outputPath = line.Value("--output");
   unsigned long long silent = 0, requiredMB = 0;
   kxpack::MakeOptions options;
-  for (int i = 0; i < argc; ++i) {
-    const char *arg = argv[i];
-    const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (!value) return Refuse(std::string("missing value after ") + arg);
-    if (!std::strcmp(arg, "--stub"))
-      stubPath = value;
-    else if (!std::strcmp(arg, "--payload"))
-      payloadPath = value;
-    else if (!std::strcmp(arg, "--tree"))
-      treePath = value;
-    else if (!std::strcmp(arg, "--output"))
-      outputPath = value;
-    else if (!std::strcmp(arg, "--method")) {
-      if (!kxpack::ParseMethod(value, &options.pack.method))
-        return Refuse("--method takes 0, 1 or 4");
-    } else if (!std::strcmp(arg, "--silent")) {
-      if (!kxpack::ParseDecimal(value, 255, &silent))
-        return Refuse("--silent takes a number from 0 to 255");
-    } else if (!std::strcmp(arg, "--required-mb")) {
-      if (!kxpack::ParseDecimal(value, 0xFFFFFFFFull, &requiredMB))
-        return Refuse("--required-mb takes a number from 0 to 4294967295");
-    } else {
-      return Refuse(std::string("unknown option ") + arg);
-    }
-    ++i;
+  if (const char *v = line.Value("--method")) {
+    if (!kxpack::ParseMethod(v, &options.pack.method))
+      return line.UsageError("--method takes 0, 1 or 4");
+  }
+  if (const char *v = line.Value("--silent")) {
+    if (!kxpack::ParseDecimal(v, 255, &silent))
+      return line.UsageError("--silent takes a number from 0 to 255");
+  }
+  if (const char *v = line.Value("--required-mb")) {
+    if (!kxpack::ParseDecimal(v, 0xFFFFFFFFull, &requiredMB))
+      return line.UsageError("--required-mb takes a number from 0 to 4294967295");
   }
   if (!stubPath || !outputPath || !payloadPath == !treePath)
-    return Refuse("--stub, --output and one of --payload and --tree are required");
+    return line.UsageError("--stub, --output and one of --payload and --tree are required");
 
   std::string stub, why;
   if (!kxpack::ReadFile(stubPath, &stub))
-    return Refuse(std::string("cannot read stub ") + stubPath);
+    return line.Fail(std::string("cannot read stub ") + stubPath);
   kxpack::PeLayout pe;
   if (!kxpack::ParsePe(stub, &pe, &why))
-    return Refuse(std::string("stub is not a PE image: ") + why);
+    return line.Fail(std::string("stub is not a PE image: ") + why);
   if (pe.peHeaderOffset < kx::kStampOffset + kx::kStampSize)
-    return Refuse("stub's PE header offset lies inside the stamp; the stamp would overwrite it");
-  if (pe.certTableSize != 0) return Refuse("stub is signed; sign the image after building it");
+    return line.Fail("stub's PE header offset lies inside the stamp; the stamp would overwrite it");
+  if (pe.certTableSize != 0) return line.Fail("stub is signed; sign the image after building it");
   if (std::int64_t(stub.size()) > pe.imageEnd)
-    return Refuse("stub carries data after its last section; build from the bare stub");
+    return line.Fail("stub carries data after its last section; build from the bare stub");
   if (std::int64_t(stub.size()) < pe.imageEnd)
-    return Refuse("stub is shorter than the end of its last section");
+    return line.Fail("stub is shorter than the end of its last section");
 
   arjenc::Bytes packed;
   std::string payload;
   if (treePath) {
-    if (!kxpack::IsDirectory(treePath)) return Refuse(std::string("no folder ") + treePath);
-    if (!options.times.Init(&why)) return Refuse(why);
-    if (!kxpack::PackTree(treePath, kPayloadName, options, &packed, &why)) return Refuse(why);
+    if (!kxpack::IsDirectory(treePath)) return line.Fail(std::string("no folder ") + treePath);
+    if (!options.times.Init(&why)) return line.Fail(why);
+    if (!kxpack::PackTree(treePath, kPayloadName, options, &packed, &why)) return line.Fail(why);
     payload.assign(packed.begin(), packed.end());
   } else if (!kxpack::ReadFile(payloadPath, &payload)) {
-    return Refuse(std::string("cannot read payload ") + payloadPath);
+    return line.Fail(std::string("cannot read payload ") + payloadPath);
   }
-  if (!LooksLikeArjMainHeader(payload, &why)) return Refuse(why);
-  if (stub.size() + payload.size() >= 0x80000000ull) return Refuse("image would be 2 GiB or more");
+  if (!LooksLikeArjMainHeader(payload, &why)) return line.Fail(why);
+  if (stub.size() + payload.size() >= 0x80000000ull)
+    return line.Fail("image would be 2 GiB or more");
 
   kx::StampRecord stamp;
   stamp.payloadOffset = static_cast<std::int32_t>(stub.size());
@@ -119,9 +100,9 @@ int CmdBuild(int argc, char **argv) {
 
   kxpack::AtomicOutput out(outputPath);
   std::FILE *f = out.Open();
-  if (!f) return Refuse(std::string("cannot create ") + outputPath);
+  if (!f) return line.Fail(std::string("cannot create ") + outputPath);
   std::fwrite(stub.data(), 1, stub.size(), f);
   std::fwrite(payload.data(), 1, payload.size(), f);
-  if (!out.Commit()) return Refuse(std::string("cannot write ") + outputPath);
-  return 0;
+  if (!out.Commit()) return line.Fail(std::string("cannot write ") + outputPath);
+  return kxpack::kExitOk;
 }

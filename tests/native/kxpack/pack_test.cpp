@@ -120,6 +120,9 @@ class PackTest : public ::testing::TestWithParam<std::vector<std::string>> {
   void ExpectRefused(const RunResult &r, const std::string &reason) {
     kxtest::ExpectRefused(r, reason, dir_ + "/out");
   }
+  void ExpectUsageError(const RunResult &r, const std::string &reason) {
+    kxtest::ExpectUsageError(r, reason, dir_ + "/out");
+  }
   std::string dir_, src_, archive_ = kxtest::FreshFolder() + "/out/PACKED.ARJ";
 };
 
@@ -261,11 +264,13 @@ TEST_F(PackFieldsTest, RefusesInputsItCannotTake) {
   many.erase(many.begin() + 9);
   ExpectRefused(Pack(many, {"--threads", "4"}), src_ + "/F3.TXT: ");
   for (const char *threads : {"0", "65", "two"})
-    ExpectRefused(Pack({Put("M.TXT", "x")}, {"--threads", threads}), "--threads takes 1 to 64");
-  ExpectRefused(Pack({Put("M.TXT", "x")}, {"--method", "2"}), "--method takes 0, 1 or 4");
-  ExpectRefused(Pack({Put("M.TXT", "x")}, {"--method", "01x"}), "--method takes 0, 1 or 4");
-  ExpectRefused(Pack({}), "at least one file");
-  ExpectRefused(Pack({Put("M.TXT", "x")}, {"--fast"}), "unknown option --fast");
+    ExpectUsageError(Pack({Put("M.TXT", "x")}, {"--threads", threads}),
+                     "kxpack pack: --threads takes 1 to 64");
+  ExpectUsageError(Pack({Put("M.TXT", "x")}, {"--method", "2"}), "--method takes 0, 1 or 4");
+  ExpectUsageError(Pack({Put("M.TXT", "x")}, {"--method", "01x"}), "--method takes 0, 1 or 4");
+  ExpectUsageError(Pack({}), "expects FILE...");
+  ExpectUsageError(Pack({Put("M.TXT", "x")}, {"--fast"}), "unknown option --fast");
+  ExpectUsageError(Kxpack({"pack", Put("M.TXT", "x")}), "--output is required");
   ScopedEnv epoch("SOURCE_DATE_EPOCH", "yesterday");
   ExpectRefused(Pack({Put("M.TXT", "x")}), "SOURCE_DATE_EPOCH");
 }

@@ -194,4 +194,16 @@ void ExpectRefused(const RunResult &r, const std::string &reason, const std::str
   EXPECT_TRUE(ListFolder(outFolder).empty()) << "output or temporary file left in " << outFolder;
 }
 
+void ExpectUsageError(const RunResult &r, const std::string &reason, const std::string &outFolder) {
+  EXPECT_EQ(r.exitCode, 2) << r.err;
+  const std::size_t line = r.err.find('\n');
+  EXPECT_NE(r.err.substr(0, line).find(reason), std::string::npos) << "stderr: " << r.err;
+  EXPECT_EQ(r.err.compare(0, 7, "kxpack "), 0) << r.err;
+  EXPECT_NE(r.err.find("(kxpack help "), std::string::npos) << r.err;
+  EXPECT_TRUE(r.out.empty()) << r.out;
+  if (!outFolder.empty()) {
+    EXPECT_TRUE(ListFolder(outFolder).empty()) << "output or temporary file left in " << outFolder;
+  }
+}
+
 }  // namespace kxtest

@@ -56,6 +56,10 @@ std::string PayloadOf(const std::string &image);
 // A refused command exits 1 with a one-line reason and leaves outFolder empty: no output or
 // temporary file.
 void ExpectRefused(const RunResult &r, const std::string &reason, const std::string &outFolder);
+// A command line refused as wrong exits 2 with the reason and where to find the usage, and
+// leaves outFolder empty.
+void ExpectUsageError(const RunResult &r, const std::string &reason,
+                      const std::string &outFolder = "");
 
 // Splits output into lines and each line into whitespace-separated words.
 std::vector<std::vector<std::string>> Words(const std::string &text);
