@@ -1,5 +1,6 @@
 // kxpack build: stub + payload archive (given, or packed from a folder tree) + stamp =
 // installation image.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -12,11 +13,20 @@
 #include "tools/kxpack/decimal_arg.h"
 #include "tools/kxpack/file_io.h"
 #include "tools/kxpack/pe_image.h"
+#include "tools/kxpack/progress.h"
+#include "tools/kxpack/set_plan.h"
 
 namespace {
 
 // The name the payload archive carries in its main header, as the installer copies it.
 constexpr char kPayloadName[] = "KXDATA.ARJ";
+// The stamp's fields are signed 32-bit: the image ends below 2 GiB.
+constexpr std::int64_t kMaxImageEnd = 0x7FFFFFFF;
+constexpr char kImageTooLarge[] = "image would be 2 GiB or more";
+// Around a main header: id and size before it, its CRC after.
+constexpr std::size_t kMainHeaderFrame = 4 + 4;
+// Pieces in which a payload given as an archive is copied.
+constexpr std::size_t kCopyChunk = std::size_t{1} << 20;
 
 // The payload must begin with a complete ARJ main header: id, size, basic header CRC.
 bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
@@ -38,6 +48,25 @@ bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
     *why = "payload's first ARJ header fails its CRC";
     return false;
   }
+  return true;
+}
+
+// Appends the payload, its head already read, to the image in pieces.
+bool CopyPayload(const std::string &head, kxpack::InputFile *payload, kxpack::FileSink *sink,
+                 kxpack::Progress *progress) {
+  const auto Append = [&](const std::string &bytes) {
+    sink->Append(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
+    progress->Done(0, bytes.size());
+  };
+  Append(head);
+  std::string chunk;
+  for (std::int64_t left = payload->size() - static_cast<std::int64_t>(head.size()); left > 0;
+       left -= static_cast<std::int64_t>(chunk.size())) {
+    chunk.resize(static_cast<std::size_t>(std::min<std::int64_t>(left, kCopyChunk)));
+    if (!payload->ReadExactly(&chunk[0], chunk.size())) return false;
+    Append(chunk);
+  }
+  progress->Done(1, 0);
   return true;
 }
 
@@ -77,32 +106,56 @@ int CmdBuild(const kxpack::CommandLine &line) {
   if (std::int64_t(stub.size()) < pe.imageEnd)
     return line.Fail("stub is shorter than the end of its last section");
 
-  arjenc::Bytes packed;
-  std::string payload;
+  kxpack::Progress progress("build", !line.Has("--quiet"));
+  options.progress = &progress;
+  // Everything that can be checked is checked before the output is begun.
+  kxpack::PlannedArchive plan;
+  kxpack::InputFile payload;
+  std::string payloadHead;
   if (treePath) {
     if (!kxpack::IsDirectory(treePath)) return line.Fail(std::string("no folder ") + treePath);
     if (!options.times.Init(&why)) return line.Fail(why);
-    if (!kxpack::PackTree(treePath, kPayloadName, options, &packed, &why)) return line.Fail(why);
-    payload.assign(packed.begin(), packed.end());
-  } else if (!kxpack::ReadFile(payloadPath, &payload)) {
-    return line.Fail(std::string("cannot read payload ") + payloadPath);
+    kxpack::SetTotals totals;
+    if (!kxpack::PlanTree(treePath, kPayloadName, &plan, &totals, &why)) return line.Fail(why);
+    progress.AddTotal(totals.members, totals.bytes);
+  } else {
+    const kxpack::InputRead opened = payload.Open(payloadPath);
+    if (opened == kxpack::InputRead::kUnreadable)
+      return line.Fail(std::string("cannot read payload ") + payloadPath);
+    if (opened == kxpack::InputRead::kTooLarge) return line.Fail(kImageTooLarge);
+    payloadHead.resize(static_cast<std::size_t>(
+        std::min<std::int64_t>(payload.size(), kMainHeaderFrame + arj::kMaxBasicHeader)));
+    if (!payload.ReadExactly(&payloadHead[0], payloadHead.size()))
+      return line.Fail(std::string("cannot read payload ") + payloadPath);
+    if (!LooksLikeArjMainHeader(payloadHead, &why)) return line.Fail(why);
+    if (static_cast<std::int64_t>(stub.size()) + payload.size() > kMaxImageEnd)
+      return line.Fail(kImageTooLarge);
+    progress.AddTotal(1, static_cast<std::uint64_t>(payload.size()));
   }
-  if (!LooksLikeArjMainHeader(payload, &why)) return line.Fail(why);
-  if (stub.size() + payload.size() >= 0x80000000ull)
-    return line.Fail("image would be 2 GiB or more");
-
-  kx::StampRecord stamp;
-  stamp.payloadOffset = static_cast<std::int32_t>(stub.size());
-  stamp.payloadLength = static_cast<std::int32_t>(payload.size());
-  stamp.silent = static_cast<std::int32_t>(silent);
-  stamp.requiredMB = static_cast<std::int32_t>(static_cast<std::uint32_t>(requiredMB));
-  kx::EncodeStamp(stamp, reinterpret_cast<unsigned char *>(&stub[kx::kStampOffset]));
 
   kxpack::AtomicOutput out(outputPath);
   std::FILE *f = out.Open();
   if (!f) return line.Fail(std::string("cannot create ") + outputPath);
-  std::fwrite(stub.data(), 1, stub.size(), f);
-  std::fwrite(payload.data(), 1, payload.size(), f);
-  if (!out.Commit()) return line.Fail(std::string("cannot write ") + outputPath);
+  // The stub, the payload behind it, and the stamp last, once the payload's length is known.
+  const kxpack::OutputFile output{outputPath, kMaxImageEnd, kImageTooLarge};
+  if (std::fwrite(stub.data(), 1, stub.size(), f) != stub.size())
+    return line.Fail(std::string("cannot write ") + outputPath);
+  kxpack::FileSink sink(f, output);
+  if (treePath) {
+    if (!kxpack::PackTree(plan, options, &sink, &why)) return line.Fail(why);
+  } else if (!CopyPayload(payloadHead, &payload, &sink, &progress) || !sink.Holds(&why)) {
+    return line.Fail(why.empty() ? std::string("cannot read payload ") + payloadPath : why);
+  }
+
+  kx::StampRecord stamp;
+  stamp.payloadOffset = static_cast<std::int32_t>(stub.size());
+  stamp.payloadLength = static_cast<std::int32_t>(sink.end() - sink.start());
+  stamp.silent = static_cast<std::int32_t>(silent);
+  stamp.requiredMB = static_cast<std::int32_t>(static_cast<std::uint32_t>(requiredMB));
+  unsigned char stampBytes[kx::kStampSize];
+  kx::EncodeStamp(stamp, stampBytes);
+  if (!kxpack::SeekTo(f, kx::kStampOffset) ||
+      std::fwrite(stampBytes, 1, sizeof stampBytes, f) != sizeof stampBytes || !out.Commit())
+    return line.Fail(std::string("cannot write ") + outputPath);
   return kxpack::kExitOk;
 }

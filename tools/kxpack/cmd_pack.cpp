@@ -7,6 +7,8 @@
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/decimal_arg.h"
 #include "tools/kxpack/file_io.h"
+#include "tools/kxpack/progress.h"
+#include "tools/kxpack/set_plan.h"
 
 int CmdPack(const kxpack::CommandLine &line) {
   const char *outputPath = line.Value("--output");
@@ -27,13 +29,22 @@ int CmdPack(const kxpack::CommandLine &line) {
 
   std::string why;
   if (!options.times.Init(&why)) return line.Fail(why);
+  kxpack::Progress progress("pack", !line.Has("--quiet"));
+  options.progress = &progress;
+  // Every input is checked before the archive is begun.
+  std::vector<kxpack::MemberSource> sources;
+  kxpack::SetTotals totals;
+  if (!kxpack::PlanFiles(files, &sources, &totals, &why)) return line.Fail(why);
+  progress.AddTotal(totals.members, totals.bytes);
   // Written as it is made, under a temporary name that a failure removes.
   kxpack::AtomicOutput out(outputPath);
   std::FILE *f = out.Open();
   if (!f) return line.Fail(std::string("cannot create ") + outputPath);
-  kxpack::FileSink archive(f);
-  if (!kxpack::PackFiles(files, kxpack::BareName(outputPath), options, &archive, &why))
+  kxpack::OutputFile output;
+  output.name = outputPath;
+  kxpack::FileSink archive(f, output);
+  if (!kxpack::PackFiles(sources, kxpack::BareName(outputPath), options, &archive, &why))
     return line.Fail(why);
-  if (!archive.ok() || !out.Commit()) return line.Fail(std::string("cannot write ") + outputPath);
+  if (!out.Commit()) return line.Fail(std::string("cannot write ") + outputPath);
   return kxpack::kExitOk;
 }

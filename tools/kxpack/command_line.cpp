@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/kxpack/progress.h"
+
 namespace kxpack {
 
 bool CommandLine::Parse(int argc, char **argv, const std::vector<OptionSpec> &options,
@@ -59,11 +61,13 @@ bool CommandLine::Has(const char *option) const {
 }
 
 int CommandLine::Fail(const std::string &why) const {
+  ClearProgressLine(stderr);
   std::fprintf(stderr, "kxpack %s: %s\n", name_, why.c_str());
   return kExitFailure;
 }
 
 int CommandLine::UsageError(const std::string &why) const {
+  ClearProgressLine(stderr);
   std::fprintf(stderr, "kxpack %s: %s\n(kxpack help %s shows its usage)\n", name_, why.c_str(),
                name_);
   return kExitUsage;

@@ -1,6 +1,9 @@
 // kxpack: assembles installation images and checks images and ARJ archives.
 #include <cstdio>
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -11,6 +14,10 @@
 namespace {
 
 using kxpack::OptionSpec;
+
+#ifdef __GLIBC__
+constexpr int kHeapRoomBound = 1 << 20;
+#endif
 
 // Every command that works through a set member by member shows its progress, unless told not.
 const OptionSpec kQuiet{"--quiet", false};
@@ -146,6 +153,11 @@ int Help(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
+#ifdef __GLIBC__
+  // Members' room above this comes from the system and goes back to it when freed. The heap
+  // would keep it, in pieces no later member fits, and memory would grow with the set.
+  mallopt(M_MMAP_THRESHOLD, kHeapRoomBound);
+#endif
   if (argc < 2) {
     PrintUsage(stderr);
     return kxpack::kExitUsage;
