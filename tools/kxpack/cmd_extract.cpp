@@ -40,6 +40,8 @@ int CmdExtract(const kxpack::CommandLine &line) {
   kxpack::ArjListing listing;
   if (!kxpack::ListArjArchive(archive, &listing)) return line.Fail("cannot open " + archive);
   const int count = kxpack::MembersToVisit(listing, arj_count_members(archive.c_str()));
+  kxpack::Progress progress("extract", !line.Has("--quiet"));
+  kxpack::CountMembers(listing, count, &progress);
   int problems = 0;
   for (int i = 1; i <= count; ++i) {
     char name[kxpack::kBareNameSize] = {};
@@ -51,6 +53,8 @@ int CmdExtract(const kxpack::CommandLine &line) {
       if (target.size() > arj::kMaxOutputPath || !kxpack::RenameReplacing(temp, target))
         code = arj::kWriteFailure;
     }
+    kxpack::CountVisited(listing, i, &progress);
+    kxpack::ClearProgressLine(stdout);
     std::printf("%d %d %s\n", i, code, kxpack::PrintableName(name).c_str());
     if (code != arj::kOk) {
       std::remove(temp.c_str());

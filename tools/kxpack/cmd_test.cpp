@@ -18,6 +18,9 @@ int CmdTest(const kxpack::CommandLine &line) {
   if (probe != arj::kNoSuchMember)
     return line.Fail(path + ": " + kxpack::DescribeCode(probe) + " (" + std::to_string(probe) +
                      ")");
-  int problems = kxpack::CheckArchive(path, &scratch, kxpack::CheckOptions(), stdout);
+  kxpack::Progress progress("test", !line.Has("--quiet"));
+  kxpack::CheckOptions opt;
+  opt.progress = &progress;
+  int problems = kxpack::CheckArchive(path, &scratch, opt, stdout);
   return problems == 0 ? kxpack::kExitOk : kxpack::kExitFailure;
 }

@@ -48,9 +48,11 @@ int CmdVerify(const kxpack::CommandLine &line) {
   if (!CopyRange(path, s.payloadOffset, s.payloadLength, payload))
     return line.Fail("cannot copy the payload to " + payload);
 
+  kxpack::Progress progress("verify", !line.Has("--quiet"));
   kxpack::CheckOptions opt;
   opt.recurse = true;
   opt.depth = 1;
+  opt.progress = &progress;
   int problems = kxpack::CheckArchive(payload, &scratch, opt, stdout);
   if (problems) {
     std::printf("verify: %d problem%s\n", problems, problems == 1 ? "" : "s");

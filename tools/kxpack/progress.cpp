@@ -15,7 +15,8 @@
 namespace kxpack {
 namespace {
 
-// Often enough to see it move, seldom enough to cost nothing.
+// Often enough to see it move, seldom enough to cost nothing. The first member done shows
+// the line at once.
 constexpr std::chrono::milliseconds kRedrawInterval{250};
 constexpr double kMiB = 1024.0 * 1024.0;
 
@@ -38,7 +39,7 @@ Progress::Progress(const char *command, bool wanted)
     : command_(command),
       shown_(wanted && KX_ISATTY(stderr)),
       start_(std::chrono::steady_clock::now()),
-      next_draw_(start_ + kRedrawInterval) {
+      next_draw_(start_) {
   if (shown_) g_current = this;
 }
 

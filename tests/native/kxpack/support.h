@@ -19,6 +19,9 @@ struct RunResult {
 RunResult Run(const std::vector<std::string> &args, const std::string &cwd = "");
 // Runs kxpack with the given arguments.
 RunResult Kxpack(const std::vector<std::string> &args);
+// Runs kxpack with stderr on a pseudo-terminal (what it writes there in err) and stdout to a
+// file, as a user at a terminal who keeps the output.
+RunResult KxpackAtATerminal(const std::vector<std::string> &args);
 
 // A fresh, empty folder under the tree's test data folder, named after the running test.
 std::string FreshFolder();
