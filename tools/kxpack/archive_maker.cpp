@@ -64,11 +64,11 @@ bool WriteNested(const PlannedEntry &entry, const MakeOptions &options, FileSink
   std::uint32_t time = 0;
   if (!WriteArchive(*entry.archive, options, &nested, &time, why)) return false;
   const std::int64_t size = nested.end() - nested.start();
-  std::uint32_t crc = 0;
-  if (!arjenc::FrameStoredHeader(name, static_cast<std::size_t>(size), 0, time, &header)) {
+  if (size > static_cast<std::int64_t>(arjenc::kMaxMemberSize)) {
     *why = path + ": the archive made from it is 2 GiB or more";
     return false;
   }
+  std::uint32_t crc = 0;
   if (!CrcOfRange(file, nested.start(), size, &crc) ||
       !arjenc::FrameStoredHeader(name, static_cast<std::size_t>(size), crc, time, &header) ||
       !WriteAt(file, header_at, header) || !SeekTo(file, nested.end())) {
