@@ -41,7 +41,11 @@ void ArchiveWriter::Add(const MemberForm &form, const std::uint8_t *data) {
     pending_.insert(pending_.end(), body, body + form.body_size);
     if (pending_.size() >= kFlushBytes) Flush();
   }
-  if (form.dos_time > newest_time_) newest_time_ = form.dos_time;
+  NoteMemberTime(form.dos_time);
+}
+
+void ArchiveWriter::NoteMemberTime(std::uint32_t dos_time) {
+  if (dos_time > newest_time_) newest_time_ = dos_time;
 }
 
 std::uint32_t ArchiveWriter::time() const { return newest_time_ ? newest_time_ : DosTimeUtc(0); }

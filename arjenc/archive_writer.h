@@ -27,6 +27,12 @@ class ArchiveWriter {
   // was stored).
   void Add(const MemberForm &form, const std::uint8_t *data);
 
+  // For a member the caller writes to the sink itself, header and body, one too large to
+  // hold (an archive made in place): passes on everything added before it. Its time then
+  // counts toward the main header's through NoteMemberTime.
+  void PassOnPending() { Flush(); }
+  void NoteMemberTime(std::uint32_t dos_time);
+
   // Ends the archive, once: the writer is spent after it. The main header takes the newest
   // member time (the MS-DOS epoch when there are no members), so the archive depends only on
   // its members.

@@ -4,12 +4,30 @@
 #include "arj/header.h"
 
 namespace arjenc {
+namespace {
+
+bool CanFrame(const std::string &name, std::size_t size) {
+  return !name.empty() && name.size() <= arj::kMaxName && name.find('\0') == std::string::npos &&
+         size <= kMaxMemberSize;
+}
+
+}  // namespace
+
+bool FrameStoredHeader(const std::string &name, std::size_t size, std::uint32_t crc,
+                       std::uint32_t dos_time, Bytes *header) {
+  if (!CanFrame(name, size)) return false;
+  HeaderFields f;
+  f.name = name;
+  f.date_time = dos_time;
+  f.unpacked_size = f.packed_size = static_cast<std::uint32_t>(size);
+  f.file_crc = crc;
+  *header = FramedHeader(BasicHeader(f));
+  return true;
+}
 
 bool MemberPacker::Make(const std::string &name, const std::uint8_t *data, std::size_t size,
                         std::uint32_t dos_time, bool store_only, MemberForm *form) {
-  if (name.empty() || name.size() > arj::kMaxName || name.find('\0') != std::string::npos ||
-      size > kMaxMemberSize)
-    return false;
+  if (!CanFrame(name, size)) return false;
 
   HeaderFields f;
   f.name = name;

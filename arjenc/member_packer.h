@@ -23,6 +23,11 @@ struct MemberForm {
   std::uint32_t dos_time = 0;
 };
 
+// The framed header of a stored member of size bytes with the given CRC-32, for a body the
+// caller writes itself. False when the name or the size cannot be framed.
+bool FrameStoredHeader(const std::string &name, std::size_t size, std::uint32_t crc,
+                       std::uint32_t dos_time, Bytes *header);
+
 class MemberPacker {
  public:
   explicit MemberPacker(PackOptions options) : options_(options) {}

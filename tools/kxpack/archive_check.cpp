@@ -63,6 +63,19 @@ int MembersToVisit(const ArjListing &listing, int engine_count) {
   return listing.complete ? engine_count : static_cast<int>(listing.members.size());
 }
 
+void CountMembers(const ArjListing &listing, int count, Progress *progress) {
+  if (!progress) return;
+  std::uint64_t bytes = 0;
+  for (const ArjMember &m : listing.members) bytes += m.unpackedSize;
+  progress->AddTotal(count > 0 ? static_cast<std::uint64_t>(count) : 0, bytes);
+}
+
+void CountVisited(const ArjListing &listing, int position, Progress *progress) {
+  if (!progress) return;
+  const std::size_t at = static_cast<std::size_t>(position - 1);
+  progress->Done(1, at < listing.members.size() ? listing.members[at].unpackedSize : 0);
+}
+
 int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOptions &opt,
                  std::FILE *out) {
   const std::string member = scratch->NewPath(".out");
@@ -80,10 +93,14 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
   }
   const int count = arj_count_members(archive.c_str());
   int problems = 0;
-  for (int i = 1, n = MembersToVisit(listing, count); i <= n; ++i) {
+  const int visits = MembersToVisit(listing, count);
+  CountMembers(listing, visits, opt.progress);
+  for (int i = 1; i <= visits; ++i) {
     char name[kBareNameSize] = {};
     std::remove(member.c_str());
     int code = arj_extract_member(archive.c_str(), i, member.c_str(), name, sizeof name);
+    CountVisited(listing, i, opt.progress);
+    ClearProgressLine(out);
     Indent(out, opt.depth);
     std::fprintf(out, "%d %d %s\n", i, code, PrintableName(name).c_str());
     if (code != arj::kOk) {
@@ -112,6 +129,7 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
   }
   std::remove(member.c_str());
 
+  ClearProgressLine(out);
   if (!listing.complete) {
     Indent(out, opt.depth);
     std::fprintf(out, "archive damaged after member %d: %s (%d)\n", int(listing.members.size()),

@@ -2,42 +2,111 @@
 
 #include <utility>
 
+#include "arj/crc32.h"
 #include "arjenc/archive_writer.h"
-#include "tools/kxpack/archive_check.h"
+#include "arjenc/member_packer.h"
 #include "tools/kxpack/decimal_arg.h"
 #include "tools/kxpack/file_io.h"
-#include "tools/kxpack/member_names.h"
 
 namespace kxpack {
 namespace {
 
-bool IsArchiveName(const std::string &name) {
-  static const char kSuffix[] = ".arj";
-  const std::size_t n = sizeof kSuffix - 1;
-  if (name.size() <= n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    char c = name[name.size() - n + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kSuffix[i]) return false;
+// Pieces in which an archive made in place is read back for its CRC.
+constexpr std::size_t kReadBackChunk = std::size_t{1} << 20;
+
+MemberWritten Watcher(const FileSink &sink, Progress *progress) {
+  return [&sink, progress](const MemberSource &source, std::string *why) {
+    if (progress) progress->Done(1, static_cast<std::uint64_t>(source.size));
+    return sink.Holds(why);
+  };
+}
+
+// The CRC-32 of length bytes of file from offset; false when they cannot be read.
+bool CrcOfRange(std::FILE *file, std::int64_t offset, std::int64_t length, std::uint32_t *crc) {
+  if (!SeekTo(file, offset)) return false;
+  std::vector<std::uint8_t> chunk(kReadBackChunk);
+  std::uint32_t state = 0xFFFFFFFFu;
+  while (length > 0) {
+    const std::size_t n = static_cast<std::size_t>(
+        std::min<std::int64_t>(length, static_cast<std::int64_t>(chunk.size())));
+    if (std::fread(chunk.data(), 1, n, file) != n) return false;
+    state = arj::Crc32Update(state, chunk.data(), n);
+    length -= static_cast<std::int64_t>(n);
   }
+  *crc = ~state;
   return true;
 }
 
-// depth: the level of the archive made, the payload being the first.
-bool PackFolder(const std::string &dir, const std::string &archive_name, int depth,
-                const MakeOptions &options, arjenc::Bytes *archive, std::uint32_t *time,
-                std::string *why);
+bool WriteAt(std::FILE *file, std::int64_t offset, const arjenc::Bytes &bytes) {
+  return SeekTo(file, offset) && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+bool WriteArchive(const PlannedArchive &plan, const MakeOptions &options, FileSink *sink,
+                  std::uint32_t *time, std::string *why);
+
+// Makes a member archive in place: a stored member's header with room for its size and CRC,
+// the archive behind it, and the header written again once they are known.
+bool WriteNested(const PlannedEntry &entry, const MakeOptions &options, FileSink *sink,
+                 arjenc::ArchiveWriter *writer, std::string *why) {
+  const std::string &name = entry.file.name, &path = entry.file.path;
+  std::FILE *const file = sink->file();
+  writer->PassOnPending();
+  arjenc::Bytes header;
+  if (!arjenc::FrameStoredHeader(name, 0, 0, 0, &header)) {
+    *why = path + ": cannot be framed as a member";
+    return false;
+  }
+  const std::int64_t header_at = sink->end();
+  sink->Append(header.data(), header.size());
+  if (!sink->Holds(why)) return false;
+
+  FileSink nested(file, sink->output());
+  std::uint32_t time = 0;
+  if (!WriteArchive(*entry.archive, options, &nested, &time, why)) return false;
+  const std::int64_t size = nested.end() - nested.start();
+  if (size > static_cast<std::int64_t>(arjenc::kMaxMemberSize)) {
+    *why = path + ": the archive made from it is 2 GiB or more";
+    return false;
+  }
+  std::uint32_t crc = 0;
+  if (!CrcOfRange(file, nested.start(), size, &crc) ||
+      !arjenc::FrameStoredHeader(name, static_cast<std::size_t>(size), crc, time, &header) ||
+      !WriteAt(file, header_at, header) || !SeekTo(file, nested.end())) {
+    *why = "cannot read back or rewrite the archive made from " + path;
+    return false;
+  }
+  sink->Adopt(size);
+  writer->NoteMemberTime(time);
+  if (options.progress) options.progress->Done(1, 0);
+  return true;
+}
+
+bool WriteArchive(const PlannedArchive &plan, const MakeOptions &options, FileSink *sink,
+                  std::uint32_t *time, std::string *why) {
+  arjenc::ArchiveWriter writer(plan.name, options.pack, sink);
+  const MemberWritten watch = Watcher(*sink, options.progress);
+  // Files in a row are packed together; a member archive between them is made in its turn.
+  std::vector<MemberSource> files;
+  const auto packFiles = [&] {
+    const bool ok =
+        PackInOrder(files, options.threads, options.pack, options.times, &writer, watch, why);
+    files.clear();
+    return ok;
+  };
+  for (const PlannedEntry &entry : plan.entries) {
+    if (!entry.archive) {
+      files.push_back(entry.file);
+      continue;
+    }
+    if (!packFiles() || !WriteNested(entry, options, sink, &writer, why)) return false;
+  }
+  if (!packFiles()) return false;
+  writer.Finish();
+  *time = writer.time();
+  return sink->Holds(why);
+}
 
 }  // namespace
-
-std::string BareName(const std::string &path) {
-#ifdef _WIN32
-  const std::size_t cut = path.find_last_of("/\\:");
-#else
-  const std::size_t cut = path.find_last_of('/');
-#endif
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
 
 bool ParseMethod(const char *text, arjenc::PackMethod *method) {
   unsigned long long v = 0;
@@ -57,101 +126,44 @@ bool ParseMethod(const char *text, arjenc::PackMethod *method) {
   }
 }
 
-FileSink::FileSink(std::FILE *file) : file_(file), start_(Tell(file)), ok_(start_ >= 0) {}
+FileSink::FileSink(std::FILE *file, const OutputFile &output)
+    : file_(file), output_(output), start_(Tell(file)), end_(start_), ok_(start_ >= 0) {}
+
+bool FileSink::Holds(std::string *why) const {
+  if (ok_) return true;
+  *why = over_limit_ ? output_.over_limit_why : "cannot write " + output_.name;
+  return false;
+}
 
 void FileSink::Append(const std::uint8_t *data, std::size_t n) {
-  if (n && std::fwrite(data, 1, n, file_) != n) ok_ = false;
+  if (!ok_ || !n) return;
+  if (static_cast<std::int64_t>(n) > output_.end_limit - end_) {
+    ok_ = false;
+    over_limit_ = true;
+    return;
+  }
+  ok_ = std::fwrite(data, 1, n, file_) == n;
+  end_ += static_cast<std::int64_t>(n);
 }
 
 void FileSink::RewriteStart(const std::uint8_t *data, std::size_t n) {
-  const std::int64_t end = Tell(file_);
-  ok_ = ok_ && end >= 0 && SeekTo(file_, start_) && std::fwrite(data, 1, n, file_) == n &&
-        SeekTo(file_, end);
+  ok_ = ok_ && SeekTo(file_, start_) && std::fwrite(data, 1, n, file_) == n && SeekTo(file_, end_);
 }
 
-bool PackFiles(const std::vector<std::string> &paths, const std::string &archive_name,
-               const MakeOptions &options, arjenc::ArchiveSink *archive, std::string *why) {
+bool PackFiles(const std::vector<MemberSource> &sources, const std::string &archive_name,
+               const MakeOptions &options, FileSink *archive, std::string *why) {
   arjenc::ArchiveWriter writer(archive_name, options.pack, archive);
-  MemberNames names;
-  std::vector<MemberSource> sources;
-  for (const std::string &path : paths) {
-    MemberSource source{path, BareName(path), false, std::string()};
-    if (!names.Take(source.name, &source.refused)) source.refused = path + ": " + source.refused;
-    sources.push_back(std::move(source));
-  }
-  if (!PackInOrder(sources, options.threads, options.pack, options.times, &writer, why))
+  if (!PackInOrder(sources, options.threads, options.pack, options.times, &writer,
+                   Watcher(*archive, options.progress), why))
     return false;
   writer.Finish();
-  return true;
+  return archive->Holds(why);
 }
 
-bool PackTree(const std::string &dir, const std::string &archive_name, const MakeOptions &options,
-              arjenc::Bytes *archive, std::string *why) {
+bool PackTree(const PlannedArchive &plan, const MakeOptions &options, FileSink *archive,
+              std::string *why) {
   std::uint32_t time = 0;
-  return PackFolder(dir, archive_name, 1, options, archive, &time, why);
+  return WriteArchive(plan, options, archive, &time, why);
 }
 
-namespace {
-
-bool PackFolder(const std::string &dir, const std::string &archive_name, int depth,
-                const MakeOptions &options, arjenc::Bytes *archive, std::uint32_t *time,
-                std::string *why) {
-  // As deep as verify looks, and no deeper: a folder link back up the tree ends here too.
-  if (depth > kMaxNesting) {
-    *why = dir + ": archives nested more than " + std::to_string(kMaxNesting) + " levels deep";
-    return false;
-  }
-  std::vector<std::string> entries;
-  if (!ListFolder(dir, &entries)) {
-    *why = "cannot list folder " + dir;
-    return false;
-  }
-  arjenc::MemorySink sink;
-  arjenc::ArchiveWriter writer(archive_name, options.pack, &sink);
-  MemberNames names;
-  // Files in a row are packed together; a folder between them is made when its turn comes,
-  // so the first fault in the listing is the one reported.
-  std::vector<MemberSource> files;
-  const auto packFiles = [&] {
-    const bool ok = PackInOrder(files, options.threads, options.pack, options.times, &writer, why);
-    files.clear();
-    return ok;
-  };
-  for (const std::string &name : entries) {
-    const std::string path = dir + "/" + name;
-    std::string refused;
-    if (!names.Take(name, &refused)) refused = path + ": " + refused;
-    if (IsRegularFile(path)) {
-      files.push_back(MemberSource{path, name, IsArchiveName(name), refused});
-      continue;
-    }
-    if (!packFiles()) return false;
-    if (!refused.empty()) {
-      *why = refused;
-      return false;
-    }
-    if (!IsDirectory(path)) {
-      *why = path + ": neither a file nor a folder";
-      return false;
-    }
-    if (!IsArchiveName(name)) {
-      *why = path + ": a folder in the tree must be named *.ARJ (it becomes an archive)";
-      return false;
-    }
-    arjenc::Bytes nested;
-    std::uint32_t nestedTime = 0;
-    if (!PackFolder(path, name, depth + 1, options, &nested, &nestedTime, why)) return false;
-    if (!writer.Add(name, nested.data(), nested.size(), nestedTime, true)) {
-      *why = path + ": the archive made from it is 2 GiB or more";
-      return false;
-    }
-  }
-  if (!packFiles()) return false;
-  writer.Finish();
-  *archive = std::move(sink.bytes);
-  *time = writer.time();
-  return true;
-}
-
-}  // namespace
 }  // namespace kxpack

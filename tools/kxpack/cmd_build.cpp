@@ -1,7 +1,7 @@
 // kxpack build: stub + payload archive (given, or packed from a folder tree) + stamp =
 // installation image.
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "app/stamp.h"
@@ -13,16 +13,20 @@
 #include "tools/kxpack/decimal_arg.h"
 #include "tools/kxpack/file_io.h"
 #include "tools/kxpack/pe_image.h"
+#include "tools/kxpack/progress.h"
+#include "tools/kxpack/set_plan.h"
 
 namespace {
 
-int Refuse(const std::string &why) {
-  std::fprintf(stderr, "kxpack build: %s\n", why.c_str());
-  return 1;
-}
-
 // The name the payload archive carries in its main header, as the installer copies it.
 constexpr char kPayloadName[] = "KXDATA.ARJ";
+// The stamp's fields are signed 32-bit: the image ends below 2 GiB.
+constexpr std::int64_t kMaxImageEnd = 0x7FFFFFFF;
+constexpr char kImageTooLarge[] = "image would be 2 GiB or more";
+// Around a main header: id and size before it, its CRC after.
+constexpr std::size_t kMainHeaderFrame = 4 + 4;
+// Pieces in which a payload given as an archive is copied.
+constexpr std::size_t kCopyChunk = std::size_t{1} << 20;
 
 // The payload must begin with a complete ARJ main header: id, size, basic header CRC.
 bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
@@ -47,81 +51,111 @@ bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
   return true;
 }
 
+// Appends the payload, its head already read, to the image in pieces.
+bool CopyPayload(const std::string &head, kxpack::InputFile *payload, kxpack::FileSink *sink,
+                 kxpack::Progress *progress) {
+  const auto Append = [&](const std::string &bytes) {
+    sink->Append(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
+    progress->Done(0, bytes.size());
+  };
+  Append(head);
+  std::string chunk;
+  for (std::int64_t left = payload->size() - static_cast<std::int64_t>(head.size()); left > 0;
+       left -= static_cast<std::int64_t>(chunk.size())) {
+    chunk.resize(static_cast<std::size_t>(std::min<std::int64_t>(left, kCopyChunk)));
+    if (!payload->ReadExactly(&chunk[0], chunk.size())) return false;
+    Append(chunk);
+  }
+  progress->Done(1, 0);
+  return true;
+}
+
 }  // namespace
 
-int CmdBuild(int argc, char **argv) {
-  const char *stubPath = nullptr, *payloadPath = nullptr, *treePath = nullptr,
-             *outputPath = nullptr;
+int CmdBuild(const kxpack::CommandLine &line) {
+  const char *stubPath = line.Value("--stub"), *payloadPath = line.Value("--payload"),
+             *treePath = line.Value("--tree"), *outputPath = line.Value("--output");
   unsigned long long silent = 0, requiredMB = 0;
   kxpack::MakeOptions options;
-  for (int i = 0; i < argc; ++i) {
-    const char *arg = argv[i];
-    const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (!value) return Refuse(std::string("missing value after ") + arg);
-    if (!std::strcmp(arg, "--stub"))
-      stubPath = value;
-    else if (!std::strcmp(arg, "--payload"))
-      payloadPath = value;
-    else if (!std::strcmp(arg, "--tree"))
-      treePath = value;
-    else if (!std::strcmp(arg, "--output"))
-      outputPath = value;
-    else if (!std::strcmp(arg, "--method")) {
-      if (!kxpack::ParseMethod(value, &options.pack.method))
-        return Refuse("--method takes 0, 1 or 4");
-    } else if (!std::strcmp(arg, "--silent")) {
-      if (!kxpack::ParseDecimal(value, 255, &silent))
-        return Refuse("--silent takes a number from 0 to 255");
-    } else if (!std::strcmp(arg, "--required-mb")) {
-      if (!kxpack::ParseDecimal(value, 0xFFFFFFFFull, &requiredMB))
-        return Refuse("--required-mb takes a number from 0 to 4294967295");
-    } else {
-      return Refuse(std::string("unknown option ") + arg);
-    }
-    ++i;
+  if (const char *v = line.Value("--method")) {
+    if (!kxpack::ParseMethod(v, &options.pack.method))
+      return line.UsageError("--method takes 0, 1 or 4");
+  }
+  if (const char *v = line.Value("--silent")) {
+    if (!kxpack::ParseDecimal(v, 255, &silent))
+      return line.UsageError("--silent takes a number from 0 to 255");
+  }
+  if (const char *v = line.Value("--required-mb")) {
+    if (!kxpack::ParseDecimal(v, 0xFFFFFFFFull, &requiredMB))
+      return line.UsageError("--required-mb takes a number from 0 to 4294967295");
   }
   if (!stubPath || !outputPath || !payloadPath == !treePath)
-    return Refuse("--stub, --output and one of --payload and --tree are required");
+    return line.UsageError("--stub, --output and one of --payload and --tree are required");
 
   std::string stub, why;
   if (!kxpack::ReadFile(stubPath, &stub))
-    return Refuse(std::string("cannot read stub ") + stubPath);
+    return line.Fail(std::string("cannot read stub ") + stubPath);
   kxpack::PeLayout pe;
   if (!kxpack::ParsePe(stub, &pe, &why))
-    return Refuse(std::string("stub is not a PE image: ") + why);
+    return line.Fail(std::string("stub is not a PE image: ") + why);
   if (pe.peHeaderOffset < kx::kStampOffset + kx::kStampSize)
-    return Refuse("stub's PE header offset lies inside the stamp; the stamp would overwrite it");
-  if (pe.certTableSize != 0) return Refuse("stub is signed; sign the image after building it");
+    return line.Fail("stub's PE header offset lies inside the stamp; the stamp would overwrite it");
+  if (pe.certTableSize != 0) return line.Fail("stub is signed; sign the image after building it");
   if (std::int64_t(stub.size()) > pe.imageEnd)
-    return Refuse("stub carries data after its last section; build from the bare stub");
+    return line.Fail("stub carries data after its last section; build from the bare stub");
   if (std::int64_t(stub.size()) < pe.imageEnd)
-    return Refuse("stub is shorter than the end of its last section");
+    return line.Fail("stub is shorter than the end of its last section");
 
-  arjenc::Bytes packed;
-  std::string payload;
+  kxpack::Progress progress("build", !line.Has("--quiet"));
+  options.progress = &progress;
+  // Everything that can be checked is checked before the output is begun.
+  kxpack::PlannedArchive plan;
+  kxpack::InputFile payload;
+  std::string payloadHead;
   if (treePath) {
-    if (!kxpack::IsDirectory(treePath)) return Refuse(std::string("no folder ") + treePath);
-    if (!options.times.Init(&why)) return Refuse(why);
-    if (!kxpack::PackTree(treePath, kPayloadName, options, &packed, &why)) return Refuse(why);
-    payload.assign(packed.begin(), packed.end());
-  } else if (!kxpack::ReadFile(payloadPath, &payload)) {
-    return Refuse(std::string("cannot read payload ") + payloadPath);
+    if (!kxpack::IsDirectory(treePath)) return line.Fail(std::string("no folder ") + treePath);
+    if (!options.times.Init(&why)) return line.Fail(why);
+    kxpack::SetTotals totals;
+    if (!kxpack::PlanTree(treePath, kPayloadName, &plan, &totals, &why)) return line.Fail(why);
+    progress.AddTotal(totals.members, totals.bytes);
+  } else {
+    const kxpack::InputRead opened = payload.Open(payloadPath);
+    if (opened == kxpack::InputRead::kUnreadable)
+      return line.Fail(std::string("cannot read payload ") + payloadPath);
+    if (opened == kxpack::InputRead::kTooLarge) return line.Fail(kImageTooLarge);
+    payloadHead.resize(static_cast<std::size_t>(
+        std::min<std::int64_t>(payload.size(), kMainHeaderFrame + arj::kMaxBasicHeader)));
+    if (!payload.ReadExactly(&payloadHead[0], payloadHead.size()))
+      return line.Fail(std::string("cannot read payload ") + payloadPath);
+    if (!LooksLikeArjMainHeader(payloadHead, &why)) return line.Fail(why);
+    if (static_cast<std::int64_t>(stub.size()) + payload.size() > kMaxImageEnd)
+      return line.Fail(kImageTooLarge);
+    progress.AddTotal(1, static_cast<std::uint64_t>(payload.size()));
   }
-  if (!LooksLikeArjMainHeader(payload, &why)) return Refuse(why);
-  if (stub.size() + payload.size() >= 0x80000000ull) return Refuse("image would be 2 GiB or more");
-
-  kx::StampRecord stamp;
-  stamp.payloadOffset = static_cast<std::int32_t>(stub.size());
-  stamp.payloadLength = static_cast<std::int32_t>(payload.size());
-  stamp.silent = static_cast<std::int32_t>(silent);
-  stamp.requiredMB = static_cast<std::int32_t>(static_cast<std::uint32_t>(requiredMB));
-  kx::EncodeStamp(stamp, reinterpret_cast<unsigned char *>(&stub[kx::kStampOffset]));
 
   kxpack::AtomicOutput out(outputPath);
   std::FILE *f = out.Open();
-  if (!f) return Refuse(std::string("cannot create ") + outputPath);
-  std::fwrite(stub.data(), 1, stub.size(), f);
-  std::fwrite(payload.data(), 1, payload.size(), f);
-  if (!out.Commit()) return Refuse(std::string("cannot write ") + outputPath);
-  return 0;
+  if (!f) return line.Fail(std::string("cannot create ") + outputPath);
+  // The stub, the payload behind it, and the stamp last, once the payload's length is known.
+  const kxpack::OutputFile output{outputPath, kMaxImageEnd, kImageTooLarge};
+  if (std::fwrite(stub.data(), 1, stub.size(), f) != stub.size())
+    return line.Fail(std::string("cannot write ") + outputPath);
+  kxpack::FileSink sink(f, output);
+  if (treePath) {
+    if (!kxpack::PackTree(plan, options, &sink, &why)) return line.Fail(why);
+  } else if (!CopyPayload(payloadHead, &payload, &sink, &progress) || !sink.Holds(&why)) {
+    return line.Fail(why.empty() ? std::string("cannot read payload ") + payloadPath : why);
+  }
+
+  kx::StampRecord stamp;
+  stamp.payloadOffset = static_cast<std::int32_t>(stub.size());
+  stamp.payloadLength = static_cast<std::int32_t>(sink.end() - sink.start());
+  stamp.silent = static_cast<std::int32_t>(silent);
+  stamp.requiredMB = static_cast<std::int32_t>(static_cast<std::uint32_t>(requiredMB));
+  unsigned char stampBytes[kx::kStampSize];
+  kx::EncodeStamp(stamp, stampBytes);
+  if (!kxpack::SeekTo(f, kx::kStampOffset) ||
+      std::fwrite(stampBytes, 1, sizeof stampBytes, f) != sizeof stampBytes || !out.Commit())
+    return line.Fail(std::string("cannot write ") + outputPath);
+  return kxpack::kExitOk;
 }

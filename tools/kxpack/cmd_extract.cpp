@@ -17,36 +17,31 @@ namespace {
 
 std::string TempName() { return ".kxpack-" + std::to_string(kxpack::ProcessId()) + ".part"; }
 
-int Fail(const std::string &why) {
-  std::fprintf(stderr, "kxpack extract: %s\n", why.c_str());
-  return 1;
-}
-
 }  // namespace
 
-int CmdExtract(int argc, char **argv) {
-  if (argc != 2 || !*argv[1]) {
-    std::fprintf(stderr, "usage: kxpack extract ARCHIVE DIR\n");
-    return 2;
-  }
-  const std::string archive = argv[0];
-  const std::string dir = argv[1];
-  if (!kxpack::IsRegularFile(archive)) return Fail("cannot open " + archive);
+int CmdExtract(const kxpack::CommandLine &line) {
+  const std::string &archive = line.operands()[0];
+  const std::string &dir = line.operands()[1];
+  if (dir.empty()) return line.UsageError("DIR must not be empty");
+  if (!kxpack::IsRegularFile(archive)) return line.Fail("cannot open " + archive);
   std::string prefix = dir;
   if (prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
   const std::string temp = prefix + TempName();
-  if (temp.size() > arj::kMaxOutputPath) return Fail("folder path too long: " + dir);
+  if (temp.size() > arj::kMaxOutputPath) return line.Fail("folder path too long: " + dir);
   if (!kxpack::IsDirectory(dir) && !kxpack::MakeFolder(dir, kxpack::FolderAccess::kShared))
-    return Fail("cannot create folder " + dir);
+    return line.Fail("cannot create folder " + dir);
 
   int probe = kxpack::ProbeArchive(archive, temp);
   std::remove(temp.c_str());
   if (probe != arj::kNoSuchMember)
-    return Fail(archive + ": " + kxpack::DescribeCode(probe) + " (" + std::to_string(probe) + ")");
+    return line.Fail(archive + ": " + kxpack::DescribeCode(probe) + " (" + std::to_string(probe) +
+                     ")");
 
   kxpack::ArjListing listing;
-  if (!kxpack::ListArjArchive(archive, &listing)) return Fail("cannot open " + archive);
+  if (!kxpack::ListArjArchive(archive, &listing)) return line.Fail("cannot open " + archive);
   const int count = kxpack::MembersToVisit(listing, arj_count_members(archive.c_str()));
+  kxpack::Progress progress("extract", !line.Has("--quiet"));
+  kxpack::CountMembers(listing, count, &progress);
   int problems = 0;
   for (int i = 1; i <= count; ++i) {
     char name[kxpack::kBareNameSize] = {};
@@ -58,6 +53,8 @@ int CmdExtract(int argc, char **argv) {
       if (target.size() > arj::kMaxOutputPath || !kxpack::RenameReplacing(temp, target))
         code = arj::kWriteFailure;
     }
+    kxpack::CountVisited(listing, i, &progress);
+    kxpack::ClearProgressLine(stdout);
     std::printf("%d %d %s\n", i, code, kxpack::PrintableName(name).c_str());
     if (code != arj::kOk) {
       std::remove(temp.c_str());
@@ -66,9 +63,8 @@ int CmdExtract(int argc, char **argv) {
   }
 
   if (!listing.complete) {
-    std::fprintf(stderr, "kxpack extract: %s: damaged after member %d: %s\n", archive.c_str(),
-                 int(listing.members.size()), listing.failure.c_str());
-    ++problems;
+    return line.Fail(archive + ": damaged after member " + std::to_string(listing.members.size()) +
+                     ": " + listing.failure);
   }
-  return problems == 0 ? 0 : 1;
+  return problems == 0 ? kxpack::kExitOk : kxpack::kExitFailure;
 }

@@ -7,17 +7,10 @@
 #include "tools/kxpack/file_io.h"
 #include "tools/kxpack/image_check.h"
 
-int CmdInfo(int argc, char **argv) {
-  if (argc != 1) {
-    std::fprintf(stderr, "usage: kxpack info IMAGE\n");
-    return 2;
-  }
+int CmdInfo(const kxpack::CommandLine &line) {
   kxpack::ImageCheck check;
   std::string why;
-  if (!kxpack::CheckImage(argv[0], &check, &why)) {
-    std::fprintf(stderr, "kxpack info: %s\n", why.c_str());
-    return 1;
-  }
+  if (!kxpack::CheckImage(line.operands()[0], &check, &why)) return line.Fail(why);
   const kx::StampRecord &s = check.stamp;
   std::printf("payloadOffset: %ld\n", long(s.payloadOffset));
   std::printf("payloadLength: %ld\n", long(s.payloadLength));
@@ -26,5 +19,5 @@ int CmdInfo(int argc, char **argv) {
               static_cast<unsigned long>(static_cast<std::uint32_t>(s.requiredMB)));
   std::printf("imageLength: %lld\n", static_cast<long long>(check.imageLength));
   std::printf("payload: %s\n", check.complete ? "complete" : "truncated");
-  return check.complete ? 0 : 1;
+  return check.complete ? kxpack::kExitOk : kxpack::kExitFailure;
 }

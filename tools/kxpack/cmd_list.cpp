@@ -7,17 +7,11 @@
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/file_io.h"
 
-int CmdList(int argc, char **argv) {
-  if (argc != 1) {
-    std::fprintf(stderr, "usage: kxpack list ARCHIVE\n");
-    return 2;
-  }
-  const std::string path = argv[0];
+int CmdList(const kxpack::CommandLine &line) {
+  const std::string &path = line.operands()[0];
   kxpack::ArjListing listing;
-  if (!kxpack::IsRegularFile(path) || !kxpack::ListArjArchive(path, &listing)) {
-    std::fprintf(stderr, "kxpack list: cannot open %s\n", path.c_str());
-    return 1;
-  }
+  if (!kxpack::IsRegularFile(path) || !kxpack::ListArjArchive(path, &listing))
+    return line.Fail("cannot open " + path);
   for (const kxpack::ArjMember &m : listing.members) {
     std::printf("%5d %u %10lu %10lu %08lX %s\n", m.position, m.method,
                 static_cast<unsigned long>(m.packedSize),
@@ -26,12 +20,10 @@ int CmdList(int argc, char **argv) {
   }
   if (!listing.complete) {
     if (listing.mainHeaderOffset < 0 || listing.failureCode == arj::kEmptyArchive)
-      std::fprintf(stderr, "kxpack list: %s: %s (%d)\n", path.c_str(), listing.failure.c_str(),
-                   listing.failureCode);
-    else
-      std::fprintf(stderr, "kxpack list: %s: damaged after member %d: %s\n", path.c_str(),
-                   int(listing.members.size()), listing.failure.c_str());
-    return 1;
+      return line.Fail(path + ": " + listing.failure + " (" + std::to_string(listing.failureCode) +
+                       ")");
+    return line.Fail(path + ": damaged after member " + std::to_string(listing.members.size()) +
+                     ": " + listing.failure);
   }
-  return 0;
+  return kxpack::kExitOk;
 }

@@ -8,28 +8,19 @@
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/file_io.h"
 
-int CmdTest(int argc, char **argv) {
-  if (argc != 1) {
-    std::fprintf(stderr, "usage: kxpack test ARCHIVE\n");
-    return 2;
-  }
-  const std::string path = argv[0];
-  if (!kxpack::IsRegularFile(path)) {
-    std::fprintf(stderr, "kxpack test: cannot open %s\n", path.c_str());
-    return 1;
-  }
+int CmdTest(const kxpack::CommandLine &line) {
+  const std::string &path = line.operands()[0];
+  if (!kxpack::IsRegularFile(path)) return line.Fail("cannot open " + path);
   kxpack::ScratchDir scratch;
   std::string why;
-  if (!scratch.Create(&why)) {
-    std::fprintf(stderr, "kxpack test: %s\n", why.c_str());
-    return 1;
-  }
+  if (!scratch.Create(&why)) return line.Fail(why);
   int probe = kxpack::ProbeArchive(path, scratch.NewPath(".out"));
-  if (probe != arj::kNoSuchMember) {
-    std::fprintf(stderr, "kxpack test: %s: %s (%d)\n", path.c_str(), kxpack::DescribeCode(probe),
-                 probe);
-    return 1;
-  }
-  int problems = kxpack::CheckArchive(path, &scratch, kxpack::CheckOptions(), stdout);
-  return problems == 0 ? 0 : 1;
+  if (probe != arj::kNoSuchMember)
+    return line.Fail(path + ": " + kxpack::DescribeCode(probe) + " (" + std::to_string(probe) +
+                     ")");
+  kxpack::Progress progress("test", !line.Has("--quiet"));
+  kxpack::CheckOptions opt;
+  opt.progress = &progress;
+  int problems = kxpack::CheckArchive(path, &scratch, opt, stdout);
+  return problems == 0 ? kxpack::kExitOk : kxpack::kExitFailure;
 }

@@ -28,42 +28,36 @@ bool CopyRange(const std::string &from, std::int64_t offset, std::int64_t length
   return ok;
 }
 
-int Fail(const std::string &why) {
-  std::fprintf(stderr, "kxpack verify: %s\n", why.c_str());
-  return 1;
-}
-
 }  // namespace
 
-int CmdVerify(int argc, char **argv) {
-  if (argc != 1) {
-    std::fprintf(stderr, "usage: kxpack verify IMAGE\n");
-    return 2;
-  }
-  const std::string path = argv[0];
-  if (!kxpack::IsRegularFile(path)) return Fail("cannot open " + path);
+int CmdVerify(const kxpack::CommandLine &line) {
+  const std::string &path = line.operands()[0];
+  if (!kxpack::IsRegularFile(path)) return line.Fail("cannot open " + path);
   kxpack::ImageCheck check;
   std::string why;
-  if (!kxpack::CheckImage(path, &check, &why)) return Fail(why);
+  if (!kxpack::CheckImage(path, &check, &why)) return line.Fail(why);
   const kx::StampRecord &s = check.stamp;
   std::printf("payload: %ld bytes at %ld, image %lld bytes\n", long(s.payloadLength),
               long(s.payloadOffset), static_cast<long long>(check.imageLength));
-  if (!check.complete) return Fail("payload truncated: the image ends before the payload does");
+  if (!check.complete)
+    return line.Fail("payload truncated: the image ends before the payload does");
 
   kxpack::ScratchDir scratch;
-  if (!scratch.Create(&why)) return Fail(why);
+  if (!scratch.Create(&why)) return line.Fail(why);
   const std::string payload = scratch.NewPath(".arj");
   if (!CopyRange(path, s.payloadOffset, s.payloadLength, payload))
-    return Fail("cannot copy the payload to " + payload);
+    return line.Fail("cannot copy the payload to " + payload);
 
+  kxpack::Progress progress("verify", !line.Has("--quiet"));
   kxpack::CheckOptions opt;
   opt.recurse = true;
   opt.depth = 1;
+  opt.progress = &progress;
   int problems = kxpack::CheckArchive(payload, &scratch, opt, stdout);
   if (problems) {
     std::printf("verify: %d problem%s\n", problems, problems == 1 ? "" : "s");
-    return 1;
+    return kxpack::kExitFailure;
   }
   std::printf("verify: ok\n");
-  return 0;
+  return kxpack::kExitOk;
 }

@@ -1,10 +1,13 @@
-// kxpack's commands, one file each. Each returns the process exit code.
+// kxpack's commands, one file each. Each gets its command line read by the common rules and
+// returns the process exit code (command_line.h).
 #pragma once
 
-int CmdBuild(int argc, char **argv);    // kxpack build --stub S --payload A|--tree D --output I
-int CmdPack(int argc, char **argv);     // kxpack pack --output ARCHIVE FILE...
-int CmdInfo(int argc, char **argv);     // kxpack info IMAGE
-int CmdList(int argc, char **argv);     // kxpack list ARCHIVE
-int CmdTest(int argc, char **argv);     // kxpack test ARCHIVE
-int CmdExtract(int argc, char **argv);  // kxpack extract ARCHIVE DIR
-int CmdVerify(int argc, char **argv);   // kxpack verify IMAGE
+#include "tools/kxpack/command_line.h"
+
+int CmdBuild(const kxpack::CommandLine &line);    // kxpack build --stub S --tree D|--payload A ...
+int CmdPack(const kxpack::CommandLine &line);     // kxpack pack --output ARCHIVE FILE...
+int CmdInfo(const kxpack::CommandLine &line);     // kxpack info IMAGE
+int CmdList(const kxpack::CommandLine &line);     // kxpack list ARCHIVE
+int CmdTest(const kxpack::CommandLine &line);     // kxpack test ARCHIVE
+int CmdExtract(const kxpack::CommandLine &line);  // kxpack extract ARCHIVE DIR
+int CmdVerify(const kxpack::CommandLine &line);   // kxpack verify IMAGE

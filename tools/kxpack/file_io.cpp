@@ -141,6 +141,22 @@ InputRead InputFile::ReadAll(std::string *data) {
   return whole ? InputRead::kOk : InputRead::kUnreadable;
 }
 
+std::string InputFailure(InputRead read, const std::string &path) {
+  switch (read) {
+    case InputRead::kOk:
+      break;
+    case InputRead::kTooLarge:
+      return path + ": files of 2 GiB or more cannot be packed";
+    case InputRead::kUnreadable:
+      return "cannot read " + path;
+  }
+  return std::string();
+}
+
+bool InputFile::ReadExactly(char *to, std::size_t n) {
+  return fd_ >= 0 && ReadUpTo(fd_, to, n) == static_cast<std::int64_t>(n);
+}
+
 bool ReadFile(const std::string &path, std::string *data) {
   // Nothing kxpack reads whole may reach 2 GiB: an image and its parts stay below that.
   InputFile file;
@@ -171,7 +187,7 @@ AtomicOutput::~AtomicOutput() {
 
 std::FILE *AtomicOutput::Open() {
   std::remove(temp_.c_str());
-  file_ = std::fopen(temp_.c_str(), "wb");
+  file_ = std::fopen(temp_.c_str(), "w+b");
   return file_;
 }
 

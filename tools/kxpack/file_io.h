@@ -43,12 +43,17 @@ class InputFile {
   std::int64_t mtime() const { return mtime_; }
   // Reads the opened file whole, once, and closes it.
   InputRead ReadAll(std::string *data);
+  // Reads the next n bytes of the opened file; false when there are not so many.
+  bool ReadExactly(char *to, std::size_t n);
 
  private:
   int fd_ = -1;
   std::int64_t size_ = 0;
   std::int64_t mtime_ = 0;
 };
+// The reason a file cannot be packed, from how its opening or reading failed.
+std::string InputFailure(InputRead read, const std::string &path);
+
 // The names in a folder, without "." and "..", in byte order. False when it cannot be read.
 bool ListFolder(const std::string &dir, std::vector<std::string> *names);
 
@@ -57,9 +62,9 @@ bool ListFolder(const std::string &dir, std::vector<std::string> *names);
 class AtomicOutput {
  public:
   explicit AtomicOutput(std::string target);
-  ~AtomicOutput();  // removes the temporary file unless committed
-  std::FILE *Open();
-  bool Commit();  // closes, checks every write, renames
+  ~AtomicOutput();    // removes the temporary file unless committed
+  std::FILE *Open();  // for writing and reading back
+  bool Commit();      // closes, checks every write, renames
   const std::string &temp_path() const { return temp_; }
 
  private:

@@ -14,23 +14,25 @@ namespace {
 
 // Members read ahead of the writer: eight per thread, so that a thread rarely waits for
 // another to hand on a small member (two per thread made it wait for most of them), and no
-// more bytes than this in all (on 32-bit builds, a fraction of the address space), bar the
-// one to be written next.
+// more memory for their bytes and packed forms than so much a thread, up to a bound (on
+// 32-bit builds, a small part of the address space). The member to be written next is made
+// whatever its size, and counts against nothing: the others go on meanwhile. So memory stays
+// within the bound and twice the largest member, however large the set.
 constexpr std::size_t kSlotsPerThread = 8;
-constexpr std::size_t kInFlightBytes = (sizeof(void *) >= 8 ? 256u : 64u) << 20;
-// Room above this is given back once its member is written, not kept for the next one.
-constexpr std::size_t kKeptRoom = std::size_t{16} << 20;
+constexpr std::size_t kInFlightPerThread = std::size_t{16} << 20;
+constexpr std::size_t kMostInFlight = (sizeof(void *) >= 8 ? 256u : 64u) << 20;
+// Room of a member written is kept for the next one, up to this much and this many rooms a
+// thread: enough to spare small members the page faults of fresh room.
+constexpr std::size_t kKeptRoom = std::size_t{1} << 20;
+constexpr std::size_t kKeptRoomsPerThread = 2;
 
-std::string ReadFailure(InputRead r, const std::string &path) {
-  switch (r) {
-    case InputRead::kOk:
-      break;
-    case InputRead::kTooLarge:
-      return path + ": files of 2 GiB or more cannot be packed";
-    case InputRead::kUnreadable:
-      return "cannot read " + path;
-  }
-  return std::string();
+bool TriesPacking(const MemberSource &source, const arjenc::PackOptions &pack) {
+  return !source.store_only && pack.method != arjenc::PackMethod::kStored;
+}
+
+// The memory a member takes while it is made: its bytes, and a packed form no larger.
+std::size_t CostOf(const MemberSource &source, std::int64_t size, const arjenc::PackOptions &pack) {
+  return static_cast<std::size_t>(size) * (TriesPacking(source, pack) ? 2 : 1);
 }
 
 // A member's bytes and what is made of them. Kept for the next member once written: fresh
@@ -50,13 +52,16 @@ struct Slot {
 class Pipeline {
  public:
   Pipeline(const std::vector<MemberSource> &sources, unsigned threads,
-           const arjenc::PackOptions &pack, const MemberTimes &times, arjenc::ArchiveWriter *writer)
+           const arjenc::PackOptions &pack, const MemberTimes &times, arjenc::ArchiveWriter *writer,
+           const MemberWritten &written)
       : sources_(sources),
         threads_(threads),
         pack_(pack),
         times_(times),
         writer_(writer),
-        slots_(kSlotsPerThread * threads) {}
+        written_(written),
+        slots_(kSlotsPerThread * threads),
+        in_flight_bound_(std::min(kInFlightPerThread * threads, kMostInFlight)) {}
 
   bool Run(std::string *why);
 
@@ -64,6 +69,14 @@ class Pipeline {
   Slot &SlotOf(std::size_t i) { return slots_[i % slots_.size()]; }
   bool Claimable() const {
     return !stop_ && next_claim_ < sources_.size() && next_claim_ < next_write_ + slots_.size();
+  }
+  // The writing thread cannot wait for room: it takes on a member only when the room it is
+  // planned to need is there, or when it is the next to be written.
+  bool WriterMayClaim() const {
+    if (!Claimable()) return false;
+    const MemberSource &source = sources_[next_claim_];
+    return next_claim_ == next_write_ ||
+           in_flight_ + CostOf(source, source.size, pack_) <= in_flight_bound_;
   }
   // Reads and makes member i into its slot; the lock is held on entry and on return. Only a
   // thread that does not write waits for room to read into.
@@ -76,13 +89,15 @@ class Pipeline {
   const arjenc::PackOptions pack_;
   const MemberTimes &times_;
   arjenc::ArchiveWriter *const writer_;
+  const MemberWritten &written_;
   std::vector<Slot> slots_;
+  const std::size_t in_flight_bound_;
 
   std::mutex mutex_;
   std::condition_variable changed_;  // a slot made or written, room freed, or stop
   std::size_t next_claim_ = 0;
   std::size_t next_write_ = 0;
-  std::size_t in_flight_ = 0;                       // bytes read and not yet written
+  std::size_t in_flight_ = 0;                       // cost of members admitted, not written
   std::vector<std::unique_ptr<MemberRoom>> spare_;  // of members written, for the next ones
   bool stop_ = false;
 };
@@ -91,36 +106,36 @@ void Pipeline::Make(std::size_t i, arjenc::MemberPacker &packer, std::unique_loc
                     bool may_wait) {
   Slot &slot = SlotOf(i);
   const MemberSource &source = sources_[i];
-  std::string why = source.refused;
+  std::string why;
   lock.unlock();
+  InputFile file;
+  InputRead read = file.Open(source.path);
+  if (read == InputRead::kOk) {
+    const std::size_t cost = CostOf(source, file.size(), pack_);
+    lock.lock();
+    changed_.wait(lock, [&] {
+      return stop_ || !may_wait || i == next_write_ || in_flight_ + cost <= in_flight_bound_;
+    });
+    if (stop_) return;
+    slot.admitted = i == next_write_ ? 0 : cost;
+    in_flight_ += slot.admitted;
+    if (spare_.empty()) {
+      slot.room.reset(new MemberRoom);
+    } else {
+      slot.room = std::move(spare_.back());
+      spare_.pop_back();
+    }
+    lock.unlock();
+    read = file.ReadAll(&slot.room->data);
+  }
+  why = InputFailure(read, source.path);
   if (why.empty()) {
-    InputFile file;
-    InputRead read = file.Open(source.path);
-    if (read == InputRead::kOk) {
-      const std::size_t size = static_cast<std::size_t>(file.size());
-      lock.lock();
-      changed_.wait(lock, [&] {
-        return stop_ || !may_wait || i == next_write_ || in_flight_ + size <= kInFlightBytes;
-      });
-      if (stop_) return;
-      in_flight_ += size;
-      slot.admitted = size;
-      if (spare_.empty()) {
-        slot.room.reset(new MemberRoom);
-      } else {
-        slot.room = std::move(spare_.back());
-        spare_.pop_back();
-      }
-      lock.unlock();
-      read = file.ReadAll(&slot.room->data);
-    }
-    why = ReadFailure(read, source.path);
-    if (why.empty()) {
-      const std::string &data = slot.room->data;
-      if (!packer.Make(source.name, reinterpret_cast<const std::uint8_t *>(data.data()),
-                       data.size(), times_.For(file.mtime()), source.store_only, &slot.room->form))
-        why = "cannot pack " + source.path;
-    }
+    MemberRoom &room = *slot.room;
+    // Room for the largest packed form at once: growing it would copy it, holding it twice.
+    if (TriesPacking(source, pack_)) room.form.packed_body.reserve(room.data.size());
+    if (!packer.Make(source.name, reinterpret_cast<const std::uint8_t *>(room.data.data()),
+                     room.data.size(), times_.For(file.mtime()), source.store_only, &room.form))
+      why = "cannot pack " + source.path;
   }
   lock.lock();
   slot.why = std::move(why);
@@ -154,7 +169,7 @@ bool Pipeline::Run(std::string *why) {
     Slot &slot = SlotOf(next_write_);
     // Waiting for the next member, this thread packs one ahead itself rather than idle.
     while (!slot.ready) {
-      if (Claimable()) {
+      if (WriterMayClaim()) {
         Make(next_claim_++, packer, lock, false);
       } else {
         changed_.wait(lock);
@@ -170,8 +185,14 @@ bool Pipeline::Run(std::string *why) {
     writer_->Add(room.form, reinterpret_cast<const std::uint8_t *>(room.data.data()));
     if (room.data.capacity() > kKeptRoom) std::string().swap(room.data);
     if (room.form.packed_body.capacity() > kKeptRoom) arjenc::Bytes().swap(room.form.packed_body);
+    if (!written_(sources_[next_write_], why)) {
+      lock.lock();
+      ok = false;
+      break;
+    }
     lock.lock();
-    spare_.push_back(std::move(slot.room));
+    if (spare_.size() < kKeptRoomsPerThread * threads_) spare_.push_back(std::move(slot.room));
+    slot.room.reset();
     slot.ready = false;
     in_flight_ -= slot.admitted;
     slot.admitted = 0;
@@ -193,11 +214,11 @@ unsigned DefaultThreads() {
 
 bool PackInOrder(const std::vector<MemberSource> &sources, unsigned threads,
                  const arjenc::PackOptions &pack, const MemberTimes &times,
-                 arjenc::ArchiveWriter *writer, std::string *why) {
+                 arjenc::ArchiveWriter *writer, const MemberWritten &written, std::string *why) {
   if (sources.empty()) return true;
   // No more threads than members.
   const unsigned most = static_cast<unsigned>(std::min<std::size_t>(sources.size(), kMaxThreads));
-  Pipeline pipeline(sources, std::clamp(threads, 1u, most), pack, times, writer);
+  Pipeline pipeline(sources, std::clamp(threads, 1u, most), pack, times, writer, written);
   return pipeline.Run(why);
 }
 

@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/stamp.h"
 #include "arjenc/archive_writer.h"
+#include "arjenc/dos_time.h"
+#include "kx_version.h"
 #include "tests/native/kxpack/pe_writer.h"
 #include "tests/native/kxpack/support.h"
 
@@ -47,6 +50,9 @@ class BuildTest : public ::testing::Test {
   // A refused build leaves the output folder as it was.
   void ExpectRefused(const RunResult &r, const std::string &reason) {
     kxtest::ExpectRefused(r, reason, dir_ + "/out");
+  }
+  void ExpectUsageError(const RunResult &r, const std::string &reason) {
+    kxtest::ExpectUsageError(r, reason, dir_ + "/out");
   }
   // A build from this stub is refused.
   void ExpectStubRefused(const std::string &stub, const std::string &reason) {
@@ -206,12 +212,13 @@ TEST_F(BuildTest, RefusesAPayloadWithoutAValidMainHeader) {
 
 TEST_F(BuildTest, RefusesOutOfRangeNumbersAndBadArguments) {
   for (const char *v : {"256", "-1", "+1", "abc", "", "1x", "99999999999999999999", "0x10", " 1"})
-    ExpectRefused(Build({"--silent", v}), "--silent takes a number");
+    ExpectUsageError(Build({"--silent", v}), "kxpack build: --silent takes a number");
   for (const char *v : {"4294967296", "-1", "ten", ""})
-    ExpectRefused(Build({"--required-mb", v}), "--required-mb takes a number");
-  ExpectRefused(Build({"--silent"}), "missing value after --silent");
-  ExpectRefused(Build({"--bogus", "1"}), "unknown option --bogus");
-  ExpectRefused(Kxpack({"build", "--stub", stub_, "--payload", payload_}), "are required");
+    ExpectUsageError(Build({"--required-mb", v}), "--required-mb takes a number");
+  ExpectUsageError(Build({"--silent"}), "missing value after --silent");
+  ExpectUsageError(Build({"--bogus", "1"}), "unknown option --bogus");
+  ExpectUsageError(Build({"extra"}), "takes options only, not extra");
+  ExpectUsageError(Kxpack({"build", "--stub", stub_, "--payload", payload_}), "are required");
 }
 
 TEST_F(BuildTest, ARefusedBuildLeavesAnExistingOutputUntouched) {
@@ -346,10 +353,10 @@ TEST_F(TreeTest, RefusesFoldersAndNamesItCannotPack) {
   kxtest::Run({"/bin/rm", "-f", output_});
   ASSERT_EQ(symlink("..", (tree_ + "/A.ARJ/UP.ARJ").c_str()), 0);  // a loop
   ExpectRefused(BuildTree(tree_), "nested more than 8 levels");
-  ExpectRefused(Kxpack({"build", "--stub", stub_, "--tree", tree_, "--payload", payload_,
-                        "--output", output_}),
-                "one of --payload and --tree");
-  ExpectRefused(BuildTree(tree_, {"--method", "3"}), "--method takes 0, 1 or 4");
+  ExpectUsageError(Kxpack({"build", "--stub", stub_, "--tree", tree_, "--payload", payload_,
+                           "--output", output_}),
+                   "one of --payload and --tree");
+  ExpectUsageError(BuildTree(tree_, {"--method", "3"}), "--method takes 0, 1 or 4");
 }
 
 TEST_F(TreeTest, SameTreeSameBytesWhateverTheFileTimesUnderSourceDateEpoch) {
@@ -383,6 +390,68 @@ TEST_F(TreeTest, SameTreeSameBytesWhateverTheFileTimesUnderSourceDateEpoch) {
   ASSERT_EQ(BuildTree(tree_).exitCode, 0);
   EXPECT_EQ(c.size(), a.size());
   EXPECT_FALSE(c == kxtest::ReadFile(output_));
+}
+
+// The archive a folder of the tree makes, made whole in memory by the archive writer, as
+// kxpack made it before it wrote archives in place: files carry SOURCE_DATE_EPOCH's time,
+// member archives the time of their main header.
+std::string WholeArchive(const std::string &dir, const std::string &name, std::uint32_t time,
+                         std::uint32_t *archiveTime = nullptr) {
+  arjenc::MemorySink sink;
+  arjenc::ArchiveWriter writer(name, arjenc::PackOptions(), &sink);
+  for (const std::string &entry : kxtest::ListFolder(dir)) {
+    const std::string path = dir + "/" + entry;
+    struct stat st;
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    const bool isArchive = entry.size() > 4 && (entry.substr(entry.size() - 4) == ".ARJ" ||
+                                                entry.substr(entry.size() - 4) == ".arj");
+    std::uint32_t memberTime = time;
+    const std::string data =
+        S_ISDIR(st.st_mode) ? WholeArchive(path, entry, time, &memberTime) : kxtest::ReadFile(path);
+    EXPECT_TRUE(writer.Add(entry, reinterpret_cast<const std::uint8_t *>(data.data()), data.size(),
+                           memberTime, isArchive))
+        << path;
+  }
+  writer.Finish();
+  if (archiveTime) *archiveTime = writer.time();
+  return kxtest::ToString(sink.bytes);
+}
+
+TEST_F(TreeTest, ArchivesMadeInPlaceAreTheBytesOfArchivesMadeWhole) {
+  PutDeliveredLayout();
+  // Members larger than what the writer gathers before it writes, archives four deep, and
+  // an archive of nothing.
+  Put("STAGE.ARJ/CORE.ARJ/BIG.BIN", kxtest::NoiseContent(6, 3 << 20));
+  Put("STAGE.ARJ/CORE.ARJ/BIG.TXT", kxtest::TextContent(7, 5 << 20));
+  Put("STAGE.ARJ/CORE.ARJ/DEEP.ARJ/DEEPER.ARJ/LAST.TXT", kxtest::TextContent(8, 70000));
+  kxtest::Run({"/bin/mkdir", "-p", tree_ + "/EMPTY.ARJ"});
+  Put("z-after.txt", "a file after the archives");
+  ASSERT_EQ(setenv("SOURCE_DATE_EPOCH", "1705320000", 1), 0);
+  const RunResult r = BuildTree(tree_);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  unsetenv("SOURCE_DATE_EPOCH");
+  const std::string image = kxtest::ReadFile(output_);
+  const std::string want = WholeArchive(tree_, "KXDATA.ARJ", arjenc::DosTimeUtc(1705320000));
+  EXPECT_EQ(image.substr(0, kx::kStampOffset), kxtest::MakePe32().substr(0, kx::kStampOffset));
+  EXPECT_TRUE(kxtest::PayloadOf(image) == want)
+      << "payload " << kxtest::PayloadOf(image).size() << " bytes, made whole " << want.size();
+  EXPECT_EQ(image.size(), kxtest::MakePe32().size() + want.size());
+}
+
+TEST_F(TreeTest, AWriteFailureInsideAMemberArchiveLeavesNothingBehind) {
+  PutDeliveredLayout();
+  Put("STAGE.ARJ/CORE.ARJ/BIG.BIN", kxtest::NoiseContent(6, 3 << 20));
+  // A file size limit stands for a full disk: writes past it fail (the signal it would send
+  // is ignored), halfway through CORE.ARJ.
+  const std::string command = "trap '' XFSZ; ulimit -f 2048; exec \"$@\"";
+  RunResult r = kxtest::Run({"/bin/sh", "-c", command, "sh", KXPACK_BIN, "build", "--stub", stub_,
+                             "--tree", tree_, "--output", output_});
+  ExpectRefused(r, "cannot write " + output_);
+  // The same limit is no hindrance to a smaller set: the test fails for the right reason.
+  kxtest::Run({"/bin/rm", "-f", tree_ + "/STAGE.ARJ/CORE.ARJ/BIG.BIN"});
+  r = kxtest::Run({"/bin/sh", "-c", command, "sh", KXPACK_BIN, "build", "--stub", stub_, "--tree",
+                   tree_, "--output", output_});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
 class InfoTest : public BuildTest {};
@@ -434,10 +503,67 @@ TEST_F(InfoTest, RefusesNonPeMissingFilesAndBadArguments) {
   EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
   r = Kxpack({"info", dir_});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(Kxpack({"info"}).exitCode, 2);
-  EXPECT_EQ(Kxpack({"info", "a", "b"}).exitCode, 2);
-  EXPECT_EQ(Kxpack({"frobnicate"}).exitCode, 2);
-  EXPECT_EQ(Kxpack({}).exitCode, 2);
+  kxtest::ExpectUsageError(Kxpack({"info"}), "kxpack info: expects IMAGE");
+  kxtest::ExpectUsageError(Kxpack({"info", "a", "b"}), "kxpack info: expects IMAGE");
+}
+
+// The command line every command shares: help on stdout, the version, the exit codes.
+TEST(CommandLineTest, HelpGoesToStdoutAndExitsZero) {
+  const RunResult general = Kxpack({"--help"});
+  EXPECT_EQ(general.exitCode, 0);
+  EXPECT_TRUE(general.err.empty()) << general.err;
+  EXPECT_EQ(general.out.compare(0, 14, "usage: kxpack "), 0) << general.out;
+  for (const char *command : {"build", "pack", "info", "list", "test", "extract", "verify"})
+    EXPECT_NE(general.out.find(std::string("\n  ") + command + " "), std::string::npos)
+        << command << " missing from\n"
+        << general.out;
+  EXPECT_EQ(Kxpack({"-h"}).out, general.out);
+  EXPECT_EQ(Kxpack({"help"}).out, general.out);
+  for (const char *command : {"build", "pack", "info", "list", "test", "extract", "verify"}) {
+    SCOPED_TRACE(command);
+    const RunResult help = Kxpack({"help", command});
+    EXPECT_EQ(help.exitCode, 0);
+    const std::string head = std::string("usage: kxpack ") + command + " ";
+    EXPECT_EQ(help.out.compare(0, head.size(), head), 0) << help.out;
+    // Asked after the command, among other arguments, even a wrong one: the same text.
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{command, "--help"}, {command, "a", "-h", "b", "c"}}) {
+      const RunResult again = Kxpack(args);
+      EXPECT_EQ(again.exitCode, 0);
+      EXPECT_EQ(again.out, help.out);
+      EXPECT_TRUE(again.err.empty()) << again.err;
+    }
+  }
+  EXPECT_NE(Kxpack({"help", "pack"}).out.find("--threads N"), std::string::npos);
+}
+
+TEST(CommandLineTest, VersionIsTheProjectsOne) {
+  const RunResult r = Kxpack({"--version"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, std::string("kxpack ") + KX_VERSION_TEXT + "\n");
+  EXPECT_TRUE(r.err.empty());
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '.'), 3) << "four fields, as the resource's";
+}
+
+TEST(CommandLineTest, WrongCommandLinesExitTwoWithTheUsageOnStderr) {
+  RunResult r = Kxpack({});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err.compare(0, 14, "usage: kxpack "), 0) << r.err;
+  EXPECT_TRUE(r.out.empty());
+  r = Kxpack({"frobnicate"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "kxpack: unknown command 'frobnicate'\n(kxpack --help lists the commands)\n");
+  r = Kxpack({"help", "frobnicate"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "kxpack help: unknown command 'frobnicate'\n");
+  EXPECT_TRUE(r.out.empty());
+  kxtest::ExpectUsageError(Kxpack({"list", "-x", "a.arj"}), "kxpack list: unknown option -x");
+  kxtest::ExpectUsageError(Kxpack({"list", "--quiet", "a.arj"}), "unknown option --quiet");
+  kxtest::ExpectUsageError(Kxpack({"extract", "--quiet", "a.arj"}), "expects ARCHIVE DIR");
+  // After --, a name that looks like an option is an operand.
+  r = Kxpack({"list", "--", "--help"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "kxpack list: cannot open --help\n");
 }
 
 }  // namespace

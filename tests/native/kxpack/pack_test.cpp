@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "tests/native/kxpack/pe_writer.h"
 #include "tests/native/kxpack/support.h"
 
 namespace {
@@ -119,6 +120,9 @@ class PackTest : public ::testing::TestWithParam<std::vector<std::string>> {
   // A refused pack leaves no archive or temporary file.
   void ExpectRefused(const RunResult &r, const std::string &reason) {
     kxtest::ExpectRefused(r, reason, dir_ + "/out");
+  }
+  void ExpectUsageError(const RunResult &r, const std::string &reason) {
+    kxtest::ExpectUsageError(r, reason, dir_ + "/out");
   }
   std::string dir_, src_, archive_ = kxtest::FreshFolder() + "/out/PACKED.ARJ";
 };
@@ -261,13 +265,90 @@ TEST_F(PackFieldsTest, RefusesInputsItCannotTake) {
   many.erase(many.begin() + 9);
   ExpectRefused(Pack(many, {"--threads", "4"}), src_ + "/F3.TXT: ");
   for (const char *threads : {"0", "65", "two"})
-    ExpectRefused(Pack({Put("M.TXT", "x")}, {"--threads", threads}), "--threads takes 1 to 64");
-  ExpectRefused(Pack({Put("M.TXT", "x")}, {"--method", "2"}), "--method takes 0, 1 or 4");
-  ExpectRefused(Pack({Put("M.TXT", "x")}, {"--method", "01x"}), "--method takes 0, 1 or 4");
-  ExpectRefused(Pack({}), "at least one file");
-  ExpectRefused(Pack({Put("M.TXT", "x")}, {"--fast"}), "unknown option --fast");
+    ExpectUsageError(Pack({Put("M.TXT", "x")}, {"--threads", threads}),
+                     "kxpack pack: --threads takes 1 to 64");
+  ExpectUsageError(Pack({Put("M.TXT", "x")}, {"--method", "2"}), "--method takes 0, 1 or 4");
+  ExpectUsageError(Pack({Put("M.TXT", "x")}, {"--method", "01x"}), "--method takes 0, 1 or 4");
+  ExpectUsageError(Pack({}), "expects FILE...");
+  ExpectUsageError(Pack({Put("M.TXT", "x")}, {"--fast"}), "unknown option --fast");
+  ExpectUsageError(Kxpack({"pack", Put("M.TXT", "x")}), "--output is required");
   ScopedEnv epoch("SOURCE_DATE_EPOCH", "yesterday");
   ExpectRefused(Pack({Put("M.TXT", "x")}), "SOURCE_DATE_EPOCH");
+}
+
+// Every long command shows its progress line on a terminal, and nothing else changes: the
+// same stdout, the same files, the same exit code; --quiet and a stderr that is not a
+// terminal show nothing.
+TEST_F(PackFieldsTest, ProgressShowsOnATerminalAndChangesNothingElse) {
+  std::vector<std::string> files;
+  for (int i = 0; i < 6; ++i)
+    files.push_back(Put("F" + std::to_string(i) + ".TXT", kxtest::TextContent(i, 50000)));
+  kxtest::Run({"/bin/mkdir", "-p", dir_ + "/tree/IN.ARJ", dir_ + "/tty", dir_ + "/pipe"});
+  for (const std::string &f : files) {
+    const std::string name = f.substr(f.rfind('/') + 1);
+    WriteFile(dir_ + "/tree/IN.ARJ/" + name, ReadFile(f));
+  }
+  WriteFile(dir_ + "/stub.exe", kxtest::MakePe32());
+  ScopedEnv epoch("SOURCE_DATE_EPOCH", kEpoch);
+  struct Step {
+    const char *command;
+    std::vector<std::string> args;  // OUT stands for the run's own output folder
+    const char *output;             // a file the step writes, in OUT, or nullptr
+  };
+  std::vector<Step> steps = {
+      {"pack", {"pack", "--output", "OUT/A.ARJ"}, "A.ARJ"},
+      {"build",
+       {"build", "--stub", dir_ + "/stub.exe", "--tree", dir_ + "/tree", "--output",
+        "OUT/setup.exe"},
+       "setup.exe"},
+      {"test", {"test", "OUT/A.ARJ"}, nullptr},
+      {"extract", {"extract", "OUT/A.ARJ", "OUT/x"}, "x/F5.TXT"},
+      {"verify", {"verify", "OUT/setup.exe"}, nullptr},
+  };
+  steps[0].args.insert(steps[0].args.end(), files.begin(), files.end());
+  const auto In = [&](std::vector<std::string> args, const std::string &out) {
+    for (std::string &a : args)
+      if (a.compare(0, 3, "OUT") == 0) a = out + a.substr(3);
+    return args;
+  };
+  for (const Step &step : steps) {
+    SCOPED_TRACE(step.command);
+    const RunResult tty = kxtest::KxpackAtATerminal(In(step.args, dir_ + "/tty"));
+    const RunResult pipe = Kxpack(In(step.args, dir_ + "/pipe"));
+    const std::vector<std::string> quietArgs = [&] {
+      std::vector<std::string> a = In(step.args, dir_ + "/pipe");
+      a.insert(a.begin() + 1, "--quiet");
+      return a;
+    }();
+    const RunResult quiet = kxtest::KxpackAtATerminal(quietArgs);
+    EXPECT_EQ(tty.exitCode, 0) << tty.err;
+    EXPECT_EQ(pipe.exitCode, 0) << pipe.err;
+    EXPECT_EQ(quiet.exitCode, 0) << quiet.err;
+    const std::string line = std::string("\rkxpack ") + step.command + ": ";
+    EXPECT_NE(tty.err.find(line), std::string::npos) << tty.err;
+    EXPECT_NE(tty.err.find(" members, "), std::string::npos) << tty.err;
+    EXPECT_NE(tty.err.find(" MiB/s, "), std::string::npos) << tty.err;
+    EXPECT_NE(tty.err.find(" left"), std::string::npos) << tty.err;
+    // Taken off the terminal at the end: the last thing written is a cleared line.
+    const std::size_t last = tty.err.rfind('\r', tty.err.size() - 2);
+    ASSERT_NE(last, std::string::npos) << tty.err;
+    EXPECT_EQ(tty.err.back(), '\r') << tty.err;
+    EXPECT_EQ(tty.err.find_first_not_of(' ', last + 1), tty.err.size() - 1) << tty.err;
+    EXPECT_EQ(pipe.err, "");
+    EXPECT_EQ(quiet.err, "");
+    // The output names the files it wrote: the same but for their folder.
+    std::string ttyOut = tty.out, pipeOut = pipe.out;
+    for (std::string *o : {&ttyOut, &pipeOut})
+      for (const std::string &folder : {dir_ + "/tty", dir_ + "/pipe"})
+        for (std::size_t at; (at = o->find(folder)) != std::string::npos;)
+          o->replace(at, folder.size(), "OUT");
+    EXPECT_EQ(ttyOut, pipeOut);
+    if (step.output) {
+      const std::string made = ReadFile(dir_ + "/tty/" + step.output);
+      EXPECT_FALSE(made.empty());
+      EXPECT_TRUE(made == ReadFile(dir_ + "/pipe/" + step.output)) << step.output;
+    }
+  }
 }
 
 }  // namespace

@@ -53,6 +53,49 @@ RunResult Kxpack(const std::vector<std::string> &args) {
   return Run(all);
 }
 
+RunResult KxpackAtATerminal(const std::vector<std::string> &args) {
+  RunResult r;
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    ADD_FAILURE() << "no pseudo-terminal";
+    return r;
+  }
+  const std::string terminal = ptsname(master);
+  const std::string outPath = FreshFolder() + "/../.tty-" + std::to_string(getpid()) + ".out";
+  pid_t pid = fork();
+  if (pid == 0) {
+    int tty = open(terminal.c_str(), O_RDWR);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int in = open("/dev/null", O_RDONLY);
+    if (tty < 0 || out < 0 || in < 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(tty, 2);
+    close(master);
+    std::vector<std::string> all{KXPACK_BIN};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (const std::string &a : all) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  // Read until the last holder of the terminal's other end has gone.
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = read(master, buf, sizeof buf);
+    if (n <= 0) break;
+    r.err.append(buf, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    r.exitCode = WEXITSTATUS(status);
+  close(master);
+  r.out = ReadFile(outPath);
+  std::remove(outPath.c_str());
+  return r;
+}
+
 std::string FreshFolder() {
   const char *root = std::getenv("KX_TEST_DATA");
   const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -192,6 +235,18 @@ void ExpectRefused(const RunResult &r, const std::string &reason, const std::str
   EXPECT_NE(r.err.find(reason), std::string::npos) << "stderr: " << r.err;
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   EXPECT_TRUE(ListFolder(outFolder).empty()) << "output or temporary file left in " << outFolder;
+}
+
+void ExpectUsageError(const RunResult &r, const std::string &reason, const std::string &outFolder) {
+  EXPECT_EQ(r.exitCode, 2) << r.err;
+  const std::size_t line = r.err.find('\n');
+  EXPECT_NE(r.err.substr(0, line).find(reason), std::string::npos) << "stderr: " << r.err;
+  EXPECT_EQ(r.err.compare(0, 7, "kxpack "), 0) << r.err;
+  EXPECT_NE(r.err.find("(kxpack help "), std::string::npos) << r.err;
+  EXPECT_TRUE(r.out.empty()) << r.out;
+  if (!outFolder.empty()) {
+    EXPECT_TRUE(ListFolder(outFolder).empty()) << "output or temporary file left in " << outFolder;
+  }
 }
 
 }  // namespace kxtest

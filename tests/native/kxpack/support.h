@@ -19,6 +19,9 @@ struct RunResult {
 RunResult Run(const std::vector<std::string> &args, const std::string &cwd = "");
 // Runs kxpack with the given arguments.
 RunResult Kxpack(const std::vector<std::string> &args);
+// Runs kxpack with stderr on a pseudo-terminal (what it writes there in err) and stdout to a
+// file, as a user at a terminal who keeps the output.
+RunResult KxpackAtATerminal(const std::vector<std::string> &args);
 
 // A fresh, empty folder under the tree's test data folder, named after the running test.
 std::string FreshFolder();
@@ -56,6 +59,10 @@ std::string PayloadOf(const std::string &image);
 // A refused command exits 1 with a one-line reason and leaves outFolder empty: no output or
 // temporary file.
 void ExpectRefused(const RunResult &r, const std::string &reason, const std::string &outFolder);
+// A command line refused as wrong exits 2 with the reason and where to find the usage, and
+// leaves outFolder empty.
+void ExpectUsageError(const RunResult &r, const std::string &reason,
+                      const std::string &outFolder = "");
 
 // Splits output into lines and each line into whitespace-separated words.
 std::vector<std::vector<std::string>> Words(const std::string &text);
