@@ -17,10 +17,12 @@ namespace fs = std::filesystem;
 
 namespace kxtest {
 
-RunResult Run(const std::vector<std::string> &args, const std::string &cwd) {
-  RunResult r;
-  std::string base = FreshFolder() + "/../.run-" + std::to_string(getpid());
-  std::string outPath = base + ".out", errPath = base + ".err";
+namespace {
+
+// Starts args[0] with its input from /dev/null, its output to outPath and its errors to
+// errPath (a file, or a terminal), in cwd when one is given.
+pid_t Spawn(const std::vector<std::string> &args, const std::string &outPath,
+            const std::string &errPath, const std::string &cwd = "") {
   pid_t pid = fork();
   if (pid == 0) {
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -37,9 +39,29 @@ RunResult Run(const std::vector<std::string> &args, const std::string &cwd) {
     execv(argv[0], argv.data());
     _exit(127);
   }
+  return pid;
+}
+
+// The exit code of a child that ended normally, else -1.
+int ExitCodeOf(pid_t pid) {
   int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-    r.exitCode = WEXITSTATUS(status);
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) return WEXITSTATUS(status);
+  return -1;
+}
+
+std::vector<std::string> KxpackArgs(const std::vector<std::string> &args) {
+  std::vector<std::string> all{KXPACK_BIN};
+  all.insert(all.end(), args.begin(), args.end());
+  return all;
+}
+
+}  // namespace
+
+RunResult Run(const std::vector<std::string> &args, const std::string &cwd) {
+  RunResult r;
+  std::string base = FreshFolder() + "/../.run-" + std::to_string(getpid());
+  std::string outPath = base + ".out", errPath = base + ".err";
+  r.exitCode = ExitCodeOf(Spawn(args, outPath, errPath, cwd));
   r.out = ReadFile(outPath);
   r.err = ReadFile(errPath);
   std::remove(outPath.c_str());
@@ -47,39 +69,18 @@ RunResult Run(const std::vector<std::string> &args, const std::string &cwd) {
   return r;
 }
 
-RunResult Kxpack(const std::vector<std::string> &args) {
-  std::vector<std::string> all{KXPACK_BIN};
-  all.insert(all.end(), args.begin(), args.end());
-  return Run(all);
-}
+RunResult Kxpack(const std::vector<std::string> &args) { return Run(KxpackArgs(args)); }
 
 RunResult KxpackAtATerminal(const std::vector<std::string> &args) {
   RunResult r;
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 ||
+      fcntl(master, F_SETFD, FD_CLOEXEC) != 0) {
     ADD_FAILURE() << "no pseudo-terminal";
     return r;
   }
-  const std::string terminal = ptsname(master);
   const std::string outPath = FreshFolder() + "/../.tty-" + std::to_string(getpid()) + ".out";
-  pid_t pid = fork();
-  if (pid == 0) {
-    int tty = open(terminal.c_str(), O_RDWR);
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int in = open("/dev/null", O_RDONLY);
-    if (tty < 0 || out < 0 || in < 0) _exit(126);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(tty, 2);
-    close(master);
-    std::vector<std::string> all{KXPACK_BIN};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char *> argv;
-    for (const std::string &a : all) argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
+  pid_t pid = Spawn(KxpackArgs(args), outPath, ptsname(master));
   // Read until the last holder of the terminal's other end has gone.
   char buf[4096];
   for (;;) {
@@ -87,9 +88,7 @@ RunResult KxpackAtATerminal(const std::vector<std::string> &args) {
     if (n <= 0) break;
     r.err.append(buf, static_cast<std::size_t>(n));
   }
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-    r.exitCode = WEXITSTATUS(status);
+  r.exitCode = ExitCodeOf(pid);
   close(master);
   r.out = ReadFile(outPath);
   std::remove(outPath.c_str());
