@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/failure.h"
-#include "app/options.h"
+#include "base/options.h"
 
 class CInstallerApp {
  public:

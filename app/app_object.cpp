@@ -1,6 +1,6 @@
 // The one application object and the process exit code.
 #include "app/app.h"
-#include "app/text.h"
+#include "base/text.h"
 
 DWORD g_dwProcessExitCode = 0;
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/stamp.h"
+#include "base/stamp.h"
 
 // NT paths reach 32,767 characters.
 constexpr DWORD kNtPathCap = 32768;

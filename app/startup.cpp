@@ -9,10 +9,10 @@
 #include "app/messages.h"
 #include "app/payload_copy.h"
 #include "app/temp_folder.h"
-#include "app/text.h"
 #include "app/work_folder.h"
 #include "app/work_folder_security.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "app/text.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 #include "env/bastion.h"
 #include "env/folder_tree.h"
 #include "env/probe.h"

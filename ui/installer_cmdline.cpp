@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace kx {
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstddef>
 
-#include "app/options.h"
+#include "base/options.h"
 
 namespace kx {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "app/app.h"
-#include "app/text.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 #include "ui/installer_cmdline.h"
 #include "ui/unpack_dialog.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/options.h"
+#include "base/options.h"
 
 namespace kx {
 

@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
-#include "app/text.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 #include "env/folder_tree.h"
 #include "env/probe.h"
 #include "env/protection.h"

@@ -2,7 +2,7 @@
 // message map. The work itself starts on the first timer tick (see sequence.cpp).
 #include "ui/unpack_dialog.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "env/hijack.h"
 #include "res/resource.h"
 

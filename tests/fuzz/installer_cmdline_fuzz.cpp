@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
+#include "base/options.h"
 #include "ui/installer_cmdline.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/stamp.h"
 #include "arjenc/archive_writer.h"
+#include "base/stamp.h"
 #include "tests/native/kxpack/pe_writer.h"
 #include "tests/native/kxpack/support.h"
 

@@ -1,5 +1,5 @@
 // The payload stamp: 13 packed little-endian bytes at offset 0x20 of the image.
-#include "app/stamp.h"
+#include "base/stamp.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/options.h"
+#include "base/options.h"
 #include "win/launch/test_folders.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/stamp.h"
+#include "base/stamp.h"
 
 #include <cstdio>
 #include <cstring>
