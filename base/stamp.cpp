@@ -60,6 +60,14 @@ bool ReadPayloadStamp(const char *imagePath, StampRecord *out) {
   return true;
 }
 
+SilentMode DecodeSilent(std::int32_t silent) {
+  SilentMode mode;
+  mode.showNoMessages = silent != 0;
+  mode.placeNoCleaner = silent != 0;
+  mode.runHidden = silent == 1;
+  return mode;
+}
+
 bool PayloadFits(const StampRecord &stamp, std::int64_t imageLength) {
   if (stamp.payloadOffset < 0 || stamp.payloadLength < 0) return false;
   return std::int64_t(stamp.payloadOffset) + stamp.payloadLength <= imageLength;
