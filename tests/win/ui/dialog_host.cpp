@@ -65,7 +65,8 @@ int main(int argc, char **argv) {
   char workDir[MAX_PATH] = {};
   std::snprintf(workDir, sizeof workDir, "%s\\", argv[1]);
   kx::RunOutcome outcome =
-      RunProgressDialog(workDir, kx::DecodeSilent(std::atoi(argv[2])), kx::InstallerOptions{});
+      RunProgressDialog(workDir, kx::DecodeSilent(static_cast<signed char>(std::atoi(argv[2]))),
+                        kx::InstallerOptions{});
   bool failed = outcome.kind == kx::RunOutcome::Kind::kFailed;
 
   if (std::FILE *report = std::fopen(argv[3], "w")) {

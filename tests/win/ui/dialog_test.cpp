@@ -230,7 +230,7 @@ TEST_F(DialogInProcess, OtherTimersKeepTheDefaultHandling) {
 }
 
 TEST_F(DialogInProcess, CleanerGoesNextToTheWorkFolderOnlyWhenNotSilent) {
-  for (int silent : {0, 1}) {
+  for (int silent : {0, 1, 2, -1}) {
     // A parent of its own per run, so one run's copy cannot be mistaken for the other's.
     std::string parent = work + "silent" + std::to_string(silent) + "\\";
     std::string inner = parent + "work\\";
