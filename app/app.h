@@ -2,18 +2,22 @@
 #pragma once
 #include <windows.h>
 
-#include "app/failure.h"
-#include "app/options.h"
+#include <optional>
+
+#include "base/options.h"
+#include "base/run_outcome.h"
+#include "base/stamp.h"
+#include "base/text.h"
 
 class CInstallerApp {
  public:
-  CInstallerApp();
+  CInstallerApp() = default;
   ~CInstallerApp();
 
   // Runs the whole start-up and ends the process; never returns.
   [[noreturn]] void InitInstance();
 
-  // Fills the three option members from m_lpCmdLine; true when the line was not empty.
+  // Fills m_options from m_lpCmdLine; true when the line was not empty.
   BOOL ParseCommandLine();
 
   // Single-instance guard: true only when the named event already existed.
@@ -22,29 +26,28 @@ class CInstallerApp {
   // The command line after the program path and the blanks that follow it.
   const char *m_lpCmdLine = "";
 
-  char m_szProductPath[260];
-  char m_szParam[260];
+  // The values of /KXPATH=, /PARAM= and /FIREWALL=, handed on to the inner installer.
+  kx::InstallerOptions m_options = {};
   HANDLE m_hRunningEvent = nullptr;
-  char m_szFirewall[kx::kFirewallCap];
+
+ private:
+  // Start-up up to the modal run's end; *silent learns the stamp's silent mode once known.
+  kx::RunOutcome Run(kx::SilentMode *silent);
+  // From the guard to the payload copied into workDir; the failure that stops it, if any.
+  std::optional<kx::Fatal> PreparePayload(char (&workDir)[kx::kPathCap], kx::SilentMode *silent);
 };
 
 // The one application object.
 CInstallerApp &TheApp();
 
-// The process exit code: 0 at start, set only by the inner installer's launch.
-extern DWORD g_dwProcessExitCode;
-
 // Start-up helpers (exposed for the tests).
 BOOL HasEnoughFreeSpace(const char *tempPath, int requiredMB);
 
-// Runs the progress dialog modally over the work folder (workDir ends in a backslash). The
-// failure that ended the run early, or nullptr (a cancel, or the inner installer has run).
-const kx::Failure *RunProgressDialog(const char *workDir, int silent);
-
-// Shows a fatal message box (no owner, caption "Installer", error icon, OK) unless quiet or
-// there is no text, and ends the process with the exit code.
-[[noreturn]] void FailWithMessage(const char *text, UINT exitCode, bool quiet = false);
-[[noreturn]] void FailWithMessage(const kx::Failure &failure, bool quiet);
+// The one place where the process ends: a failure shows its message box (no owner, caption
+// "Installer", error icon, OK) unless it has none or the silent mode silences it, and ends
+// the process with its exit code; the inner installer's exit code is passed on unchanged; a
+// cancel ends with 0.
+[[noreturn]] void EndRun(const kx::RunOutcome &outcome, const kx::SilentMode &silent);
 
 // Command-line text after the program path: what m_lpCmdLine holds.
 const char *SkipProgramPath(const char *fullCommandLine);

@@ -1,10 +1,6 @@
-// The one application object and the process exit code.
+// The one application object, and the end of the process.
 #include "app/app.h"
-#include "app/text.h"
-
-DWORD g_dwProcessExitCode = 0;
-
-CInstallerApp::CInstallerApp() { m_szProductPath[0] = m_szParam[0] = m_szFirewall[0] = '\0'; }
+#include "app/fatal_outcomes.h"
 
 CInstallerApp::~CInstallerApp() {
   if (m_hRunningEvent) CloseHandle(m_hRunningEvent);
@@ -15,14 +11,7 @@ CInstallerApp &TheApp() {
   return app;
 }
 
-BOOL CInstallerApp::ParseCommandLine() {
-  kx::InstallerOptions opts;
-  bool parsed = kx::ParseOptions(m_lpCmdLine, &opts);
-  kx::CopyText(m_szProductPath, opts.productPath);
-  kx::CopyText(m_szParam, opts.param);
-  kx::CopyText(m_szFirewall, opts.firewall);
-  return parsed;
-}
+BOOL CInstallerApp::ParseCommandLine() { return kx::ParseOptions(m_lpCmdLine, &m_options); }
 
 const char *SkipProgramPath(const char *line) {
   if (!line) return "";
@@ -37,11 +26,14 @@ const char *SkipProgramPath(const char *line) {
   return line;
 }
 
-void FailWithMessage(const char *text, UINT exitCode, bool quiet) {
-  if (text && !quiet) MessageBoxA(nullptr, text, "Installer", MB_OK | MB_ICONERROR);
+void EndRun(const kx::RunOutcome &outcome, const kx::SilentMode &silent) {
+  UINT exitCode = 0;  // a cancel
+  if (outcome.kind == kx::RunOutcome::Kind::kInstallerExited) exitCode = outcome.exitCode;
+  if (outcome.kind == kx::RunOutcome::Kind::kFailed) {
+    const FatalOutcome &fatal = FatalOutcomeOf(outcome.failure);
+    if (fatal.text && !(fatal.silenceable && silent.showNoMessages))
+      MessageBoxA(nullptr, fatal.text, "Installer", MB_OK | MB_ICONERROR);
+    exitCode = fatal.exitCode;
+  }
   ExitProcess(exitCode);
-}
-
-void FailWithMessage(const kx::Failure &failure, bool quiet) {
-  FailWithMessage(failure.text, failure.exitCode, quiet);
 }

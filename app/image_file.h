@@ -1,10 +1,11 @@
-// The running image, opened once before anything another process could see and held to the
-// end: the stamp and the payload are read through this one handle, and while it is held the
-// file can be neither renamed nor replaced (no write or delete sharing).
+// The running image, opened once before anything another process could see and held until
+// its payload has been copied: the stamp and the payload are read through this one handle, and
+// while it is held the file can be neither renamed nor replaced (no write or delete sharing),
+// so what is copied is what the stamp describes.
 #pragma once
 #include <windows.h>
 
-#include "app/stamp.h"
+#include "base/stamp.h"
 
 // NT paths reach 32,767 characters.
 constexpr DWORD kNtPathCap = 32768;

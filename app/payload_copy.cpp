@@ -3,8 +3,8 @@
 #include <io.h>
 
 #include "app/file_write.h"
-#include "app/text.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 
 namespace {
 

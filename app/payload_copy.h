@@ -1,6 +1,6 @@
 // The payload copy: the appended payload, byte for byte, into the work folder as KXDATA.ARJ.
 #pragma once
-#include "app/stamp.h"
+#include "base/stamp.h"
 
 enum class PayloadCopyOutcome {
   kCopied,

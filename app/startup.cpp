@@ -1,4 +1,5 @@
-// Start-up: everything before the progress dialog, and the end of the process.
+// Start-up: everything before the progress dialog, which it then runs; the process ends with
+// the outcome (app_object.cpp).
 #include <windows.h>
 
 #include <io.h>
@@ -6,13 +7,13 @@
 #include "app/app.h"
 #include "app/file_write.h"
 #include "app/image_file.h"
-#include "app/messages.h"
 #include "app/payload_copy.h"
 #include "app/temp_folder.h"
-#include "app/text.h"
 #include "app/work_folder.h"
 #include "app/work_folder_security.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
+#include "ui/run_dialog.h"
 
 namespace {
 
@@ -54,56 +55,64 @@ BOOL HasEnoughFreeSpace(const char *tempPath, int requiredMB) {
 }
 
 void CInstallerApp::InitInstance() {
-  char tempPath[kx::kPathCap] = {};
+  kx::SilentMode silent;  // every message shows until the stamp has been read
+  kx::RunOutcome outcome = Run(&silent);
+  EndRun(outcome, silent);
+}
+
+kx::RunOutcome CInstallerApp::Run(kx::SilentMode *silent) {
   char workDir[kx::kPathCap] = {};
-
   ParseCommandLine();
+  if (std::optional<kx::Fatal> failure = PreparePayload(workDir, silent))
+    return kx::RunOutcome::Failed(*failure);
+  if (m_lpCmdLine && *m_lpCmdLine) SaveCommandLine(workDir, m_lpCmdLine);
+  return RunProgressDialog(workDir, *silent, m_options);
+}
 
+std::optional<kx::Fatal> CInstallerApp::PreparePayload(char (&workDir)[kx::kPathCap],
+                                                       kx::SilentMode *silent) {
   // Opened before anything another process could see, the guard's event included, and held
-  // to the end: from here on the image can be neither renamed nor replaced. Its failures are
-  // reported after the guard's, in their usual order.
+  // until the payload has been copied: the stamp and the payload come from this one file, which
+  // meanwhile can be neither renamed, replaced nor written. The image is closed when this
+  // returns: nothing reads it afterwards, and the file is free again while the inner installer
+  // runs. Its failures are reported after the guard's, in their usual order.
   ImageFile image;
   ImageOpenOutcome opened = OpenRunningImage(&image);
 
-  if (IsAlreadyRunning()) FailWithMessage(msg::kAlreadyRunning, 0);
-  if (opened == ImageOpenOutcome::kNoPath) FailWithMessage(msg::kInternalError, 0);
-  if (opened == ImageOpenOutcome::kCannotOpen) FailWithMessage(msg::kExtractError, 0);
+  if (IsAlreadyRunning()) return kx::Fatal::kAlreadyRunning;
+  if (opened == ImageOpenOutcome::kNoPath) return kx::Fatal::kNoImagePath;
+  if (opened == ImageOpenOutcome::kCannotOpen) return kx::Fatal::kImageUnreadable;
   // Renamed before it was opened: the file now at its path is not the one running.
   if (CheckMappedImage(image, GetModuleHandleW(nullptr)) == MappedImageCheck::kDifferent)
-    FailWithMessage(msg::kCorruptImage, 131);
+    return kx::Fatal::kCorruptImage;
 
   kx::StampRecord stamp = kx::ReadPayloadStamp(image);
+  *silent = kx::DecodeSilent(stamp.silent);
 
-  if (!GetTempFolder(tempPath, sizeof tempPath)) FailWithMessage(msg::kNoTempFolder, 127);
+  char tempPath[kx::kPathCap] = {};
+  if (!GetTempFolder(tempPath, sizeof tempPath)) return kx::Fatal::kNoTempFolder;
 
   if (stamp.requiredMB == 0) stamp.requiredMB = 200;
-  // The only start-up message that the silent flag suppresses.
-  if (!HasEnoughFreeSpace(tempPath, stamp.requiredMB))
-    FailWithMessage(kx::kNoDiskSpace, stamp.silent != 0);
+  if (!HasEnoughFreeSpace(tempPath, stamp.requiredMB)) return kx::Fatal::kNoDiskSpace;
 
   WorkFolderSecurity security;
-  if (!security.Attributes()) FailWithMessage(msg::kCannotCreateFolder, 0);
+  if (!security.Attributes()) return kx::Fatal::kCannotCreateFolder;
   switch (CreateWorkFolder(tempPath, security.Attributes(), workDir, sizeof workDir)) {
     case WorkFolderOutcome::kCreated:
       break;
     case WorkFolderOutcome::kNoFreeName:
-      FailWithMessage(msg::kNoFolderName, 128);
+      return kx::Fatal::kNoFolderName;
     case WorkFolderOutcome::kCannotCreate:
-      FailWithMessage(msg::kCannotCreateFolder, 0);
+      return kx::Fatal::kCannotCreateFolder;
   }
 
   switch (CopyPayload(image, workDir, stamp.payloadOffset, stamp.payloadLength)) {
     case PayloadCopyOutcome::kCopied:
-      break;
+      return std::nullopt;
     case PayloadCopyOutcome::kImageCorrupt:
-      FailWithMessage(kx::kCorruptSet, false);
+      return kx::Fatal::kCorruptImage;
     case PayloadCopyOutcome::kFailed:
-      FailWithMessage(msg::kExtractError, 130);
+      break;
   }
-
-  if (m_lpCmdLine && *m_lpCmdLine) SaveCommandLine(workDir, m_lpCmdLine);
-
-  if (const kx::Failure *failure = RunProgressDialog(workDir, stamp.silent))
-    FailWithMessage(*failure, stamp.silent != 0);
-  ExitProcess(g_dwProcessExitCode);
+  return kx::Fatal::kPayloadNotCopied;
 }

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/text.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "env/folder_listing.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/text.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 #include "env/registry_view.h"
 
 namespace {

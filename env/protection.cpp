@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "app/text.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 #include "env/bastion.h"
 #include "env/folder_tree.h"
 #include "env/probe.h"
@@ -143,8 +143,8 @@ bool Record(int *error, Call call) {
 // A protection system that still runs while the product is not installed is the remnant of an
 // interrupted installation or of an uninstallation without restart: installing over it is
 // refused and the machine left as clean as possible; the caller ends the run.
-void Refuse(const char *workDir, unsigned char silent, Bastion *b, int *error) {
-  if (!silent) MessageBoxA(nullptr, kRefusalText, "Installer", MB_OK | MB_ICONERROR);
+void Refuse(const char *workDir, bool showNoMessages, Bastion *b, int *error) {
+  if (!showNoMessages) MessageBoxA(nullptr, kRefusalText, "Installer", MB_OK | MB_ICONERROR);
   if (b->isInstalled()) {
     Record(error, [b](int *e) { return b->uninstallSystem(b->processId, e); });
   }
@@ -160,7 +160,7 @@ StubLoaderFn SetStubLoaderForTesting(StubLoaderFn loader) {
   return previous;
 }
 
-SetUpResult SetUpProtection(const char *workDir, unsigned char silent, int *errorOut) {
+SetUpResult SetUpProtection(const char *workDir, bool showNoMessages, int *errorOut) {
   int ignored = 0;
   int *error = errorOut ? errorOut : &ignored;
   *error = 0;
@@ -174,7 +174,7 @@ SetUpResult SetUpProtection(const char *workDir, unsigned char silent, int *erro
     running = 0;
   }
   if (running == 1 && !IsProductInstalled()) {
-    Refuse(workDir, silent, &b, error);
+    Refuse(workDir, showNoMessages, &b, error);
     return kSetUpRefused;
   }
 

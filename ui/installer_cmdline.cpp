@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace kx {
 
@@ -24,8 +24,8 @@ bool BuildInstallerPath(const char *folder, char *out, std::size_t cap) {
   return true;
 }
 
-bool BuildInstallerCommandLine(const char *folder, int silent, const InstallerOptions &opts,
-                               char *out, std::size_t cap) {
+bool BuildInstallerCommandLine(const char *folder, const SilentMode &silent,
+                               const InstallerOptions &opts, char *out, std::size_t cap) {
   if (!out || cap == 0) return false;
   char program[kPathCap];
   if (!BuildInstallerPath(folder, program, sizeof program)) return Fail(out, cap);
@@ -46,7 +46,7 @@ bool BuildInstallerCommandLine(const char *folder, int silent, const InstallerOp
   if (opts.param[0]) {
     ok = ok && AppendText(out, cap, " ") && AppendText(out, cap, opts.param);
   } else {
-    ok = ok && AppendText(out, cap, silent == 1 ? " /SILENT" : " /STANDARD");
+    ok = ok && AppendText(out, cap, silent.runHidden ? " /SILENT" : " /STANDARD");
     if (opts.productPath[0]) {
       ok = ok && AppendText(out, cap, " ") && AppendText(out, cap, opts.productPath);
     }

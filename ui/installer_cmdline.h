@@ -2,7 +2,8 @@
 #pragma once
 #include <cstddef>
 
-#include "app/options.h"
+#include "base/options.h"
+#include "base/stamp.h"
 
 namespace kx {
 
@@ -15,10 +16,10 @@ bool BuildInstallerPath(const char *folder, char *out, std::size_t cap);
 
 // Builds the inner installer's command line into out (capacity cap): the program path, quoted
 // when it holds a blank, then either " " and the /PARAM= value, or the mode switch (" /SILENT"
-// for silent == 1, else " /STANDARD") followed by the product path and the firewall text, each
+// for a hidden run, else " /STANDARD") followed by the product path and the firewall text, each
 // after one blank and only when not empty. Returns false, with out cleared, when the line would
 // not fit or the path holds a quotation mark, which no file name can hold.
-bool BuildInstallerCommandLine(const char *folder, int silent, const InstallerOptions &opts,
-                               char *out, std::size_t cap);
+bool BuildInstallerCommandLine(const char *folder, const SilentMode &silent,
+                               const InstallerOptions &opts, char *out, std::size_t cap);
 
 }  // namespace kx

@@ -5,9 +5,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "app/app.h"
-#include "app/text.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 #include "ui/installer_cmdline.h"
 #include "ui/unpack_dialog.h"
 
@@ -32,7 +31,7 @@ ExitCodeWaitFn g_waitForExitCode = WaitForExitCode;
 
 }  // namespace
 
-int LaunchInnerInstaller(const char *folder, int silent, const InstallerOptions &opts,
+int LaunchInnerInstaller(const char *folder, const SilentMode &silent, const InstallerOptions &opts,
                          HWND dialogToHide, DWORD *exitCode) {
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof startup);
@@ -113,13 +112,8 @@ int CopyCleanerToParent(const char *folder) {
 
 }  // namespace kx
 
-int CUnpackDialog::LaunchInstaller(const char *folder) {
-  CInstallerApp &app = TheApp();
-  kx::InstallerOptions opts;
-  kx::CopyText(opts.productPath, app.m_szProductPath);
-  kx::CopyText(opts.param, app.m_szParam);
-  kx::CopyText(opts.firewall, app.m_szFirewall);
-  return kx::LaunchInnerInstaller(folder, m_nSilent, opts, m_hWnd, &g_dwProcessExitCode);
+int CUnpackDialog::LaunchInstaller(const char *folder, DWORD *exitCode) {
+  return kx::LaunchInnerInstaller(folder, m_silent, m_options, m_hWnd, exitCode);
 }
 
 BOOL CUnpackDialog::HideDialog() { return kx::HideDialogWindow(m_hWnd); }

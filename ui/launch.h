@@ -3,7 +3,8 @@
 #pragma once
 #include <windows.h>
 
-#include "app/options.h"
+#include "base/options.h"
+#include "base/stamp.h"
 
 namespace kx {
 
@@ -13,9 +14,9 @@ constexpr int kLaunchFinished = 1;    // the installer ran and its exit code was
 constexpr int kLaunchNoExitCode = 2;  // the installer started; the wait or the query failed
 
 // Starts folder + "stage.exe" (folder ends in a backslash) with the command line built from
-// silent and opts, hides dialogToHide (when given) once the installer runs, waits for the
+// the silent mode and opts, hides dialogToHide (when given) once the installer runs, waits for the
 // installer's end and hands back its exit code (left alone unless kLaunchFinished).
-int LaunchInnerInstaller(const char *folder, int silent, const InstallerOptions &opts,
+int LaunchInnerInstaller(const char *folder, const SilentMode &silent, const InstallerOptions &opts,
                          HWND dialogToHide, DWORD *exitCode);
 
 // Waits for the started installer's end and reads its exit code; false when either fails.

@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
-#include "app/text.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 #include "env/folder_tree.h"
 #include "env/probe.h"
 #include "env/protection.h"
@@ -41,12 +41,16 @@ void CUnpackDialog::OnTimer(UINT_PTR timerId) {
   // set-up ran.
   bool stageReached = false;
 
-  // A cancel (no failure) or a failure ends the run here and takes the work folder with it.
-  auto stop = [&](const kx::Failure *failure) {
+  // A cancel or a failure ends the run here and takes the work folder with it.
+  auto stop = [&](const kx::RunOutcome &outcome) {
     if (stageReached) ReleaseProtection(archives, &protectionError);
     RemoveFolderTree(archives);
-    m_pFailure = failure;
+    m_outcome = outcome;
     EndDialog(1);
+  };
+  // The cancel wins over a failure met meanwhile.
+  auto failed = [&](kx::Fatal why) {
+    return m_bCancelled != 0 ? kx::RunOutcome::Cancelled() : kx::RunOutcome::Failed(why);
   };
   // Unpacks one archive; false when the run has stopped. An archive that is not there changes
   // nothing; one that is there and cannot be unpacked in full stops the run, unless the user
@@ -57,19 +61,19 @@ void CUnpackDialog::OnTimer(UINT_PTR timerId) {
       case kUnpackAbsent:
         return true;
       case kUnpackCancelled:
-        stop(nullptr);
+        stop(kx::RunOutcome::Cancelled());
         return false;
       case kUnpackWriteFailed:
-        stop(m_bCancelled != 0 ? nullptr : &kx::kNoDiskSpace);
+        stop(failed(kx::Fatal::kNoDiskSpace));
         return false;
       default:
-        stop(m_bCancelled != 0 ? nullptr : &kx::kCorruptSet);
+        stop(failed(kx::Fatal::kCorruptSet));
         return false;
     }
   };
 
   if (!unpack(output, "KXDATA.ARJ")) return;
-  if (m_nSilent == 0) CopyCleaner(output);
+  if (!m_silent.placeNoCleaner) CopyCleaner(output);
   DeleteSpentArchive(output, "kxdata.arj");
 
   char bnArchive[kx::kPathCap], dataArchive[kx::kPathCap], dataFolder[kx::kPathCap];
@@ -82,10 +86,10 @@ void CUnpackDialog::OnTimer(UINT_PTR timerId) {
       PathExists(dataArchive)) {
     if (!unpack(output, "BN.ARJ")) return;
     if (dataFolderNamed && !unpack(dataFolder, "VeloDat.ARJ")) return;
-    if (!IsProductInstalled() && SetUpProtection(archives, static_cast<unsigned char>(m_nSilent),
-                                                 &protectionError) == kSetUpRefused) {
+    if (!IsProductInstalled() &&
+        SetUpProtection(archives, m_silent.showNoMessages, &protectionError) == kSetUpRefused) {
       // The set-up has shown its message and removed the work folder.
-      m_pFailure = &kx::kInstallationRefused;
+      m_outcome = kx::RunOutcome::Failed(kx::Fatal::kInstallationRefused);
       EndDialog(1);
       return;
     }
@@ -96,19 +100,21 @@ void CUnpackDialog::OnTimer(UINT_PTR timerId) {
 
   stageReached = true;
   if (!unpack(output, "CORE.ARJ")) return;
-  if (m_nSilent == 0) CopyCleaner(output);
-  if (m_bCancelled != 0) return stop(nullptr);
+  if (!m_silent.placeNoCleaner) CopyCleaner(output);
+  if (m_bCancelled != 0) return stop(kx::RunOutcome::Cancelled());
 
   // The work folder stays when the installer could not be started: it shows what went wrong.
   // An installer that ran but whose exit code was lost must not end the run as a success.
-  switch (LaunchInstaller(output)) {
+  DWORD exitCode = 0;
+  switch (LaunchInstaller(output, &exitCode)) {
     case kx::kLaunchNotStarted:
-      m_pFailure = &kx::kInstallerNotStarted;
+      m_outcome = kx::RunOutcome::Failed(kx::Fatal::kInstallerNotStarted);
       break;
     case kx::kLaunchNoExitCode:
-      m_pFailure = &kx::kInstallerExitCodeLost;
+      m_outcome = kx::RunOutcome::Failed(kx::Fatal::kInstallerExitCodeLost);
       break;
     default:
+      m_outcome = kx::RunOutcome::InstallerExited(exitCode);
       break;
   }
   EndDialog(1);

@@ -6,11 +6,11 @@
 
 #include <cstring>
 
-#include "app/text.h"
 #include "arj/arj.h"
 #include "arj/member_name.h"
 #include "arj/result.h"
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
+#include "base/text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // message map. The work itself starts on the first timer tick (see sequence.cpp).
 #include "ui/unpack_dialog.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "env/hijack.h"
 #include "res/resource.h"
 
@@ -24,8 +24,13 @@ CUnpackDialog::CUnpackDialog(HWND parent) : CModalDialog(IDD_UNPACK_DIALOG, pare
 
 CUnpackDialog::~CUnpackDialog() = default;
 
-BOOL CUnpackDialog::SetSilent(int silent) {
-  m_nSilent = silent;
+BOOL CUnpackDialog::SetSilent(const kx::SilentMode &silent) {
+  m_silent = silent;
+  return TRUE;
+}
+
+BOOL CUnpackDialog::SetOptions(const kx::InstallerOptions &options) {
+  m_options = options;
   return TRUE;
 }
 
@@ -115,7 +120,7 @@ HCURSOR CUnpackDialog::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon);
 
 void CUnpackDialog::OnWindowPosChanging(WINDOWPOS *pos) {
   // Whoever asks to show a silent dialog, the request arrives here without its show flag.
-  if (m_nSilent == 1 && pos) pos->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+  if (m_silent.runHidden && pos) pos->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
 }
 
 void CUnpackDialog::OnClose() {}

@@ -8,12 +8,14 @@
 //   ui/unpack_dialog_owner.cpp  UnpackArchive and PumpMessages: the dialog as the owner of an
 //                               archive unpack (ui/unpack_archive.h)
 //   ui/launch.cpp               LaunchInstaller, HideDialog, CopyCleaner
-//   ui/run_dialog.cpp           RunProgressDialog (app/app.h): the dialog run modally
+//   ui/run_dialog.cpp           RunProgressDialog (ui/run_dialog.h): the dialog run modally
 //   ui/modal_dialog.cpp         the modal loop and dialog procedure underneath (CModalDialog)
 #pragma once
 #include <windows.h>
 
-#include "app/failure.h"
+#include "base/options.h"
+#include "base/run_outcome.h"
+#include "base/stamp.h"
 #include "ui/modal_dialog.h"
 #include "ui/unpack_archive.h"
 
@@ -26,7 +28,10 @@ class CUnpackDialog : public CModalDialog {
   explicit CUnpackDialog(HWND parent = nullptr);
   ~CUnpackDialog() override;
 
-  BOOL SetSilent(int silent);
+  // What start-up hands over before the modal run: the silent mode, the options for the inner
+  // installer and the two folders.
+  BOOL SetSilent(const kx::SilentMode &silent);
+  BOOL SetOptions(const kx::InstallerOptions &options);
   // FALSE, and that folder left empty, when a path does not fit in 259 characters: a cut
   // path would name another folder.
   BOOL SetFolders(const char *archiveFolder, const char *outputFolder);
@@ -37,20 +42,22 @@ class CUnpackDialog : public CModalDialog {
   // Runs the waiting window messages, then the idle processing.
   void PumpMessages();
 
-  // Inner installer hand-over; a kx::kLaunch... result.
-  int LaunchInstaller(const char *folder);
+  // Inner installer hand-over; a kx::kLaunch... result, and with kx::kLaunchFinished the
+  // installer's exit code.
+  int LaunchInstaller(const char *folder, DWORD *exitCode);
   BOOL HideDialog();
   int CopyCleaner(const char *folder);
 
-  // The extraction sequence (timer 100). It ends the dialog on every path; a failure that
-  // ends the run is left in m_pFailure for start-up to report.
+  // The extraction sequence (timer 100). It ends the dialog on every path and leaves in
+  // m_outcome how the run ended, for start-up to act on.
   void OnTimer(UINT_PTR timerId);
 
   BOOL PreTranslateMessage(MSG *msg) override;
 
-  int m_nSilent = 0;
+  kx::SilentMode m_silent;
+  kx::InstallerOptions m_options = {};
   int m_bCancelled = 0;
-  const kx::Failure *m_pFailure = nullptr;
+  kx::RunOutcome m_outcome;
   char m_szOutputFolder[260] = {};
   char m_szArchiveFolder[260] = {};
   HWND m_ctlStatus = nullptr;    // control 1003

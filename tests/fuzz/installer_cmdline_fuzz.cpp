@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
+#include "base/options.h"
 #include "ui/installer_cmdline.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   // Exactly cap bytes on the heap, so a write past them is caught.
   std::vector<char> out(cap, 'X');
-  const bool built =
-      kx::BuildInstallerCommandLine(folder.c_str(), silent, opts, out.data(), out.size());
+  const bool built = kx::BuildInstallerCommandLine(folder.c_str(), kx::DecodeSilent(silent), opts,
+                                                   out.data(), out.size());
   if (::strnlen(out.data(), cap) >= cap) std::abort();
   if (!built && out[0] != '\0') std::abort();
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/options.h"
+#include "base/options.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/stamp.h"
+#include "base/stamp.h"
 #include "tests/fuzz/fuzz_scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/stamp.h"
+#include "base/stamp.h"
 
 namespace kxtest {
 

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <string>
 
-#include "app/stamp.h"
 #include "arj/crc32.h"
 #include "arj/header.h"
 #include "arj/little_endian.h"
+#include "base/stamp.h"
 #include "tools/kxpack/archive_maker.h"
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/decimal_arg.h"

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/stamp.h"
+#include "base/stamp.h"
 #include "tools/kxpack/commands.h"
 #include "tools/kxpack/file_io.h"
 #include "tools/kxpack/image_check.h"

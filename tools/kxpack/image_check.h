@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/stamp.h"
+#include "base/stamp.h"
 
 namespace kxpack {
 

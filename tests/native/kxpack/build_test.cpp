@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/stamp.h"
 #include "arjenc/archive_writer.h"
 #include "arjenc/dos_time.h"
+#include "base/stamp.h"
 #include "kx_version.h"
 #include "tests/native/kxpack/pe_writer.h"
 #include "tests/native/kxpack/support.h"

@@ -1,5 +1,5 @@
 // The payload stamp: 13 packed little-endian bytes at offset 0x20 of the image.
-#include "app/stamp.h"
+#include "base/stamp.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +33,31 @@ TEST(Stamp, WidensSilentWithItsSign) {
     bytes[8] = c.stored;
     EXPECT_EQ(kx::DecodeStamp(bytes).silent, c.widened) << int(c.stored);
   }
+}
+
+// What each stored byte asks of a run, read from the stamp as the installer reads it.
+TEST(Stamp, SilentByteDecodesIntoWhatTheRunDoes) {
+  unsigned char bytes[kx::kStampSize] = {};
+  const struct {
+    unsigned char stored;
+    bool showNoMessages, placeNoCleaner, runHidden;
+  } cases[] = {
+      {0, false, false, false},   // interactive: messages, cleaner, visible dialog, /STANDARD
+      {1, true, true, true},      // silent: nothing shown, no cleaner, hidden dialog, /SILENT
+      {2, true, true, false},     // no messages and no cleaner, yet a visible dialog, /STANDARD
+      {0xFF, true, true, false},  // -1 once widened: as 2
+      {0x81, true, true, false},  // no other value hides the dialog
+  };
+  for (const auto &c : cases) {
+    bytes[8] = c.stored;
+    kx::SilentMode mode = kx::DecodeSilent(kx::DecodeStamp(bytes).silent);
+    EXPECT_EQ(mode.showNoMessages, c.showNoMessages) << int(c.stored);
+    EXPECT_EQ(mode.placeNoCleaner, c.placeNoCleaner) << int(c.stored);
+    EXPECT_EQ(mode.runHidden, c.runHidden) << int(c.stored);
+  }
+  // A value the byte cannot hold, as a caller might pass it: only exactly 1 hides.
+  EXPECT_FALSE(kx::DecodeSilent(0x101).runHidden);
+  EXPECT_TRUE(kx::DecodeSilent(0x101).showNoMessages);
 }
 
 TEST(Stamp, FieldsWithTheTopBitSetReadAsNegative) {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/options.h"
+#include "base/options.h"
 
 namespace {
 
@@ -18,7 +18,8 @@ std::string Build(const char *folder, const char *frontEndLine, int silent, bool
   kx::ParseOptions(frontEndLine, &opts);
   char out[260];
   std::memset(out, 'x', sizeof out);
-  bool built = kx::BuildInstallerCommandLine(folder, silent, opts, out, sizeof out);
+  bool built =
+      kx::BuildInstallerCommandLine(folder, kx::DecodeSilent(silent), opts, out, sizeof out);
   if (ok) *ok = built;
   EXPECT_EQ(built, out[0] != '\0');
   return out;
@@ -103,11 +104,11 @@ TEST(InstallerCommandLine, SmallBuffersAndMissingArguments) {
   kx::InstallerOptions opts{};
   char out[32];
   std::memset(out, 'x', sizeof out);
-  EXPECT_FALSE(kx::BuildInstallerCommandLine(kFolder, 0, opts, out, 16));
+  EXPECT_FALSE(kx::BuildInstallerCommandLine(kFolder, kx::SilentMode(), opts, out, 16));
   EXPECT_EQ(out[0], '\0');
   EXPECT_EQ(out[16], 'x') << "nothing written past the capacity";
-  EXPECT_FALSE(kx::BuildInstallerCommandLine(nullptr, 0, opts, out, sizeof out));
-  EXPECT_FALSE(kx::BuildInstallerCommandLine(kFolder, 0, opts, nullptr, 0));
+  EXPECT_FALSE(kx::BuildInstallerCommandLine(nullptr, kx::SilentMode(), opts, out, sizeof out));
+  EXPECT_FALSE(kx::BuildInstallerCommandLine(kFolder, kx::SilentMode(), opts, nullptr, 0));
 }
 
 TEST(InstallerPath, FolderFollowedByTheProgramName) {

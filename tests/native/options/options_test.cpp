@@ -1,5 +1,5 @@
 // Option parsing: the value forms the inner installer relies on, letter case, cut lines.
-#include "app/options.h"
+#include "base/options.h"
 
 #include <gtest/gtest.h>
 

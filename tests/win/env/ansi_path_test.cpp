@@ -1,6 +1,6 @@
 // Paths of a name in a folder, read a character at a time in the ANSI code page of the run:
 // code page 932 in the main run of this program, a single-byte one in its second run.
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
 
 #include <windows.h>
 

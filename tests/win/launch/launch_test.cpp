@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/options.h"
+#include "base/options.h"
 #include "win/launch/test_folders.h"
 
 namespace {
@@ -53,7 +53,8 @@ LaunchResult Launch(const std::string &folder, const char *frontEndLine, int sil
   DeleteFileA((folder + "stage_report.txt").c_str());
   LaunchResult run;
   run.exitCode = 0xDEADBEEF;
-  run.result = kx::LaunchInnerInstaller(folder.c_str(), silent, opts, nullptr, &run.exitCode);
+  run.result = kx::LaunchInnerInstaller(folder.c_str(), kx::DecodeSilent(silent), opts, nullptr,
+                                        &run.exitCode);
   run.cmdline = ReportValue(folder + "stage_report.txt", "cmdline");
   std::size_t at = run.cmdline.find(folder);
   if (at != std::string::npos) run.cmdline.replace(at, folder.size(), "<F>");
@@ -153,18 +154,19 @@ TEST(LaunchInstaller, MissingOrRefusedInstallerIsNotStartedAndLeavesEverythingAl
   ASSERT_NE(dialog, nullptr);
   kx::InstallerOptions opts{};
   DWORD exitCode = 0x12345678;
-  EXPECT_EQ(kx::LaunchInnerInstaller(folder.c_str(), 0, opts, dialog, &exitCode),
+  EXPECT_EQ(kx::LaunchInnerInstaller(folder.c_str(), kx::SilentMode(), opts, dialog, &exitCode),
             kx::kLaunchNotStarted);
   // A stage.exe that the platform refuses to start: it is no program.
   WriteText(folder + "stage.exe", "not a program");
-  EXPECT_EQ(kx::LaunchInnerInstaller(folder.c_str(), 0, opts, dialog, &exitCode),
+  EXPECT_EQ(kx::LaunchInnerInstaller(folder.c_str(), kx::SilentMode(), opts, dialog, &exitCode),
             kx::kLaunchNotStarted);
   EXPECT_EQ(exitCode, 0x12345678u);
   EXPECT_TRUE(IsWindowVisible(dialog)) << "not hidden when nothing was started";
   EXPECT_TRUE(Exists(folder + "stage.exe"));
   EXPECT_FALSE(OwnMessageBoxShown()) << "no message shown";
   DestroyWindow(dialog);
-  EXPECT_EQ(kx::LaunchInnerInstaller(nullptr, 0, opts, nullptr, &exitCode), kx::kLaunchNotStarted);
+  EXPECT_EQ(kx::LaunchInnerInstaller(nullptr, kx::SilentMode(), opts, nullptr, &exitCode),
+            kx::kLaunchNotStarted);
 }
 
 TEST(LaunchInstaller, DialogIsHiddenWhileTheInstallerRuns) {
@@ -179,7 +181,7 @@ TEST(LaunchInstaller, DialogIsHiddenWhileTheInstallerRuns) {
 
   kx::InstallerOptions opts{};
   DWORD exitCode = 0;
-  EXPECT_EQ(kx::LaunchInnerInstaller(folder.c_str(), 0, opts, dialog, &exitCode), 1);
+  EXPECT_EQ(kx::LaunchInnerInstaller(folder.c_str(), kx::SilentMode(), opts, dialog, &exitCode), 1);
   std::vector<std::string> lines = ReadLines(folder + "stage_report.txt");
   auto seen = [&lines](const char *title) {
     for (const std::string &line : lines) {

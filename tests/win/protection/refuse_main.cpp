@@ -16,8 +16,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (__argc < 4 || lstrcmpA(__argv[3], "unrestricted") != 0)
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   int error = 0;
-  int silent = std::atoi(__argv[2]);
-  SetUpResult result = SetUpProtection(__argv[1], static_cast<unsigned char>(silent), &error);
-  if (result == kSetUpRefused) FailWithMessage(kx::kInstallationRefused, silent != 0);
+  kx::SilentMode silent = kx::DecodeSilent(static_cast<signed char>(std::atoi(__argv[2])));
+  SetUpResult result = SetUpProtection(__argv[1], silent.showNoMessages, &error);
+  if (result == kSetUpRefused)
+    EndRun(kx::RunOutcome::Failed(kx::Fatal::kInstallationRefused), silent);
   return 100 + result;
 }

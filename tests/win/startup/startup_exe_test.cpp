@@ -100,6 +100,12 @@ std::vector<std::pair<std::string, std::string>> HeldStage(const std::string &re
   return {{"stage.exe", StageDouble()}, {"stage_hold.txt", release}};
 }
 
+// A run of the image that is ended however the test ends, so it always lets go of the guard.
+struct HeldRun {
+  Child child;
+  ~HeldRun() { Kill(child); }
+};
+
 // The names a run draws first within the second t: the C library's generator seeded with t,
 // as the program seeds it.
 std::vector<std::string> FirstDrawnNames(time_t t, int count) {
@@ -270,13 +276,9 @@ TEST_F(StartupTest, SecondRealInstanceIsRefusedWhileTheFirstWaitsForItsInstaller
   spec.payload = StoredArchive(members);
   ASSERT_TRUE(WriteImage(image_, spec));
 
-  Child first;
+  HeldRun run;
+  Child &first = run.child;
   ASSERT_TRUE(Start(image_, "", {{"TEMP", temp_}, {"TMP", temp_}}, "", &first));
-  // However the test ends, the first run lets go of the guard.
-  struct EndFirst {
-    Child &child;
-    ~EndFirst() { Kill(child); }
-  } endFirst{first};
   ASSERT_TRUE(WaitWhileRunning(first, [&] {
     auto folders = WorkFolders();
     return folders.size() == 1 && Exists(temp_ + "\\" + folders[0] + "\\stage_report.txt");
@@ -507,9 +509,12 @@ TEST_F(StartupTest, NamesTakenBeforeTheRunAreNeverUsed) {
   }
 }
 
-// Once the guard's event exists the image is held: it can be neither renamed nor replaced,
-// and the payload that runs is its own. The stage.exe double holds the run until released.
-TEST_F(StartupTest, ImageCannotBeSwappedOnceTheGuardExists) {
+// The image is held from before the guard's event until its payload is copied, and no longer:
+// a rename tried again and again from the moment the guard exists succeeds only once the work
+// folder holds the whole payload, yet while the run still waits for its inner installer. Then
+// the image's place can be taken by another one, and the payload that runs is still its own.
+// The stage.exe double holds the run until released.
+TEST_F(StartupTest, ImageIsHeldUntilItsPayloadIsCopiedAndFreedWhileTheInstallerRuns) {
   std::string release = root_ + "\\release";
   auto imageWith = [&](const std::string &content) {
     auto members = HeldStage(release);
@@ -519,11 +524,13 @@ TEST_F(StartupTest, ImageCannotBeSwappedOnceTheGuardExists) {
     return spec;
   };
   std::string own = PayloadBytes(4000, 11), other = PayloadBytes(4000, 12);
-  ASSERT_TRUE(WriteImage(image_, imageWith(own)));
+  ImageSpec ownSpec = imageWith(own);
+  ASSERT_TRUE(WriteImage(image_, ownSpec));
   std::string otherImage = root_ + "\\other.exe";
   ASSERT_TRUE(WriteImage(otherImage, imageWith(other)));
 
-  Child child;
+  HeldRun run;
+  Child &child = run.child;
   ASSERT_TRUE(Start(image_, "", {{"TEMP", temp_}, {"TMP", temp_}}, "", &child));
   HANDLE guard = nullptr;
   ASSERT_TRUE(WaitWhileRunning(child, [&] {
@@ -531,18 +538,30 @@ TEST_F(StartupTest, ImageCannotBeSwappedOnceTheGuardExists) {
   })) << "the run ended before its guard was seen";
   CloseHandle(guard);
 
+  // Whole: the copy at its full length, or already unpacked (it is deleted after that).
+  auto payloadCopied = [&] {
+    auto folders = WorkFolders();
+    if (folders.size() != 1) return false;
+    std::string work = temp_ + "\\" + folders[0] + "\\";
+    WIN32_FILE_ATTRIBUTE_DATA copy;
+    if (GetFileAttributesExA((work + "KXDATA.ARJ").c_str(), GetFileExInfoStandard, &copy))
+      return copy.nFileSizeHigh == 0 && copy.nFileSizeLow == ownSpec.payload.size();
+    return Exists(work + "stage.exe");
+  };
   std::string moved = root_ + "\\moved.exe";
-  EXPECT_FALSE(MoveFileA(image_.c_str(), moved.c_str()));
-  EXPECT_FALSE(MoveFileExA(otherImage.c_str(), image_.c_str(), MOVEFILE_REPLACE_EXISTING));
-  EXPECT_FALSE(CopyFileA(otherImage.c_str(), image_.c_str(), FALSE));
-  EXPECT_FALSE(DeleteFileA(image_.c_str()));
+  bool copiedWhenMoved = false;
+  ASSERT_TRUE(WaitWhileRunning(child, [&] {
+    if (!MoveFileA(image_.c_str(), moved.c_str())) return false;
+    copiedWhenMoved = payloadCopied();
+    return true;
+  })) << "the image stayed held while the run waited for its installer";
+  EXPECT_TRUE(copiedWhenMoved) << "the image was let go before its payload was copied";
+  EXPECT_TRUE(MoveFileExA(otherImage.c_str(), image_.c_str(), MOVEFILE_REPLACE_EXISTING));
 
   ASSERT_TRUE(WriteFileBytes(release, ""));
   EXPECT_EQ(WaitExit(child, 30000), 0u);
   EXPECT_TRUE(Exists(TheWorkFolder() + "\\stage_report.txt"));  // the payload ran
   EXPECT_EQ(WorkFile("PAYLOAD.BIN"), own);
-  // Released with the run: now it could be renamed.
-  EXPECT_TRUE(MoveFileA(image_.c_str(), moved.c_str()));
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <cstring>
 
 #include "app/app.h"
+#include "app/fatal_outcomes.h"
+#include "ui/run_dialog.h"
 
 namespace {
 
@@ -62,15 +64,19 @@ int main(int argc, char **argv) {
   // The folder arrives without its backslash (it would escape the closing quote).
   char workDir[MAX_PATH] = {};
   std::snprintf(workDir, sizeof workDir, "%s\\", argv[1]);
-  const kx::Failure *failure = RunProgressDialog(workDir, std::atoi(argv[2]));
+  kx::RunOutcome outcome =
+      RunProgressDialog(workDir, kx::DecodeSilent(static_cast<signed char>(std::atoi(argv[2]))),
+                        kx::InstallerOptions{});
+  bool failed = outcome.kind == kx::RunOutcome::Kind::kFailed;
 
   if (std::FILE *report = std::fopen(argv[3], "w")) {
     std::fprintf(report, "messages=%d visible=%d showRequests=%d bar=%d/%d failure=%u\n",
                  g_messagesSeen, g_visibleSeen, g_showRequests, g_barAtEnd, g_barHighAtEnd,
-                 failure ? failure->exitCode : 0u);
+                 failed ? FatalOutcomeOf(outcome.failure).exitCode : 0u);
     std::fclose(report);
   }
   UnhookWindowsHookEx(g_hook);
-  if (failure) FailWithMessage(*failure, /*quiet=*/true);
-  ExitProcess(g_dwProcessExitCode);
+  kx::SilentMode noMessages;
+  noMessages.showNoMessages = true;  // every failure the dialog meets can be silenced
+  EndRun(outcome, noMessages);
 }

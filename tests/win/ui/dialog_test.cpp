@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/fatal_outcomes.h"
 #include "res/resource.h"
 #include "support/pixels.h"
 #include "support/test_paths.h"
@@ -62,7 +63,7 @@ class DialogInProcess : public ::testing::Test {
   void SetUp() override {
     work = FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     dialog.SetFolders(work.c_str(), work.c_str());
-    dialog.SetSilent(0);
+    dialog.SetSilent(kx::DecodeSilent(0));
   }
   void PutPayload(const char *archive) {
     ASSERT_TRUE(
@@ -90,7 +91,7 @@ TEST_F(DialogInProcess, InitialisationSetsIconsBindsControlsAndArmsTheTimer) {
   // the run goes on, finds nothing else to unpack or start and ends the dialog itself.
   EXPECT_EQ(1, dialog.DoModal());
   EXPECT_EQ("VeloDat", ListFolder(work));  // the data folder is made even so
-  EXPECT_EQ(&kx::kInstallerNotStarted, dialog.m_pFailure);
+  EXPECT_EQ(kx::RunOutcome::Failed(kx::Fatal::kInstallerNotStarted), dialog.m_outcome);
   EXPECT_EQ(dialog.m_hIcon, bigIcon);
   EXPECT_EQ(dialog.m_hIcon, smallIcon);
   EXPECT_EQ(dialog.m_hIcon, dragIcon);
@@ -174,7 +175,7 @@ TEST_F(DialogInProcess, DamagedMemberStopsTheRunAndRemovesTheWorkFolder) {
     if (msg == WM_TIMER && id == 100) barHighAfterTick = BarHigh();
   };
   EXPECT_EQ(1, dialog.DoModal());
-  EXPECT_EQ(&kx::kCorruptSet, dialog.m_pFailure);
+  EXPECT_EQ(kx::RunOutcome::Failed(kx::Fatal::kCorruptSet), dialog.m_outcome);
   // Stopped at the damaged member: CORE.ARJ, never looked for, would have set a range of 103.
   EXPECT_EQ(3, barHighAfterTick);
   EXPECT_FALSE(FileExists(work.substr(0, work.size() - 1)));
@@ -190,7 +191,8 @@ TEST_F(DialogInProcess, CancelThatMeetsAFailingMemberWins) {
   };
   EXPECT_EQ(1, dialog.DoModal());
   EXPECT_EQ(1, dialog.m_bCancelled);
-  EXPECT_EQ(nullptr, dialog.m_pFailure) << "a cancel, not a failure: the run ends with 0";
+  EXPECT_EQ(kx::RunOutcome::Cancelled(), dialog.m_outcome)
+      << "a cancel, not a failure: the run ends with 0";
   EXPECT_FALSE(FileExists(work.substr(0, work.size() - 1)));
 }
 
@@ -206,8 +208,8 @@ TEST_F(DialogInProcess, InstallerWhoseExitCodeIsLostEndsTheRunAsAFailure) {
   EXPECT_EQ(1, dialog.DoModal());
   kx::SetExitCodeWaitForTesting(real);
   EXPECT_TRUE(FileExists(work + "stage_report.txt")) << "the installer ran";
-  ASSERT_EQ(&kx::kInstallerExitCodeLost, dialog.m_pFailure);
-  EXPECT_EQ(133u, dialog.m_pFailure->exitCode);
+  ASSERT_EQ(kx::RunOutcome::Failed(kx::Fatal::kInstallerExitCodeLost), dialog.m_outcome);
+  EXPECT_EQ(133u, FatalOutcomeOf(dialog.m_outcome.failure).exitCode);
 }
 
 TEST_F(DialogInProcess, OtherTimersKeepTheDefaultHandling) {
@@ -228,7 +230,7 @@ TEST_F(DialogInProcess, OtherTimersKeepTheDefaultHandling) {
 }
 
 TEST_F(DialogInProcess, CleanerGoesNextToTheWorkFolderOnlyWhenNotSilent) {
-  for (int silent : {0, 1}) {
+  for (int silent : {0, 1, 2, -1}) {
     // A parent of its own per run, so one run's copy cannot be mistaken for the other's.
     std::string parent = work + "silent" + std::to_string(silent) + "\\";
     std::string inner = parent + "work\\";
@@ -238,7 +240,7 @@ TEST_F(DialogInProcess, CleanerGoesNextToTheWorkFolderOnlyWhenNotSilent) {
                           (inner + "KXDATA.ARJ").c_str(), 0));
     ProbeDialog run;
     ASSERT_TRUE(run.SetFolders(inner.c_str(), inner.c_str()));
-    run.SetSilent(silent);
+    run.SetSilent(kx::DecodeSilent(silent));
     EXPECT_EQ(1, run.DoModal()) << silent;
     EXPECT_EQ("KXDELTMP.EXE M1.TXT VeloDat", ListFolder(inner)) << silent;
     if (silent == 0) {
@@ -255,7 +257,7 @@ TEST_F(DialogInProcess, OwnerIsDisabledOnlyWhileTheDialogRuns) {
                                GetModuleHandleA(nullptr), nullptr);
   ProbeDialog owned(owner);
   owned.SetFolders(work.c_str(), work.c_str());
-  owned.SetSilent(1);
+  owned.SetSilent(kx::DecodeSilent(1));
   BOOL enabledWhileRunning = TRUE;
   owned.afterInit = [&] { enabledWhileRunning = IsWindowEnabled(owner); };
   EXPECT_EQ(1, owned.DoModal());
@@ -332,8 +334,8 @@ TEST(UnpackDialogFolders, PathsThatDoNotFitAreRefusedNotCut) {
   EXPECT_FALSE(dialog.SetFolders("C:\\a\\", tooLong.c_str()));
   EXPECT_STREQ("C:\\a\\", dialog.m_szArchiveFolder);
   EXPECT_STREQ("", dialog.m_szOutputFolder);
-  EXPECT_TRUE(dialog.SetSilent(-1));
-  EXPECT_EQ(-1, dialog.m_nSilent);
+  EXPECT_TRUE(dialog.SetSilent(kx::DecodeSilent(-1)));
+  EXPECT_EQ(kx::DecodeSilent(-1), dialog.m_silent);
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // Installation options taken from the command line. The three values are handed on to the
 // inner installer as they are found here; the front end itself never acts on them.
-#include "app/options.h"
+#include "base/options.h"
 
 #include <cstring>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace kx {
 

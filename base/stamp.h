@@ -16,8 +16,27 @@ struct StampRecord {
   std::int32_t requiredMB = 0;
 };
 
+// What the stamp's silent byte asks of a run. The byte is read here and nowhere else: every
+// part of the run asks one of these questions instead.
+struct SilentMode {
+  bool showNoMessages = false;  // no message box: start-up's free-space one, the unpack's and
+                                // the launch's failures, the self-protection's refusal
+  bool placeNoCleaner = false;  // no copy of the cleaner beside the work folder
+  bool runHidden = false;       // the dialog never shows and the inner installer gets /SILENT
+
+  bool operator==(const SilentMode &o) const {
+    return showNoMessages == o.showNoMessages && placeNoCleaner == o.placeNoCleaner &&
+           runHidden == o.runHidden;
+  }
+};
+
+// The questions for a silent field (the byte widened with its sign): any nonzero value shows
+// no messages and places no cleaner; only 1 also hides the dialog and passes /SILENT. So 2, or
+// 0xFF (-1), runs silently in a visible dialog, and the inner installer is told /STANDARD.
+SilentMode DecodeSilent(std::int32_t silent);
+
 // Where an image's bytes come from: the running program reads its own image through one
-// handle it holds (app/image_file.h), tools and tests read a file by name.
+// handle it holds, tools and tests read a file by name.
 class ImageSource {
  public:
   // Reads up to n bytes at offset into buffer; the number read, 0 at the end or on failure.

@@ -1,4 +1,4 @@
-#include "app/stamp.h"
+#include "base/stamp.h"
 
 #include <cstdio>
 #include <cstring>
@@ -58,6 +58,14 @@ bool ReadPayloadStamp(const char *imagePath, StampRecord *out) {
   *out = ReadPayloadStamp(image);
   std::fclose(f);
   return true;
+}
+
+SilentMode DecodeSilent(std::int32_t silent) {
+  SilentMode mode;
+  mode.showNoMessages = silent != 0;
+  mode.placeNoCleaner = silent != 0;
+  mode.runHidden = silent == 1;
+  return mode;
 }
 
 bool PayloadFits(const StampRecord &stamp, std::int64_t imageLength) {

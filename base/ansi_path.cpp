@@ -1,10 +1,10 @@
-#include "env/ansi_path.h"
+#include "base/ansi_path.h"
 
 #include <windows.h>
 
 #include <cstring>
 
-#include "app/text.h"
+#include "base/text.h"
 
 bool EndsWithBackslash(const char *text) {
   if (!text || !*text) return false;

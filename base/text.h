@@ -34,7 +34,7 @@ inline bool AppendText(char *dst, std::size_t cap, const char *src) {
 
 // Joins up to three texts into dst; false (and dst cleared) when the result would not fit, so
 // a cut text is never used by mistake. Paths of a name in a folder are made by JoinUnder
-// (env/ansi_path.h), which knows where a folder's backslash is.
+// (base/ansi_path.h), which knows where a folder's backslash is.
 inline bool JoinTexts(char *dst, std::size_t cap, const char *a, const char *b,
                       const char *c = "") {
   if (!dst || cap == 0) return false;
