@@ -35,7 +35,7 @@ HandMember Packed(const std::string &name, std::uint8_t method, const Bytes &pac
 }
 
 Bytes BasicHeaderBytes(const HandMember &m) {
-  arjenc::HeaderFields f;
+  arjenc::HeaderToWrite f;
   f.first_part_size = m.first_part_size;
   f.archiver_version = m.archiver_version;
   f.min_version = m.min_version;
