@@ -3,8 +3,9 @@
 #include <cstring>
 
 #include "arj/arj.h"
-#include "arj/crc32.h"
 #include "arj/fast_decoder.h"
+#include "arj/format/header_frame.h"
+#include "arj/format/names.h"
 #include "arj/little_endian.h"
 #include "arj/member_name.h"
 #include "arj/result.h"
@@ -45,12 +46,10 @@ bool ArjEngine::ReadU32(std::uint32_t *value) {
 bool ArjEngine::CandidateAt(std::int64_t position) {
   archive_.Seek(position);
   std::uint16_t id, size;
-  if (!ReadU16(&id) || id != kHeaderId || !ReadU16(&size) || size > kMaxBasicHeader) {
-    return false;
-  }
+  if (!ReadU16(&id) || !IsHeaderId(id) || !ReadU16(&size) || !BasicSizeFits(size)) return false;
   if (archive_.Read(basic_header_, size) != size) return false;
   std::uint32_t stored;
-  return ReadU32(&stored) && stored == Crc32(basic_header_, size);
+  return ReadU32(&stored) && BasicHeaderIntact(basic_header_, size, stored);
 }
 
 bool ArjEngine::ScanForHeader(std::int64_t *found) {
@@ -84,17 +83,16 @@ bool ArjEngine::ScanForHeader(std::int64_t *found) {
 int ArjEngine::ReadHeader(bool first) {
   std::uint16_t id, size;
   if (!ReadU16(&id)) return ReportFailure(kReadFailure);
-  if (id != kHeaderId) return ReportFailure(first ? kNotAnArchive : kBadHeader);
+  if (!IsHeaderId(id)) return ReportFailure(first ? kNotAnArchive : kBadHeader);
   if (!ReadU16(&size)) return ReportFailure(kReadFailure);
-  if (size == 0) return kEndMarker;
-  if (size > kMaxBasicHeader) return ReportFailure(kBadHeader);
+  if (IsEndMarkerSize(size)) return kEndMarker;
+  if (!BasicSizeFits(size)) return ReportFailure(kBadHeader);
   const std::size_t got = archive_.Read(basic_header_, size);
   // Bytes past a short header read as zero rather than as leftovers of an earlier header.
   std::memset(basic_header_ + got, 0, kMaxBasicHeader - got);
-  const std::uint32_t crc = Crc32(basic_header_, got);
   std::uint32_t stored;
   if (!ReadU32(&stored)) return ReportFailure(kReadFailure);
-  if (stored != crc) return ReportFailure(kHeaderCrcError);
+  if (!BasicHeaderIntact(basic_header_, got, stored)) return ReportFailure(kHeaderCrcError);
   ParseBasicHeader(basic_header_, &header_);
   header_.header_crc = stored;
   // Extended headers are skipped unchecked.
@@ -128,10 +126,7 @@ bool ArjEngine::OpenAndReadMainHeader(const char *archive_path, short *result) {
   }
   // The archives come from a platform whose file names ignore case.
   std::size_t n = 0;
-  for (; archive_path[n]; ++n) {
-    const char c = archive_path[n];
-    archive_path_[n] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-  }
+  for (; archive_path[n]; ++n) archive_path_[n] = AsciiUpper(archive_path[n]);
   archive_path_[n] = '\0';
   if (!archive_.Open(archive_path_)) {
     *result = kCannotOpen;
@@ -250,10 +245,8 @@ short ArjEngine::ExtractCurrent(const char *output_path) {
   // The bare name starts at the file name position; a position outside the name gives an
   // empty bare name, which the name rule below refuses.
   const std::size_t name_length = std::strlen(header_.name);
-  const int position = header_.name_position;
-  const char *bare = position >= 0 && static_cast<std::size_t>(position) < name_length
-                         ? header_.name + position
-                         : "";
+  const std::size_t position = header_.name_position;
+  const char *bare = position < name_length ? header_.name + position : "";
   CopyCut(bare_name_, sizeof bare_name_, bare);
   const char *target = output_path[0] != '\0' ? output_path : bare_name_;
 
@@ -275,11 +268,13 @@ short ArjEngine::ExtractCurrent(const char *output_path) {
   if (header_.method == kMethodStored) {
     rc = StoredCopy();
   } else {
+    // The decoders count the unpacked size as the engine always has: signed.
+    const auto unpacked_size = static_cast<std::int32_t>(header_.unpacked_size);
     packed_.Start(&archive_, header_.packed_size);
     bits_.Start(&packed_);
     rc = header_.method == kMethodFast
-             ? UnpackFast(bits_, window_, output_, header_.unpacked_size)
-             : UnpackHuffman(tables_, bits_, window_, output_, header_.unpacked_size);
+             ? UnpackFast(bits_, window_, output_, unpacked_size)
+             : UnpackHuffman(tables_, bits_, window_, output_, unpacked_size);
   }
   const int closed = output_.Close();
   if (rc == kOk) rc = closed;

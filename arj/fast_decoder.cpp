@@ -1,16 +1,16 @@
 #include "arj/fast_decoder.h"
 
 #include "arj/cpu_features.h"
+#include "arj/format/fast_code.h"
 #include "arj/result.h"
 
 namespace arj {
 namespace {
 
-// Bits a step takes at most: a literal; a length (seven 1-bits, seven more); a position
-// (four 1-bits, thirteen more).
-constexpr unsigned kLiteralBits = 9;
-constexpr unsigned kMaxLengthBits = 14;
-constexpr unsigned kMaxPositionBits = 17;
+// Bits a step takes at most: a literal; a length and a position.
+constexpr unsigned kLiteralBits = kFastLiteralBits;
+constexpr unsigned kMaxLengthBits = kFastMaxLengthBits;
+constexpr unsigned kMaxPositionBits = kFastMaxPositionBits;
 // Literals one refill surely holds: 6 with a 64-bit word, 2 with a 32-bit one.
 constexpr unsigned kLiteralsPerRefill = kRefillBits / kLiteralBits;
 // What one step (a match, or a run of literals from one refill) writes and reads at most.
@@ -41,20 +41,23 @@ struct FieldTable {
   }
 };
 
-// Lengths: a run of k 1-bits (up to 7), k value bits, length 2^k + 1 + value. A run of none
-// is a literal: the 0-bit and eight bits, the byte itself as a 9-bit number.
+// Lengths. A run of none is a literal: the 0-bit and eight bits, the byte itself as a 9-bit
+// number.
 constexpr unsigned kLengthIndexBits = 8;
-constexpr auto kLengthValueBits = [](unsigned k) { return k == 0 ? 8 : k; };
-constexpr auto kLengthBase = [](unsigned k) { return k == 0 ? 0u : (1u << k) + 1; };
-constexpr FieldTable<kLengthIndexBits, 7, decltype(kLengthValueBits), decltype(kLengthBase)>
+constexpr auto kLengthValueBits = [](unsigned k) {
+  return k == 0 ? kFastLiteralBits - 1 : FastLengthValueBits(k);
+};
+constexpr auto kLengthBase = [](unsigned k) { return k == 0 ? 0u : FastLengthBase(k); };
+constexpr FieldTable<kLengthIndexBits, kFastLengthRuns, decltype(kLengthValueBits),
+                     decltype(kLengthBase)>
     kLengthCodes{kLengthValueBits, kLengthBase};
 
-// Positions: a run of m 1-bits (up to 4), 9 + m value bits, position 512 * (2^m - 1) +
-// value; the table gives the copy's distance, one more.
+// Positions: the table gives the copy's distance, one more than the position.
 constexpr unsigned kPositionIndexBits = 5;
-constexpr auto kPositionValueBits = [](unsigned m) { return 9 + m; };
-constexpr auto kDistanceBase = [](unsigned m) { return 512u * ((1u << m) - 1) + 1; };
-constexpr FieldTable<kPositionIndexBits, 4, decltype(kPositionValueBits), decltype(kDistanceBase)>
+constexpr auto kPositionValueBits = [](unsigned m) { return FastPositionValueBits(m); };
+constexpr auto kDistanceBase = [](unsigned m) { return FastPositionBase(m) + 1; };
+constexpr FieldTable<kPositionIndexBits, kFastPositionRuns, decltype(kPositionValueBits),
+                     decltype(kDistanceBase)>
     kDistanceCodes{kPositionValueBits, kDistanceBase};
 
 // One step: a run of literals that one refill holds, or one match. The careful form looks

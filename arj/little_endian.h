@@ -15,6 +15,11 @@ inline std::uint32_t LoadLe32(const std::uint8_t *p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+inline void StoreLe16(std::uint8_t *p, std::uint16_t value) {
+  p[0] = static_cast<std::uint8_t>(value);
+  p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
 inline void StoreLe32(std::uint8_t *p, std::uint32_t value) {
   p[0] = static_cast<std::uint8_t>(value);
   p[1] = static_cast<std::uint8_t>(value >> 8);

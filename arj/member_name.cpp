@@ -3,12 +3,12 @@
 #include <cstddef>
 #include <cstring>
 
+#include "arj/format/names.h"
+
 namespace arj {
 namespace {
 
 constexpr std::size_t kMaxNameLength = 255;
-
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The part before the first dot, blanks before that dot dropped, as Windows reads it.
 bool IsDeviceName(const char *name) {
@@ -16,7 +16,7 @@ bool IsDeviceName(const char *name) {
   while (stem > 0 && name[stem - 1] == ' ') --stem;
   char upper[8] = {};
   if (stem == 0 || stem >= sizeof upper) return false;
-  for (std::size_t i = 0; i < stem; ++i) upper[i] = Upper(name[i]);
+  for (std::size_t i = 0; i < stem; ++i) upper[i] = AsciiUpper(name[i]);
   static const char *const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char *device : kDevices) {
     if (std::strcmp(upper, device) == 0) return true;

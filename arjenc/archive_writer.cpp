@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "arj/header.h"
+#include "arj/format/header_fields.h"
 #include "arjenc/dos_time.h"
 
 namespace arjenc {
@@ -51,8 +51,8 @@ void ArchiveWriter::NoteMemberTime(std::uint32_t dos_time) {
 std::uint32_t ArchiveWriter::time() const { return newest_time_ ? newest_time_ : DosTimeUtc(0); }
 
 Bytes ArchiveWriter::MainHeader() const {
-  HeaderFields main;
-  main.file_type = kFileTypeMainHeader;
+  HeaderToWrite main;
+  main.file_type = arj::kFileTypeMainHeader;
   main.access_mode = 0;
   main.name = archive_name_;
   main.date_time = time();

@@ -1,46 +1,40 @@
-// The bytes of one archive header, framed as the engine reads it: id, basic header size, the
-// basic header (fixed part, name, comment), its CRC-32 and an empty extended header list.
+// The bytes of one archive header, framed as arj/format/header_frame.h reads it: id, basic
+// header size, the basic header (fixed part, name, comment), its CRC-32 and an empty extended
+// header list.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "arj/format/header_fields.h"
 
 namespace arjenc {
 
 using Bytes = std::vector<std::uint8_t>;
 
 // What our archives declare: a version that knows method 4, a minimum version every
-// extractor meets, MS-DOS as host, binary files. The fixed part is 30 bytes long.
-constexpr std::uint8_t kFirstPartSize = 30;
+// extractor meets, MS-DOS as host, binary files with the archive attribute.
 constexpr std::uint8_t kArchiverVersion = 11;
 constexpr std::uint8_t kMinVersionToExtract = 1;
-constexpr std::uint8_t kHostMsDos = 0;
-constexpr std::uint8_t kFileTypeBinary = 0;
-constexpr std::uint8_t kFileTypeMainHeader = 2;
 constexpr std::uint16_t kDosArchiveAttribute = 0x20;
 
-// Every field of a basic header, defaulting to what our archives carry.
-struct HeaderFields {
-  std::uint8_t first_part_size = kFirstPartSize;  // bytes past 30 are written as zeros
-  std::uint8_t archiver_version = kArchiverVersion;
-  std::uint8_t min_version = kMinVersionToExtract;
-  std::uint8_t host_system = kHostMsDos;
-  std::uint8_t flags = 0;
-  std::uint8_t method = 0;
-  std::uint8_t file_type = kFileTypeBinary;
-  std::uint32_t date_time = 0;  // MS-DOS date and time
-  std::uint32_t packed_size = 0;
-  std::uint32_t unpacked_size = 0;
-  std::uint32_t file_crc = 0;
-  std::uint16_t name_position = 0;
-  std::uint16_t access_mode = kDosArchiveAttribute;
-  std::uint16_t host_data = 0;
+// A header to write: the format's fields, defaulting to what our archives carry, with the
+// name and the comment.
+struct HeaderToWrite : arj::HeaderFields {
+  HeaderToWrite() {
+    first_part_size = arj::kFixedPartSize;  // bytes past the fields are written as zeros
+    archiver_version = kArchiverVersion;
+    min_version = kMinVersionToExtract;
+    host_system = arj::kHostMsDos;
+    file_type = arj::kFileTypeBinary;
+    access_mode = kDosArchiveAttribute;
+  }
   std::string name;
   std::string comment;
 };
 
 // The basic header: fixed part, then name and comment, each ended by a NUL.
-Bytes BasicHeader(const HeaderFields &fields);
+Bytes BasicHeader(const HeaderToWrite &header);
 // id, size, basic header, its CRC-32 and the end of the (empty) extended header list.
 Bytes FramedHeader(const Bytes &basic);
 // The header that ends an archive.

@@ -1,7 +1,7 @@
 #include "arjenc/member_packer.h"
 
 #include "arj/crc32.h"
-#include "arj/header.h"
+#include "arj/format/header_fields.h"
 
 namespace arjenc {
 namespace {
@@ -16,7 +16,7 @@ bool CanFrame(const std::string &name, std::size_t size) {
 bool FrameStoredHeader(const std::string &name, std::size_t size, std::uint32_t crc,
                        std::uint32_t dos_time, Bytes *header) {
   if (!CanFrame(name, size)) return false;
-  HeaderFields f;
+  HeaderToWrite f;
   f.name = name;
   f.date_time = dos_time;
   f.unpacked_size = f.packed_size = static_cast<std::uint32_t>(size);
@@ -29,7 +29,7 @@ bool MemberPacker::Make(const std::string &name, const std::uint8_t *data, std::
                         std::uint32_t dos_time, bool store_only, MemberForm *form) {
   if (!CanFrame(name, size)) return false;
 
-  HeaderFields f;
+  HeaderToWrite f;
   f.name = name;
   f.date_time = dos_time;
   f.unpacked_size = static_cast<std::uint32_t>(size);

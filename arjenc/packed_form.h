@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "arj/format/fast_code.h"
 #include "arj/huffman_decoder.h"
 #include "arj/sliding_window.h"
 
@@ -22,8 +23,8 @@ constexpr unsigned kMaxCodeLength = 16;
 // A block head counts its symbols in 16 bits; 0 would mean 65536, which no block uses.
 constexpr unsigned kMaxBlockSymbols = 0xFFFF;
 
-// Method 4 reaches back less: its position code ends at 15871.
-constexpr unsigned kFastMaxDistance = 15872;
+// Method 4 reaches back less: its position code ends below this.
+using arj::kFastMaxDistance;
 
 // The position class of a match position (distance - 1): 0 for 0, else its bit length;
 // class c > 1 carries c - 1 extra bits below its leading 1.

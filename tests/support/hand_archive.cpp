@@ -34,27 +34,18 @@ HandMember Packed(const std::string &name, std::uint8_t method, const Bytes &pac
   return m;
 }
 
+HandMember::HandMember() {
+  name = "FILE.BIN";
+  date_time = kMemberTime;
+  access_mode = kUnixMode;
+}
+
 Bytes BasicHeaderBytes(const HandMember &m) {
-  arjenc::HeaderFields f;
-  f.first_part_size = m.first_part_size;
-  f.archiver_version = m.archiver_version;
-  f.min_version = m.min_version;
-  f.host_system = m.host_system;
-  f.flags = m.flags;
-  f.method = m.method;
-  f.file_type = m.file_type;
-  f.date_time = kMemberTime;
-  f.packed_size = m.has_packed_size ? m.packed_size : static_cast<std::uint32_t>(m.data.size());
-  f.unpacked_size = m.unpacked_size;
-  f.file_crc = m.file_crc;
-  f.name_position = m.name_position;
-  f.access_mode = kUnixMode;
-  f.name = m.name;
-  f.comment = m.comment;
+  arjenc::HeaderToWrite f = m;
+  if (!m.has_packed_size) f.packed_size = static_cast<std::uint32_t>(m.data.size());
   Bytes basic = arjenc::BasicHeader(f);
-  const std::size_t fixed = 30;
-  if (m.first_part_size > fixed)
-    std::fill(basic.begin() + fixed, basic.begin() + m.first_part_size, kExtraFill);
+  if (m.first_part_size > arj::kFixedPartSize)
+    std::fill(basic.begin() + arj::kFixedPartSize, basic.begin() + m.first_part_size, kExtraFill);
   // Without its NUL (and the comment after it) the name runs to the header's end.
   if (!m.terminate_name) basic.resize(basic.size() - m.comment.size() - 2);
   return basic;

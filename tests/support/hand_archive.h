@@ -6,29 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "arjenc/header_bytes.h"
+
 namespace kxtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
 // One member header (or the main header) and the data that follows it. Every field is
-// written as given; Stored and Packed fill in sizes and CRC that match.
-struct HandMember {
-  std::string name = "FILE.BIN";
-  std::uint8_t first_part_size = 30;  // bytes past 30 are filled with 0xEE
-  std::uint8_t archiver_version = 11;
-  std::uint8_t min_version = 1;
-  std::uint8_t host_system = 0;
-  std::uint8_t flags = 0;
-  std::uint8_t method = 0;
-  std::uint8_t file_type = 0;
-  std::uint32_t unpacked_size = 0;
-  std::uint32_t file_crc = 0;
-  std::uint16_t name_position = 0;
-  std::string comment;
-  std::vector<Bytes> extended;  // extended headers, each written with a junk CRC
-  Bytes data;                   // packed bytes
-  bool has_packed_size = false;
-  std::uint32_t packed_size = 0;  // when has_packed_size: written instead of data.size()
+// written as given (bytes of a first part past 30 are filled with 0xEE); Stored and Packed
+// fill in sizes and CRC that match.
+struct HandMember : arjenc::HeaderToWrite {
+  HandMember();
+  std::vector<Bytes> extended;   // extended headers, each written with a junk CRC
+  Bytes data;                    // packed bytes
+  bool has_packed_size = false;  // packed_size is written instead of data.size()
   bool break_header_crc = false;
   bool terminate_name = true;  // false: the name runs to the end of the basic header
 };

@@ -1,8 +1,6 @@
 #include "tools/kxpack/archive_check.h"
-
-#include <cctype>
-
 #include "arj/arj.h"
+#include "arj/format/names.h"
 #include "arj/result.h"
 #include "tools/kxpack/arj_listing.h"
 
@@ -37,13 +35,6 @@ const char *DescribeCode(int code) {
   return "failure";
 }
 
-bool HasArjSuffix(const std::string &name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  for (char &c : tail) c = char(std::toupper(static_cast<unsigned char>(c)));
-  return tail == ".ARJ";
-}
-
 int ProbeArchive(const std::string &archive, const std::string &scratchPath) {
   // Position 0 is never a member: the engine reads the main header and every member header,
   // writes nothing and answers kNoSuchMember, or fails on the archive itself with its code.
@@ -66,14 +57,14 @@ int MembersToVisit(const ArjListing &listing, int engine_count) {
 void CountMembers(const ArjListing &listing, int count, Progress *progress) {
   if (!progress) return;
   std::uint64_t bytes = 0;
-  for (const ArjMember &m : listing.members) bytes += m.unpackedSize;
+  for (const ArjMember &m : listing.members) bytes += m.fields.unpacked_size;
   progress->AddTotal(count > 0 ? static_cast<std::uint64_t>(count) : 0, bytes);
 }
 
 void CountVisited(const ArjListing &listing, int position, Progress *progress) {
   if (!progress) return;
   const std::size_t at = static_cast<std::size_t>(position - 1);
-  progress->Done(1, at < listing.members.size() ? listing.members[at].unpackedSize : 0);
+  progress->Done(1, at < listing.members.size() ? listing.members[at].fields.unpacked_size : 0);
 }
 
 int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOptions &opt,
@@ -107,7 +98,7 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
       ++problems;
       continue;
     }
-    if (!opt.recurse || !HasArjSuffix(name)) continue;
+    if (!opt.recurse || !arj::HasArchiveSuffix(name, arj::BareSuffix::kAnArchive)) continue;
     if (opt.depth + 1 > kMaxNesting) {
       Indent(out, opt.depth + 1);
       std::fprintf(out, "archive nested more than %d levels deep: not checked\n", kMaxNesting);

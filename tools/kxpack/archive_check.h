@@ -46,7 +46,4 @@ int CheckArchive(const std::string &archive, ScratchDir *scratch, const CheckOpt
 // A one-line description of an engine result code.
 const char *DescribeCode(int code);
 
-// True when name ends in ".ARJ", any case.
-bool HasArjSuffix(const std::string &name);
-
 }  // namespace kxpack

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "arj/crc32.h"
+#include "arj/format/header_frame.h"
 #include "arj/header.h"
 #include "arj/little_endian.h"
 #include "arj/result.h"
@@ -16,7 +16,6 @@ using arj::kFixedPartSize;
 using arj::kMaxBasicHeader;
 using arj::kScanLimit;
 using arj::LoadLe16;
-using arj::LoadLe32;
 
 // The walk reads headers by the engine's rules, with two differences, both stricter: where
 // they apply, the listing stops with a fault while the engine reads on.
@@ -31,21 +30,20 @@ class Walker {
  public:
   Walker(std::FILE *f, std::int64_t size, ArjListing *out) : f_(f), size_(size), out_(out) {}
 
-  // Same rule as the engine: the header id followed by a size of at most kMaxBasicHeader and
-  // a basic header whose CRC matches.
+  // Same rule as the engine's scan.
   bool FindMainHeader() {
     std::int64_t end = size_ - 2 < kScanLimit ? size_ - 2 : kScanLimit;
     if (end <= 0) return false;
-    std::int64_t window = end + 4 + kMaxBasicHeader + 4;
+    std::int64_t window = end + arj::kFrameLeadSize + kMaxBasicHeader + arj::kFrameCrcSize;
     if (window > size_) window = size_;
     std::vector<unsigned char> head(static_cast<std::size_t>(window));
     if (!SeekTo(f_, 0) || std::fread(head.data(), 1, head.size(), f_) != head.size()) return false;
     for (std::int64_t p = 0; p < end; ++p) {
-      std::size_t at = static_cast<std::size_t>(p);
-      if (at + 4 > head.size() || LoadLe16(&head[at]) != arj::kHeaderId) continue;
-      std::size_t basic = LoadLe16(&head[at + 2]);
-      if (basic > kMaxBasicHeader || at + 4 + basic + 4 > head.size()) continue;
-      if (arj::Crc32(&head[at + 4], basic) != LoadLe32(&head[at + 4 + basic])) continue;
+      const std::size_t at = static_cast<std::size_t>(p);
+      std::size_t basic;
+      if (arj::CheckFrame(&head[at], head.size() - at, arj::FrameCheck::kScanCandidate, &basic) !=
+          arj::Frame::kHeader)
+        continue;
       out_->mainHeaderOffset = p;
       return true;
     }
@@ -55,21 +53,27 @@ class Walker {
   // Reads the header at pos. 1: a header read into header_; 0: the end marker; -1: a fault
   // recorded in the listing.
   int ReadHeader(std::int64_t pos, bool first, std::int64_t *next) {
-    unsigned char frame[4];
-    if (!ReadAt(pos, frame, 4)) return Fail(arj::kReadFailure, kEndInHeader);
-    if (LoadLe16(frame) != arj::kHeaderId)
-      return Fail(first ? arj::kNotAnArchive : arj::kBadHeader, "header id missing");
-    std::size_t basic = LoadLe16(frame + 2);
-    if (basic == 0) return 0;
-    if (basic > kMaxBasicHeader) return Fail(arj::kBadHeader, "header size above 2600");
-    header_.resize(basic + 4);
-    if (!ReadAt(pos + 4, header_.data(), header_.size()))
-      return Fail(arj::kReadFailure, kEndInHeader);
-    if (arj::Crc32(header_.data(), basic) != LoadLe32(&header_[basic]))
-      return Fail(arj::kHeaderCrcError, "header CRC error");
-    header_.resize(basic);
+    if (!ReadFrame(pos)) return Fail(arj::kReadFailure, kEndInHeader);
+    std::size_t basic = 0;
+    switch (arj::CheckFrame(frame_.data(), frame_.size(), arj::FrameCheck::kInWalk, &basic)) {
+      case arj::Frame::kHeader:
+        break;
+      case arj::Frame::kEndMarker:
+        return 0;
+      case arj::Frame::kNoLead:
+      case arj::Frame::kTruncated:
+        return Fail(arj::kReadFailure, kEndInHeader);
+      case arj::Frame::kNoId:
+        return Fail(first ? arj::kNotAnArchive : arj::kBadHeader, "header id missing");
+      case arj::Frame::kTooLong:
+        return Fail(arj::kBadHeader, "header size above 2600");
+      case arj::Frame::kCrcMismatch:
+        return Fail(arj::kHeaderCrcError, "header CRC error");
+    }
+    header_.assign(frame_.begin() + arj::kFrameLeadSize,
+                   frame_.begin() + std::ptrdiff_t(arj::kFrameLeadSize + basic));
     // Extended headers: each a u16 size, that many bytes and a CRC; a size of 0 ends them.
-    std::int64_t at = pos + 4 + std::int64_t(basic) + 4;
+    std::int64_t at = pos + std::int64_t(arj::kFrameLeadSize + basic + arj::kFrameCrcSize);
     for (;;) {
       unsigned char ext[2];
       if (!ReadAt(at, ext, 2))
@@ -100,13 +104,8 @@ class Walker {
     std::memcpy(basic_, header_.data(), header_.size());
     arj::ParseBasicHeader(basic_, &fields_);
     m->position = position;
-    m->hostOs = fields_.host_system;
-    m->flags = fields_.flags;
-    m->method = fields_.method;
-    m->fileType = fields_.file_type;
+    m->fields = fields_;
     m->packedSize = fields_.packed_size;
-    m->unpackedSize = static_cast<std::uint32_t>(fields_.unpacked_size);
-    m->fileCrc = fields_.file_crc;
     m->dataOffset = dataOffset;
     m->name = fields_.name;
     return true;
@@ -142,6 +141,22 @@ class Walker {
   }
 
  private:
+  // Reads the frame at pos as far as the file holds it: the lead, then the basic header and
+  // its CRC when the lead's size is one a frame can have.
+  bool ReadFrame(std::int64_t pos) {
+    const std::int64_t have = pos < size_ ? size_ - pos : 0;
+    const auto Cut = [have](std::size_t n) {
+      return std::int64_t(n) < have ? n : static_cast<std::size_t>(have);
+    };
+    frame_.resize(Cut(arj::kFrameLeadSize));
+    if (!ReadAt(pos, frame_.data(), frame_.size())) return false;
+    if (frame_.size() < arj::kFrameLeadSize) return true;
+    const std::size_t basic = LoadLe16(&frame_[2]);
+    if (!arj::BasicSizeFits(basic)) return true;
+    frame_.resize(Cut(arj::kFrameLeadSize + basic + arj::kFrameCrcSize));
+    return ReadAt(pos + std::int64_t(arj::kFrameLeadSize), frame_.data() + arj::kFrameLeadSize,
+                  frame_.size() - arj::kFrameLeadSize);
+  }
   bool ReadAt(std::int64_t pos, unsigned char *buf, std::size_t n) {
     if (pos < 0 || pos > size_ || std::int64_t(n) > size_ - pos) return false;
     return SeekTo(f_, pos) && std::fread(buf, 1, n, f_) == n;
@@ -155,6 +170,7 @@ class Walker {
   std::FILE *f_;
   std::int64_t size_;
   ArjListing *out_;
+  std::vector<unsigned char> frame_;
   std::vector<unsigned char> header_;
   std::uint8_t basic_[kMaxBasicHeader];
   arj::ArjHeader fields_;

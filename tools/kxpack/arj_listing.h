@@ -7,19 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "arj/format/header_fields.h"
+
 namespace kxpack {
 
 struct ArjMember {
   int position = 0;  // 1-based
-  unsigned method = 0;
-  unsigned fileType = 0;
-  unsigned flags = 0;
-  unsigned hostOs = 0;
-  std::uint32_t packedSize = 0;
-  std::uint32_t unpackedSize = 0;
-  std::uint32_t fileCrc = 0;
+  arj::HeaderFields fields;
   std::string name;  // as stored (path included), bit 7 cleared unless the host is UNIX
   std::int64_t dataOffset = 0;
+  std::uint32_t packedSize = 0;  // fields.packed_size: the member's data runs this far
 };
 
 struct ArjListing {

@@ -4,9 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "arj/crc32.h"
-#include "arj/header.h"
-#include "arj/little_endian.h"
+#include "arj/format/header_frame.h"
 #include "base/stamp.h"
 #include "tools/kxpack/archive_maker.h"
 #include "tools/kxpack/commands.h"
@@ -23,32 +21,32 @@ constexpr char kPayloadName[] = "KXDATA.ARJ";
 // The stamp's fields are signed 32-bit: the image ends below 2 GiB.
 constexpr std::int64_t kMaxImageEnd = 0x7FFFFFFF;
 constexpr char kImageTooLarge[] = "image would be 2 GiB or more";
-// Around a main header: id and size before it, its CRC after.
-constexpr std::size_t kMainHeaderFrame = 4 + 4;
 // Pieces in which a payload given as an archive is copied.
 constexpr std::size_t kCopyChunk = std::size_t{1} << 20;
 
 // The payload must begin with a complete ARJ main header: id, size, basic header CRC.
 bool LooksLikeArjMainHeader(const std::string &p, std::string *why) {
-  const auto *bytes = reinterpret_cast<const std::uint8_t *>(p.data());
-  if (p.size() < 4 || arj::LoadLe16(bytes) != arj::kHeaderId) {
-    *why = "payload does not begin with an ARJ header id";
-    return false;
+  std::size_t size = 0;
+  switch (arj::CheckFrame(reinterpret_cast<const std::uint8_t *>(p.data()), p.size(),
+                          arj::FrameCheck::kInWalk, &size)) {
+    case arj::Frame::kHeader:
+      return true;
+    case arj::Frame::kNoLead:
+    case arj::Frame::kNoId:
+      *why = "payload does not begin with an ARJ header id";
+      return false;
+    case arj::Frame::kEndMarker:
+    case arj::Frame::kTooLong:
+      *why = "payload's first ARJ header has a bad size";
+      return false;
+    case arj::Frame::kTruncated:
+      *why = "payload's first ARJ header is truncated";
+      return false;
+    case arj::Frame::kCrcMismatch:
+      break;
   }
-  std::size_t size = arj::LoadLe16(bytes + 2);
-  if (size == 0 || size > arj::kMaxBasicHeader) {
-    *why = "payload's first ARJ header has a bad size";
-    return false;
-  }
-  if (p.size() < 4 + size + 4) {
-    *why = "payload's first ARJ header is truncated";
-    return false;
-  }
-  if (arj::Crc32(bytes + 4, size) != arj::LoadLe32(bytes + 4 + size)) {
-    *why = "payload's first ARJ header fails its CRC";
-    return false;
-  }
-  return true;
+  *why = "payload's first ARJ header fails its CRC";
+  return false;
 }
 
 // Appends the payload, its head already read, to the image in pieces.
@@ -123,8 +121,8 @@ int CmdBuild(const kxpack::CommandLine &line) {
     if (opened == kxpack::InputRead::kUnreadable)
       return line.Fail(std::string("cannot read payload ") + payloadPath);
     if (opened == kxpack::InputRead::kTooLarge) return line.Fail(kImageTooLarge);
-    payloadHead.resize(static_cast<std::size_t>(
-        std::min<std::int64_t>(payload.size(), kMainHeaderFrame + arj::kMaxBasicHeader)));
+    payloadHead.resize(static_cast<std::size_t>(std::min<std::int64_t>(
+        payload.size(), arj::kFrameLeadSize + arj::kMaxBasicHeader + arj::kFrameCrcSize)));
     if (!payload.ReadExactly(&payloadHead[0], payloadHead.size()))
       return line.Fail(std::string("cannot read payload ") + payloadPath);
     if (!LooksLikeArjMainHeader(payloadHead, &why)) return line.Fail(why);

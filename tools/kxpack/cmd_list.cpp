@@ -13,9 +13,10 @@ int CmdList(const kxpack::CommandLine &line) {
   if (!kxpack::IsRegularFile(path) || !kxpack::ListArjArchive(path, &listing))
     return line.Fail("cannot open " + path);
   for (const kxpack::ArjMember &m : listing.members) {
-    std::printf("%5d %u %10lu %10lu %08lX %s\n", m.position, m.method,
-                static_cast<unsigned long>(m.packedSize),
-                static_cast<unsigned long>(m.unpackedSize), static_cast<unsigned long>(m.fileCrc),
+    std::printf("%5d %u %10lu %10lu %08lX %s\n", m.position, unsigned{m.fields.method},
+                static_cast<unsigned long>(m.fields.packed_size),
+                static_cast<unsigned long>(m.fields.unpacked_size),
+                static_cast<unsigned long>(m.fields.file_crc),
                 kxpack::PrintableName(m.name).c_str());
   }
   if (!listing.complete) {

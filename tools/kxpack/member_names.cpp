@@ -1,5 +1,6 @@
 #include "tools/kxpack/member_names.h"
 
+#include "arj/format/names.h"
 #include "arj/member_name.h"
 
 namespace kxpack {
@@ -11,7 +12,7 @@ bool MemberNames::Take(const std::string &name, std::string *why) {
       *why = "member name '" + name + "' is not plain ASCII";
       return false;
     }
-    folded += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    folded += arj::AsciiLower(c);
   }
   if (!arj::IsSafeMemberName(name.c_str())) {
     *why = "member name '" + name + "' is not a safe file name";

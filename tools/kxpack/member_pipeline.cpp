@@ -12,9 +12,9 @@
 namespace kxpack {
 namespace {
 
-// Members read ahead of the writer: eight per thread, so that a thread rarely waits for
-// another to hand on a small member (two per thread made it wait for most of them), and no
-// more memory for their bytes and packed forms than so much a thread, up to a bound (on
+// Members read ahead of the writer: several per thread, so that a thread rarely waits for
+// another to hand on a small member (a run of small members drains a short queue at once),
+// and no more memory for their bytes and packed forms than so much a thread, up to a bound (on
 // 32-bit builds, a small part of the address space). The member to be written next is made
 // whatever its size, and counts against nothing: the others go on meanwhile. So memory stays
 // within the bound and twice the largest member, however large the set.

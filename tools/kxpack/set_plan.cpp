@@ -1,5 +1,6 @@
 #include "tools/kxpack/set_plan.h"
 
+#include "arj/format/names.h"
 #include "tools/kxpack/archive_check.h"
 #include "tools/kxpack/file_io.h"
 #include "tools/kxpack/member_names.h"
@@ -9,15 +10,7 @@ namespace {
 
 // Names of archives: files stored as they are, folders made into member archives.
 bool IsArchiveName(const std::string &name) {
-  static const char kSuffix[] = ".arj";
-  const std::size_t n = sizeof kSuffix - 1;
-  if (name.size() <= n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    char c = name[name.size() - n + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kSuffix[i]) return false;
-  }
-  return true;
+  return arj::HasArchiveSuffix(name, arj::BareSuffix::kNotAnArchive);
 }
 
 // Opens a file to be packed as the packing will; false with the reason it will fail with.
