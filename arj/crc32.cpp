@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "arj/little_endian.h"
+#include "base/little_endian.h"
 
 // The carry-less multiply kernels are compiled for any x86 build with target attributes
 // (the i686 build's baseline has no SSE at all) and only run where the processor has them.
@@ -35,10 +35,10 @@ constexpr SliceTables kTables;
 std::uint32_t Crc32Tables(std::uint32_t crc, const unsigned char *p, std::size_t n) {
   const auto &t = kTables.t;
   while (n >= 16) {
-    const std::uint32_t a = LoadLe32(p) ^ crc;
-    const std::uint32_t b = LoadLe32(p + 4);
-    const std::uint32_t c = LoadLe32(p + 8);
-    const std::uint32_t d = LoadLe32(p + 12);
+    const std::uint32_t a = kx::LoadLe32(p) ^ crc;
+    const std::uint32_t b = kx::LoadLe32(p + 4);
+    const std::uint32_t c = kx::LoadLe32(p + 8);
+    const std::uint32_t d = kx::LoadLe32(p + 12);
     crc = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][a >> 24] ^
           t[11][b & 0xFF] ^ t[10][(b >> 8) & 0xFF] ^ t[9][(b >> 16) & 0xFF] ^ t[8][b >> 24] ^
           t[7][c & 0xFF] ^ t[6][(c >> 8) & 0xFF] ^ t[5][(c >> 16) & 0xFF] ^ t[4][c >> 24] ^

@@ -6,9 +6,9 @@
 #include "arj/fast_decoder.h"
 #include "arj/format/header_frame.h"
 #include "arj/format/names.h"
-#include "arj/little_endian.h"
 #include "arj/member_name.h"
 #include "arj/result.h"
+#include "base/little_endian.h"
 
 namespace arj {
 namespace {
@@ -30,14 +30,14 @@ short ArjEngine::ReportFailure(int code) {
 bool ArjEngine::ReadU16(std::uint16_t *value) {
   std::uint8_t bytes[2];
   if (archive_.Read(bytes, sizeof bytes) != sizeof bytes) return false;
-  *value = LoadLe16(bytes);
+  *value = kx::LoadLe16(bytes);
   return true;
 }
 
 bool ArjEngine::ReadU32(std::uint32_t *value) {
   std::uint8_t bytes[4];
   if (archive_.Read(bytes, sizeof bytes) != sizeof bytes) return false;
-  *value = LoadLe32(bytes);
+  *value = kx::LoadLe32(bytes);
   return true;
 }
 

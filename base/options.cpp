@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/ascii.h"
 #include "base/text.h"
 
 namespace kx {
@@ -14,12 +15,9 @@ constexpr char kProductPathOption[] = "/KXPATH=";
 constexpr char kParamOption[] = "/PARAM=";
 constexpr char kFirewallOption[] = "/FIREWALL=";
 
-// Only a to z change: the inner installer compares these values byte for byte, and a
-// locale-dependent conversion would also touch characters of the code page's upper half.
+// ASCII case alone: the inner installer compares these values byte for byte.
 void UpperCaseAscii(char *text) {
-  for (; *text; ++text) {
-    if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
-  }
+  for (; *text; ++text) *text = AsciiUpper(*text);
 }
 
 // The characters after the option up to, not including, the next "/" or the end.

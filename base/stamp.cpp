@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "arj/little_endian.h"
+#include "base/little_endian.h"
 
 namespace kx {
 
@@ -30,18 +30,18 @@ class StdioImage final : public ImageSource {
 
 StampRecord DecodeStamp(const unsigned char bytes[kStampSize]) {
   StampRecord s;
-  s.payloadOffset = static_cast<std::int32_t>(arj::LoadLe32(bytes));
-  s.payloadLength = static_cast<std::int32_t>(arj::LoadLe32(bytes + 4));
+  s.payloadOffset = static_cast<std::int32_t>(kx::LoadLe32(bytes));
+  s.payloadLength = static_cast<std::int32_t>(kx::LoadLe32(bytes + 4));
   s.silent = static_cast<signed char>(bytes[8]);
-  s.requiredMB = static_cast<std::int32_t>(arj::LoadLe32(bytes + 9));
+  s.requiredMB = static_cast<std::int32_t>(kx::LoadLe32(bytes + 9));
   return s;
 }
 
 void EncodeStamp(const StampRecord &stamp, unsigned char bytes[kStampSize]) {
-  arj::StoreLe32(bytes, static_cast<std::uint32_t>(stamp.payloadOffset));
-  arj::StoreLe32(bytes + 4, static_cast<std::uint32_t>(stamp.payloadLength));
+  kx::StoreLe32(bytes, static_cast<std::uint32_t>(stamp.payloadOffset));
+  kx::StoreLe32(bytes + 4, static_cast<std::uint32_t>(stamp.payloadLength));
   bytes[8] = static_cast<unsigned char>(stamp.silent);
-  arj::StoreLe32(bytes + 9, static_cast<std::uint32_t>(stamp.requiredMB));
+  kx::StoreLe32(bytes + 9, static_cast<std::uint32_t>(stamp.requiredMB));
 }
 
 StampRecord ReadPayloadStamp(ImageSource &image) {

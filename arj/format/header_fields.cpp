@@ -1,6 +1,6 @@
 #include "arj/format/header_fields.h"
 
-#include "arj/little_endian.h"
+#include "base/little_endian.h"
 
 namespace arj {
 namespace {
@@ -26,13 +26,13 @@ HeaderFields LoadHeaderFields(const std::uint8_t *basic) {
   h.flags = basic[4];
   h.method = basic[5];
   h.file_type = basic[6];
-  h.date_time = LoadLe32(basic + kDateTimeAt);
-  h.packed_size = LoadLe32(basic + kPackedSizeAt);
-  h.unpacked_size = LoadLe32(basic + kUnpackedSizeAt);
-  h.file_crc = LoadLe32(basic + kFileCrcAt);
-  h.name_position = LoadLe16(basic + kNamePositionAt);
-  h.access_mode = LoadLe16(basic + kAccessModeAt);
-  h.host_data = LoadLe16(basic + kHostDataAt);
+  h.date_time = kx::LoadLe32(basic + kDateTimeAt);
+  h.packed_size = kx::LoadLe32(basic + kPackedSizeAt);
+  h.unpacked_size = kx::LoadLe32(basic + kUnpackedSizeAt);
+  h.file_crc = kx::LoadLe32(basic + kFileCrcAt);
+  h.name_position = kx::LoadLe16(basic + kNamePositionAt);
+  h.access_mode = kx::LoadLe16(basic + kAccessModeAt);
+  h.host_data = kx::LoadLe16(basic + kHostDataAt);
   return h;
 }
 
@@ -45,13 +45,13 @@ void StoreHeaderFields(const HeaderFields &h, std::uint8_t *basic) {
   basic[5] = h.method;
   basic[6] = h.file_type;
   basic[kReservedAt] = 0;
-  StoreLe32(basic + kDateTimeAt, h.date_time);
-  StoreLe32(basic + kPackedSizeAt, h.packed_size);
-  StoreLe32(basic + kUnpackedSizeAt, h.unpacked_size);
-  StoreLe32(basic + kFileCrcAt, h.file_crc);
-  StoreLe16(basic + kNamePositionAt, h.name_position);
-  StoreLe16(basic + kAccessModeAt, h.access_mode);
-  StoreLe16(basic + kHostDataAt, h.host_data);
+  kx::StoreLe32(basic + kDateTimeAt, h.date_time);
+  kx::StoreLe32(basic + kPackedSizeAt, h.packed_size);
+  kx::StoreLe32(basic + kUnpackedSizeAt, h.unpacked_size);
+  kx::StoreLe32(basic + kFileCrcAt, h.file_crc);
+  kx::StoreLe16(basic + kNamePositionAt, h.name_position);
+  kx::StoreLe16(basic + kAccessModeAt, h.access_mode);
+  kx::StoreLe16(basic + kHostDataAt, h.host_data);
 }
 
 }  // namespace arj

@@ -3,14 +3,12 @@
 #pragma once
 #include <string_view>
 
+#include "base/ascii.h"
+
 namespace arj {
 
-constexpr char AsciiUpper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-constexpr char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using kx::AsciiLower;
+using kx::AsciiUpper;
 
 constexpr std::string_view kArchiveSuffix = ".ARJ";
 

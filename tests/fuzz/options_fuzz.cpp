@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/ascii.h"
 #include "base/options.h"
 
 namespace {
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (opts.productPath[0] && line.find("/KXPATH=") == std::string::npos) std::abort();
   if (opts.param[0]) {
     std::string upper = line;
-    for (char &c : upper) c = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+    for (char &c : upper) c = kx::AsciiUpper(c);
     if (upper.find("/PARAM=") == std::string::npos) std::abort();
   }
   kx::ParseOptions(nullptr, &opts);

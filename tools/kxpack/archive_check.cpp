@@ -1,4 +1,5 @@
 #include "tools/kxpack/archive_check.h"
+
 #include "arj/arj.h"
 #include "arj/format/names.h"
 #include "arj/result.h"

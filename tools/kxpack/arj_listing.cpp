@@ -5,8 +5,8 @@
 
 #include "arj/format/header_frame.h"
 #include "arj/header.h"
-#include "arj/little_endian.h"
 #include "arj/result.h"
+#include "base/little_endian.h"
 #include "tools/kxpack/file_io.h"
 
 namespace kxpack {
@@ -15,7 +15,7 @@ namespace {
 using arj::kFixedPartSize;
 using arj::kMaxBasicHeader;
 using arj::kScanLimit;
-using arj::LoadLe16;
+using kx::LoadLe16;
 
 // The walk reads headers by the engine's rules, with two differences, both stricter: where
 // they apply, the listing stops with a fault while the engine reads on.
@@ -78,7 +78,7 @@ class Walker {
       unsigned char ext[2];
       if (!ReadAt(at, ext, 2))
         return Fail(arj::kReadFailure, "unexpected end of file in an extended header");
-      std::uint32_t extSize = LoadLe16(ext);
+      std::uint32_t extSize = kx::LoadLe16(ext);
       at += 2;
       if (extSize == 0) break;
       at += std::int64_t(extSize) + 4;
@@ -151,7 +151,7 @@ class Walker {
     frame_.resize(Cut(arj::kFrameLeadSize));
     if (!ReadAt(pos, frame_.data(), frame_.size())) return false;
     if (frame_.size() < arj::kFrameLeadSize) return true;
-    const std::size_t basic = LoadLe16(&frame_[2]);
+    const std::size_t basic = kx::LoadLe16(&frame_[2]);
     if (!arj::BasicSizeFits(basic)) return true;
     frame_.resize(Cut(arj::kFrameLeadSize + basic + arj::kFrameCrcSize));
     return ReadAt(pos + std::int64_t(arj::kFrameLeadSize), frame_.data() + arj::kFrameLeadSize,

@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
-#include "arj/little_endian.h"
+#include "base/little_endian.h"
 
 namespace kxpack {
 
 static std::uint32_t Le16(const std::string &d, std::size_t at) {
-  return arj::LoadLe16(reinterpret_cast<const std::uint8_t *>(d.data()) + at);
+  return kx::LoadLe16(reinterpret_cast<const std::uint8_t *>(d.data()) + at);
 }
 static std::uint32_t Le32(const std::string &d, std::size_t at) {
-  return arj::LoadLe32(reinterpret_cast<const std::uint8_t *>(d.data()) + at);
+  return kx::LoadLe32(reinterpret_cast<const std::uint8_t *>(d.data()) + at);
 }
 
 bool ParsePe(const std::string &d, PeLayout *out, std::string *why) {

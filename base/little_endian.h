@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-namespace arj {
+namespace kx {
 
 inline std::uint16_t LoadLe16(const std::uint8_t *p) {
   return static_cast<std::uint16_t>(p[0] | p[1] << 8);
@@ -27,4 +27,4 @@ inline void StoreLe32(std::uint8_t *p, std::uint32_t value) {
   p[3] = static_cast<std::uint8_t>(value >> 24);
 }
 
-}  // namespace arj
+}  // namespace kx
