@@ -12,6 +12,14 @@ constexpr unsigned kWeighedLength = 8;
 // three bits.
 constexpr std::int32_t kFollowingSaving = 3 * kCostScale;
 
+// A short far match can cost more than the literals it replaces.
+__attribute__((always_inline)) inline bool SavesBits(const std::uint8_t *bytes, const Match &m,
+                                                     const CostModel &costs) {
+  std::uint32_t literals = 0;
+  for (unsigned k = 0; k < m.length; ++k) literals += costs.symbol[bytes[k]];
+  return costs.MatchCost(m.length, m.distance) < literals;
+}
+
 }  // namespace
 
 LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOptions &options,
@@ -25,12 +33,8 @@ LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOpt
 
 Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
   Match m = finder_.Longest(pos, at_least, chain, options_.nice_length, costs_);
-  // A short far match can cost more than the literals it replaces.
-  if (costs_ && m.length != 0 && m.length <= kWeighedLength) {
-    std::uint32_t literals = 0;
-    for (unsigned k = 0; k < m.length; ++k) literals += costs_->symbol[data_[pos + k]];
-    if (costs_->MatchCost(m.length, m.distance) >= literals) m.length = 0;
-  }
+  if (costs_ && m.length != 0 && m.length <= kWeighedLength && !SavesBits(data_ + pos, m, *costs_))
+    m.length = 0;
   return m;
 }
 
@@ -73,10 +77,14 @@ std::size_t LazyParser::ParseInto(State finder, Token *out, std::size_t room, Bl
   const LazyOptions options = options_;
   std::size_t pos = pos_;
   Match current = current_;
+  const CostModel *const costs = costs_;
   const auto search = [&](std::size_t at, unsigned at_least, unsigned chain)
       __attribute__((always_inline)) {
-    return kWeighed ? Search(at, at_least, chain)
-                    : finder.Longest(at, at_least, chain, options.nice_length);
+    if (!kWeighed) return finder.Longest(at, at_least, chain, options.nice_length);
+    Match m = finder.LongestWeighed(at, at_least, chain, options.nice_length, *costs);
+    if (m.length != 0 && m.length <= kWeighedLength && !SavesBits(data + at, m, *costs))
+      m.length = 0;
+    return m;
   };
   std::uint32_t *const symbols = counts->symbols;
   std::uint32_t *const classes = counts->classes;

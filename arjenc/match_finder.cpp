@@ -1,7 +1,6 @@
 #include "arjenc/match_finder.h"
 
 #include <algorithm>
-#include <climits>
 
 namespace arjenc {
 
@@ -85,52 +84,17 @@ void MatchFinder::UseNarrowTables(MatchTables &t) {
   n.prev = t.narrow_prev.data();
 }
 
-inline std::int32_t MatchFinder::Saving(const CostModel *costs, const Match &m) {
-  if (!costs) return m.length;
-  return static_cast<std::int32_t>(m.length * costs->average_literal) -
-         static_cast<std::int32_t>(costs->MatchCost(m.length, m.distance));
-}
-
-template <typename Chains>
-inline Match MatchFinder::LongestWeighed(const Chains &s, std::size_t pos, unsigned at_least,
-                                         unsigned max_chain, unsigned nice,
-                                         const CostModel *costs) {
-  Match best;
-  const unsigned limit = s.Limit(pos);
-  if (limit < 4) return best;
-  const std::uint8_t *const scan = s.data + pos;
-  const std::uint32_t here = static_cast<std::uint32_t>(pos) + s.base;
-  std::uint32_t v;
-  std::memcpy(&v, scan, 4);
-  if (at_least < limit) {
-    if (nice > limit) nice = limit;
-    // With costs, a longer match further away must also save more than the nearer one.
-    std::int32_t best_saving = INT32_MIN;
-    s.WalkChain(scan, v, here, at_least, max_chain, limit, [&](unsigned len, unsigned distance) {
-      const Match found{len, distance};
-      const std::int32_t saving = Saving(costs, found);
-      if (saving > best_saving) {
-        best = found;
-        best_saving = saving;
-      }
-      return len < nice;
-    });
-  }
-  s.File(v, here);
-  return best;
-}
-
 Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
                            const CostModel *costs) {
   if (narrow_ || !costs) return OtherLongest(pos, at_least, max_chain, nice, costs);
-  return LongestWeighed(state_, pos, at_least, max_chain, nice, costs);
+  return state_.LongestWeighed(pos, at_least, max_chain, nice, *costs);
 }
 
 Match MatchFinder::OtherLongest(std::size_t pos, unsigned at_least, unsigned max_chain,
                                 unsigned nice, const CostModel *costs) {
   if (!narrow_) return state_.Longest(pos, at_least, max_chain, nice);
   if (!costs) return narrow_state_.Longest(pos, at_least, max_chain, nice);
-  return LongestWeighed(narrow_state_, pos, at_least, max_chain, nice, costs);
+  return narrow_state_.LongestWeighed(pos, at_least, max_chain, nice, *costs);
 }
 
 template <typename Chains>

@@ -1,6 +1,7 @@
 // Hash chains over the window: every position is filed under a hash of its first three
 // bytes, newest first, so a search walks the earlier occurrences from the nearest on.
 #pragma once
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -166,6 +167,31 @@ struct ChainState {
   // files pos. Inlined always, into the parse loops above all.
   __attribute__((always_inline)) Match Longest(std::size_t pos, unsigned at_least,
                                                unsigned max_chain, unsigned nice) const {
+    return Search(pos, at_least, max_chain, nice, [](const Match &) { return true; });
+  }
+
+  // Longest, but with costs: a longer match further away is taken only where it also saves
+  // more bits against literals of average cost than the nearer one.
+  __attribute__((always_inline)) Match LongestWeighed(std::size_t pos, unsigned at_least,
+                                                      unsigned max_chain, unsigned nice,
+                                                      const CostModel &costs) const {
+    std::int32_t best_saving = INT32_MIN;
+    return Search(pos, at_least, max_chain, nice, [&](const Match &found) {
+      // Sixteenths of a bit, as the costs: 32 bits hold any match's.
+      const std::int32_t saving =
+          static_cast<std::int32_t>(found.length * costs.average_literal) -
+          static_cast<std::int32_t>(costs.MatchCost(found.length, found.distance));
+      if (saving <= best_saving) return false;
+      best_saving = saving;
+      return true;
+    });
+  }
+
+  // The search both share: each longer match found is kept when better(match) says so.
+  template <typename Better>
+  __attribute__((always_inline)) Match Search(std::size_t pos, unsigned at_least,
+                                              unsigned max_chain, unsigned nice,
+                                              Better better) const {
     Match best;
     const unsigned limit = Limit(pos);
     if (limit < 4) return best;
@@ -176,7 +202,8 @@ struct ChainState {
     if (at_least < limit) {
       if (nice > limit) nice = limit;
       WalkChain(scan, v, here, at_least, max_chain, limit, [&](unsigned len, unsigned distance) {
-        best = Match{len, distance};
+        const Match found{len, distance};
+        if (better(found)) best = found;
         return len < nice;
       });
     }
@@ -240,9 +267,6 @@ class MatchFinder {
   static constexpr std::size_t kSmallInput = NarrowFinderState::kSmallInput;
 
  private:
-  // Sixteenths of a bit, as the costs: 32 bits hold any match's.
-  static std::int32_t Saving(const CostModel *costs, const Match &m);
-
   // Tables for large inputs; small ones get smaller tables, cheaper to set up.
   static constexpr unsigned kHashBits = 16;  // fewer strangers on the chains than 15
   // Sparse hash tables even for small inputs: three-byte matches lost to collisions cost
@@ -256,10 +280,6 @@ class MatchFinder {
   static constexpr std::uint32_t kTagOffset = 0x10000;
 
   // Inlined always into their callers, one for each kind of table.
-  template <typename Chains>
-  __attribute__((always_inline)) static Match LongestWeighed(const Chains &s, std::size_t pos,
-                                                             unsigned at_least, unsigned max_chain,
-                                                             unsigned nice, const CostModel *costs);
   template <typename Chains>
   __attribute__((always_inline)) static unsigned AllLongestIn(const Chains &s, std::size_t pos,
                                                               unsigned max_chain, Match *out);
