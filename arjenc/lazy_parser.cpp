@@ -9,8 +9,8 @@ namespace {
 constexpr unsigned kWeighedLength = 8;
 // Deferring to a longer match at the next position leaves fewer bytes for what follows
 // the current one, bytes that would mostly be matched too: each is taken to save about
-// three bits.
-constexpr std::int32_t kFollowingSaving = 3 * kCostScale;
+// two bits.
+constexpr std::int32_t kFollowingSaving = 2 * kCostScale;
 
 // A short far match can cost more than the literals it replaces.
 __attribute__((always_inline)) inline bool SavesBits(const std::uint8_t *bytes, const Match &m,
@@ -28,7 +28,10 @@ LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOpt
       size_(size),
       options_(options),
       finder_(data, size, options.max_distance, tables, /*small_chains=*/true) {
-  if (size <= MatchFinder::kSmallInput) options_.max_chain = options.small_chain;
+  if (size <= MatchFinder::kSmallInput) {
+    options_.max_chain = options.small_chain;
+    options_.look_two_limit = 0;  // small members came out no smaller for the time
+  }
 }
 
 Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
@@ -102,19 +105,32 @@ std::size_t LazyParser::ParseInto(State finder, Token *out, std::size_t room, Bl
     if (m.length < options.lazy_limit && pos + 1 < size) {
       const unsigned chain =
           m.length >= options.good_length ? options.max_chain / 4 : options.max_chain;
-      const Match next = search(pos + 1, m.length, chain);
-      if (next.length > m.length &&
-          (!kWeighed || Savings(pos + 1, next) >
-                            Savings(pos, m) + kFollowingSaving * static_cast<std::int32_t>(
-                                                                     next.length + 1 - m.length))) {
-        const std::uint8_t byte = data[pos];
-        *out++ = LiteralToken(byte);
-        ++symbols[byte];
-        ++pos;
-        current = next;
+      const unsigned looks = m.length < options.look_two_limit && end - out >= 2 ? 2 : 1;
+      unsigned deferred = 0;  // literals before a better match found ahead
+      Match later;
+      std::size_t filed = pos + 1;
+      for (unsigned skip = 1; skip <= looks && pos + skip < size; ++skip) {
+        later = search(pos + skip, m.length + skip - 1, chain);
+        filed = pos + skip + 1;
+        if (later.length + 1 > m.length + skip &&
+            (!kWeighed ||
+             Savings(pos + skip, later) >
+                 Savings(pos, m) + kFollowingSaving *
+                                       static_cast<std::int32_t>(later.length + skip - m.length))) {
+          deferred = skip;
+          break;
+        }
+      }
+      if (deferred != 0) {
+        for (const std::size_t to = pos + deferred; pos < to; ++pos) {
+          const std::uint8_t byte = data[pos];
+          *out++ = LiteralToken(byte);
+          ++symbols[byte];
+        }
+        current = later;
         continue;
       }
-      for (std::size_t p = pos + 2; p < pos + m.length; ++p) finder.Insert(p);
+      for (std::size_t p = filed; p < pos + m.length; ++p) finder.Insert(p);
     } else {
       for (std::size_t p = pos + 1; p < pos + m.length; ++p) finder.Insert(p);
     }

@@ -45,6 +45,7 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
       t.next_base + reach > UINT32_MAX) {
     t.head.assign(std::max(heads, t.head.size()), 0);
     t.head3.assign(t.head.size() / 2, 0);
+    t.head4.assign(t.head.size(), 0);
     t.prev.assign(std::max(links, t.prev.size()), 0);
     t.next_base = kTagOffset;
   }
@@ -52,6 +53,7 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
   t.next_base = static_cast<std::uint32_t>(state_.base + reach);
   state_.head = t.head.data();
   state_.head3 = t.head3.data();
+  state_.head4 = t.head4.data();
   state_.prev = t.prev.data();
 }
 
@@ -81,6 +83,7 @@ void MatchFinder::UseNarrowTables(MatchTables &t) {
   t.narrow_next_base = static_cast<std::uint32_t>(n.base + state_.size);
   n.head = t.narrow_head.data();
   n.head3 = nullptr;
+  n.head4 = nullptr;
   n.prev = t.narrow_prev.data();
 }
 

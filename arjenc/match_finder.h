@@ -43,6 +43,7 @@ inline unsigned MatchLength(const std::uint8_t *a, const std::uint8_t *b, unsign
 struct MatchTables {
   std::vector<std::uint32_t> head;
   std::vector<std::uint32_t> head3;
+  std::vector<std::uint32_t> head4;
   std::vector<std::uint32_t> prev;
   std::uint32_t next_base = 0;  // 0: nothing filed yet
   // Narrow tables for small inputs (see MatchFinder): the same scheme in 16 bits, cleared
@@ -74,6 +75,7 @@ struct ChainState {
   bool three_byte_chains;
   Entry *head;
   Entry *head3;
+  Entry *head4;
   Entry *prev;
 
   // Chains link positions by their first four bytes; the nearest position with the same
@@ -82,16 +84,25 @@ struct ChainState {
   std::uint32_t Hash3(std::uint32_t v) const {
     return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift;
   }
-  std::uint32_t ChainHash(std::uint32_t v) const {
+  std::uint32_t Hash5(std::uint32_t v, std::uint32_t fifth) const {
+    return (v * 0x9E3779B1u + fifth * 0x85EBCA77u) >> hash_shift;
+  }
+  // The fifth byte at pos, 0 past the end.
+  std::uint32_t Fifth(std::size_t pos) const { return pos + 4 < size ? data[pos + 4] : 0; }
+  std::uint32_t ChainHash(std::uint32_t v, std::uint32_t fifth) const {
     if (kNarrow) return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> (32 - kSmallHashBits);
-    return three_byte_chains ? ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash_shift : Hash4(v);
+    return three_byte_chains ? ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash_shift : Hash5(v, fifth);
   }
   // The first four bytes at a position read as one word, and that position plus the base.
   void File(std::uint32_t v, std::uint32_t tagged) const {
-    const std::uint32_t h = ChainHash(v);
+    const std::uint32_t fifth = kNarrow || three_byte_chains ? 0 : Fifth(tagged - base);
+    const std::uint32_t h = ChainHash(v, fifth);
     prev[tagged & chain_mask] = head[h];
     head[h] = static_cast<Entry>(tagged);
-    if (!kNarrow && !three_byte_chains) head3[Hash3(v)] = static_cast<Entry>(tagged);
+    if (!kNarrow && !three_byte_chains) {
+      head3[Hash3(v)] = static_cast<Entry>(tagged);
+      head4[Hash4(v)] = static_cast<Entry>(tagged);
+    }
   }
   // Files pos under its hashes; positions are filed in increasing order. Four bytes are
   // read for the hashes; the last three positions file no matches.
@@ -118,7 +129,7 @@ struct ChainState {
     const std::uint32_t oldest = kNarrow ? base : here - max_distance;
     if (best_len < kMinMatch) best_len = kMinMatch - 1;
     if (kNarrow || three_byte_chains) {
-      WalkFrom<3>(head[ChainHash(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
+      WalkFrom<3>(head[ChainHash(v, 0)], scan, v, here, oldest, best_len, max_chain, limit, found);
       return;
     }
     if (best_len < kMinMatch) {
@@ -131,7 +142,21 @@ struct ChainState {
         }
       }
     }
-    WalkFrom<4>(head[Hash4(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
+    if (best_len < 4) {
+      const std::uint32_t cand = head4[Hash4(v)];
+      if (cand >= oldest) {
+        const std::uint8_t *const m = data + (cand - base);
+        std::uint32_t first;
+        std::memcpy(&first, m, 4);
+        if (first == v) {
+          const unsigned len = 4 + MatchLength(m + 4, scan + 4, limit - 4);
+          best_len = len;
+          if (!found(len, here - cand)) return;
+        }
+      }
+    }
+    const std::uint32_t fifth = limit > 4 ? scan[4] : 0;
+    WalkFrom<4>(head[Hash5(v, fifth)], scan, v, here, oldest, best_len, max_chain, limit, found);
   }
 
   // The walk along a chain from cand, whose positions share their first kPrefix bytes
