@@ -15,9 +15,8 @@ constexpr std::size_t kStretch = 64 * 1024;
 // bits against 27). Chain depths of its own, apart from method 1's tuning.
 constexpr unsigned kLazyChain = 19;
 constexpr unsigned kLazySmallChain = 16;
-// Searches cut short and no look two ahead: under fixed codes the literals a longer match
+// No look ahead past long matches nor two ahead: under fixed codes the literals a longer match
 // costs weigh more, and small members came out larger.
-constexpr unsigned kLazyNiceLength = 128;
 constexpr unsigned kLazyLimit = 64;
 // --best: one shortest-path parse, the cheapest for the matches found (the codes are fixed).
 constexpr unsigned kBestChain = 256;
@@ -58,7 +57,6 @@ bool PackFast(const std::uint8_t *data, std::size_t size, bool best, std::size_t
     options.max_distance = kFastMaxDistance;
     options.max_chain = kLazyChain;
     options.small_chain = kLazySmallChain;
-    options.nice_length = kLazyNiceLength;
     options.lazy_limit = kLazyLimit;
     options.look_two_limit = 0;
     LazyParser parser(data, size, options, tables);

@@ -20,10 +20,10 @@ struct LazyOptions {
   // chains hold more strangers, and a longer walk finds little more (8 positions packed
   // many small members 0.1% smaller in 3% more time).
   unsigned small_chain = 5;
-  // A match this long ends the search. Logs repeat lines longer than a match can be: a
-  // search cut short there takes a nearer, shorter copy where a longer one lies further.
-  unsigned nice_length = kMaxMatch;
-  unsigned lazy_limit = 128;  // a match this long is taken without looking one ahead
+  unsigned nice_length = 128;  // a match this long ends the search
+  // A match this long is taken without looking one ahead. Logs repeat long lines: a match
+  // of a hundred bytes often has a longer one a byte on.
+  unsigned lazy_limit = 128;
   unsigned good_length = 24;  // after a match this long, the look ahead tries a quarter
   // A match shorter than this, with no longer one at the next position, also looks two
   // positions ahead: in text a short match often hides the start of a longer one.
