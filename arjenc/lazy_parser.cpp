@@ -27,7 +27,8 @@ LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOpt
     : data_(data),
       size_(size),
       options_(options),
-      finder_(data, size, options.max_distance, tables, /*small_chains=*/true) {
+      finder_(data, size, options.max_distance, tables, /*small_chains=*/true,
+              /*five_byte_chains=*/true) {
   if (size <= MatchFinder::kSmallInput) {
     options_.max_chain = options.small_chain;
     options_.look_two_limit = 0;  // small members came out no smaller for the time

@@ -16,7 +16,7 @@ unsigned BitsFor(std::size_t n, unsigned low, unsigned high) {
 }  // namespace
 
 MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-                         MatchTables *tables, bool small_chains) {
+                         MatchTables *tables, bool small_chains, bool five_byte_chains) {
   // The sizes follow the input alone, so the packed form does not depend on what the tables
   // served before.
   const unsigned hash_bits = BitsFor(size, kMinHashBits, kHashBits);
@@ -24,6 +24,7 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
   state_.size = size;
   state_.max_distance = max_distance;
   state_.three_byte_chains = small_chains && size <= kSmallInput;
+  state_.five_byte_chains = five_byte_chains && !state_.three_byte_chains;
   state_.hash_shift = 32 - hash_bits;
   state_.hash3_shift = 32 - (hash_bits - 1);
   // Below the ring's size every position has a slot of its own.
@@ -69,6 +70,7 @@ void MatchFinder::UseNarrowTables(MatchTables &t) {
   n.hash_shift = state_.hash_shift;
   n.hash3_shift = state_.hash3_shift;
   n.three_byte_chains = true;
+  n.five_byte_chains = false;
   const std::size_t heads = std::size_t{1} << kMinHashBits;
   const std::size_t links = std::size_t{state_.chain_mask} + 1;
   // Positions filed plus the base stay below 2^16, and 0 is never one of them.

@@ -73,13 +73,15 @@ struct ChainState {
   unsigned hash3_shift;
   // Chains by the first three bytes alone, with no table apart (see MatchFinder).
   bool three_byte_chains;
+  // Chains by the first five bytes, the nearest four-byte match kept apart (see MatchFinder).
+  bool five_byte_chains;
   Entry *head;
   Entry *head3;
   Entry *head4;
   Entry *prev;
 
-  // Chains link positions by their first four bytes; the nearest position with the same
-  // first three is kept apart, so that three-byte matches are still found.
+  // Chains link positions by their first four (or five) bytes; the nearest position with the
+  // same first three (and four) is kept apart, so that shorter matches are still found.
   std::uint32_t Hash4(std::uint32_t v) const { return (v * 0x9E3779B1u) >> hash_shift; }
   std::uint32_t Hash3(std::uint32_t v) const {
     return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift;
@@ -91,17 +93,18 @@ struct ChainState {
   std::uint32_t Fifth(std::size_t pos) const { return pos + 4 < size ? data[pos + 4] : 0; }
   std::uint32_t ChainHash(std::uint32_t v, std::uint32_t fifth) const {
     if (kNarrow) return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> (32 - kSmallHashBits);
-    return three_byte_chains ? ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash_shift : Hash5(v, fifth);
+    if (three_byte_chains) return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash_shift;
+    return five_byte_chains ? Hash5(v, fifth) : Hash4(v);
   }
   // The first four bytes at a position read as one word, and that position plus the base.
   void File(std::uint32_t v, std::uint32_t tagged) const {
-    const std::uint32_t fifth = kNarrow || three_byte_chains ? 0 : Fifth(tagged - base);
+    const std::uint32_t fifth = !kNarrow && five_byte_chains ? Fifth(tagged - base) : 0;
     const std::uint32_t h = ChainHash(v, fifth);
     prev[tagged & chain_mask] = head[h];
     head[h] = static_cast<Entry>(tagged);
     if (!kNarrow && !three_byte_chains) {
       head3[Hash3(v)] = static_cast<Entry>(tagged);
-      head4[Hash4(v)] = static_cast<Entry>(tagged);
+      if (five_byte_chains) head4[Hash4(v)] = static_cast<Entry>(tagged);
     }
   }
   // Files pos under its hashes; positions are filed in increasing order. Four bytes are
@@ -141,6 +144,10 @@ struct ChainState {
           if (!found(kMinMatch, here - cand)) return;
         }
       }
+    }
+    if (!five_byte_chains) {
+      WalkFrom<4>(head[Hash4(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
+      return;
     }
     if (best_len < 4) {
       const std::uint32_t cand = head4[Hash4(v)];
@@ -246,9 +253,13 @@ class MatchFinder {
   // small_chains: an input of at most kSmallInput bytes is searched along chains by its
   // first three bytes alone. Fewer tables to keep up at each position; for small inputs
   // the chains stay short enough that a three-byte match rarely pushes a longer one out
-  // of reach.
+  // of reach. five_byte_chains: larger inputs are searched along chains by their first five
+  // bytes, the nearest four-byte match kept apart: fewer positions on a chain that cannot
+  // beat the match in hand, for searches that stop after a few (not for walks that want a
+  // match of every length).
   MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-              MatchTables *tables = nullptr, bool small_chains = false);
+              MatchTables *tables = nullptr, bool small_chains = false,
+              bool five_byte_chains = false);
   MatchFinder(const MatchFinder &) = delete;
   MatchFinder &operator=(const MatchFinder &) = delete;
 
