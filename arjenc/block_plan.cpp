@@ -29,7 +29,8 @@ std::uint64_t CodeBits(const std::uint32_t *counts, unsigned n, unsigned *used) 
   return bits;
 }
 
-// A quick estimate of the bits of a block of these counts, for comparing cuts.
+}  // namespace
+
 std::uint64_t EstimatedBits(const BlockCounts &counts) {
   unsigned used = 0;
   std::uint64_t bits = (CodeBits(counts.symbols, kSymbolCount, &used) +
@@ -39,6 +40,8 @@ std::uint64_t EstimatedBits(const BlockCounts &counts) {
     bits += std::uint64_t{counts.classes[c]} * (c - 1);
   return bits + used * kHeadBitsPerUsed;
 }
+
+namespace {
 
 // The counts of all less those of a part.
 void Less(const BlockCounts &all, const BlockCounts &part, BlockCounts *rest) {

@@ -1,14 +1,20 @@
 // --best: where a stretch of tokens is cut into blocks, each with codes of its own.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
+#include "arjenc/huffman_block.h"
 #include "arjenc/token.h"
 
 namespace arjenc {
 
 // No block is planned shorter than this many tokens.
 constexpr std::size_t kMinBlockTokens = 2048;
+
+// A quick estimate of the bits of a block of these counts, its head roughly included, for
+// comparing ways to cut tokens into blocks.
+std::uint64_t EstimatedBits(const BlockCounts &counts);
 
 // Bits of n tokens as one block in the codes TunedCodes chooses for them.
 std::size_t BlockCost(const Token *tokens, std::size_t n);

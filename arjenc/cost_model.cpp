@@ -25,8 +25,10 @@ void CostModel::FromCodes(const BlockCodes &codes) {
   CostsFromLengths(codes.class_lengths, kPositionClassCount, codes.class_used, position_class);
 }
 
+namespace {
+
 // The whole part from the bit length, each fraction bit by squaring the mantissa.
-std::uint32_t Log2Fixed(std::uint32_t x) {
+std::uint32_t ComputedLog2(std::uint32_t x) {
   const unsigned whole = 31u - static_cast<unsigned>(__builtin_clz(x));
   // The mantissa in [1, 2) with 31 fraction bits.
   std::uint64_t m = static_cast<std::uint64_t>(x) << (31 - whole);
@@ -39,6 +41,23 @@ std::uint32_t Log2Fixed(std::uint32_t x) {
     }
   }
   return log;
+}
+
+// The logs of small counts, which the block estimates ask for most, looked up.
+struct SmallLogs {
+  static constexpr std::uint32_t kCount = 4096;
+  std::uint32_t log[kCount];
+  SmallLogs() {
+    log[0] = 0;
+    for (std::uint32_t x = 1; x < kCount; ++x) log[x] = ComputedLog2(x);
+  }
+};
+const SmallLogs kSmallLogs;
+
+}  // namespace
+
+std::uint32_t Log2Fixed(std::uint32_t x) {
+  return x < SmallLogs::kCount ? kSmallLogs.log[x] : ComputedLog2(x);
 }
 
 namespace {

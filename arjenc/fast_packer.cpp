@@ -15,6 +15,9 @@ constexpr std::size_t kStretch = 64 * 1024;
 // bits against 27). Chain depths of its own, apart from method 1's tuning.
 constexpr unsigned kLazyChain = 19;
 constexpr unsigned kLazySmallChain = 16;
+// No look ahead past long matches nor two ahead: under fixed codes the literals a longer match
+// costs weigh more, and small members came out larger.
+constexpr unsigned kLazyLimit = 64;
 // --best: one shortest-path parse, the cheapest for the matches found (the codes are fixed).
 constexpr unsigned kBestChain = 256;
 constexpr unsigned kBestTakeWhole = 192;  // matches this long are taken without a closer look
@@ -54,6 +57,8 @@ bool PackFast(const std::uint8_t *data, std::size_t size, bool best, std::size_t
     options.max_distance = kFastMaxDistance;
     options.max_chain = kLazyChain;
     options.small_chain = kLazySmallChain;
+    options.lazy_limit = kLazyLimit;
+    options.look_two_limit = 0;
     LazyParser parser(data, size, options, tables);
     BlockCounts counts;  // method 1's block counts, not needed here
     counts.Clear();

@@ -9,8 +9,16 @@ namespace {
 constexpr unsigned kWeighedLength = 8;
 // Deferring to a longer match at the next position leaves fewer bytes for what follows
 // the current one, bytes that would mostly be matched too: each is taken to save about
-// three bits.
-constexpr std::int32_t kFollowingSaving = 3 * kCostScale;
+// two bits.
+constexpr std::int32_t kFollowingSaving = 2 * kCostScale;
+
+// A short far match can cost more than the literals it replaces.
+__attribute__((always_inline)) inline bool SavesBits(const std::uint8_t *bytes, const Match &m,
+                                                     const CostModel &costs) {
+  std::uint32_t literals = 0;
+  for (unsigned k = 0; k < m.length; ++k) literals += costs.symbol[bytes[k]];
+  return costs.MatchCost(m.length, m.distance) < literals;
+}
 
 }  // namespace
 
@@ -19,18 +27,18 @@ LazyParser::LazyParser(const std::uint8_t *data, std::size_t size, const LazyOpt
     : data_(data),
       size_(size),
       options_(options),
-      finder_(data, size, options.max_distance, tables, /*small_chains=*/true) {
-  if (size <= MatchFinder::kSmallInput) options_.max_chain = options.small_chain;
+      finder_(data, size, options.max_distance, tables, /*small_chains=*/true,
+              /*five_byte_chains=*/true) {
+  if (size <= MatchFinder::kSmallInput) {
+    options_.max_chain = options.small_chain;
+    options_.look_two_limit = 0;  // small members came out no smaller for the time
+  }
 }
 
 Match LazyParser::Search(std::size_t pos, unsigned at_least, unsigned chain) {
   Match m = finder_.Longest(pos, at_least, chain, options_.nice_length, costs_);
-  // A short far match can cost more than the literals it replaces.
-  if (costs_ && m.length != 0 && m.length <= kWeighedLength) {
-    std::uint32_t literals = 0;
-    for (unsigned k = 0; k < m.length; ++k) literals += costs_->symbol[data_[pos + k]];
-    if (costs_->MatchCost(m.length, m.distance) >= literals) m.length = 0;
-  }
+  if (costs_ && m.length != 0 && m.length <= kWeighedLength && !SavesBits(data_ + pos, m, *costs_))
+    m.length = 0;
   return m;
 }
 
@@ -73,10 +81,14 @@ std::size_t LazyParser::ParseInto(State finder, Token *out, std::size_t room, Bl
   const LazyOptions options = options_;
   std::size_t pos = pos_;
   Match current = current_;
+  const CostModel *const costs = costs_;
   const auto search = [&](std::size_t at, unsigned at_least, unsigned chain)
       __attribute__((always_inline)) {
-    return kWeighed ? Search(at, at_least, chain)
-                    : finder.Longest(at, at_least, chain, options.nice_length);
+    if (!kWeighed) return finder.Longest(at, at_least, chain, options.nice_length);
+    Match m = finder.LongestWeighed(at, at_least, chain, options.nice_length, *costs);
+    if (m.length != 0 && m.length <= kWeighedLength && !SavesBits(data + at, m, *costs))
+      m.length = 0;
+    return m;
   };
   std::uint32_t *const symbols = counts->symbols;
   std::uint32_t *const classes = counts->classes;
@@ -94,19 +106,33 @@ std::size_t LazyParser::ParseInto(State finder, Token *out, std::size_t room, Bl
     if (m.length < options.lazy_limit && pos + 1 < size) {
       const unsigned chain =
           m.length >= options.good_length ? options.max_chain / 4 : options.max_chain;
-      const Match next = search(pos + 1, m.length, chain);
-      if (next.length > m.length &&
-          (!kWeighed || Savings(pos + 1, next) >
-                            Savings(pos, m) + kFollowingSaving * static_cast<std::int32_t>(
-                                                                     next.length + 1 - m.length))) {
-        const std::uint8_t byte = data[pos];
-        *out++ = LiteralToken(byte);
-        ++symbols[byte];
-        ++pos;
-        current = next;
+      const unsigned looks = m.length < options.look_two_limit && end - out >= 2 ? 2 : 1;
+      unsigned deferred = 0;  // literals before a better match found ahead
+      Match later;
+      std::size_t filed = pos + 1;
+      for (unsigned skip = 1; skip <= looks && pos + skip < size; ++skip) {
+        // Two ahead, half as deep: it rarely finds more with the rest.
+        later = search(pos + skip, m.length + skip - 1, skip == 1 ? chain : chain / 2);
+        filed = pos + skip + 1;
+        if (later.length + 1 > m.length + skip &&
+            (!kWeighed ||
+             Savings(pos + skip, later) >
+                 Savings(pos, m) + kFollowingSaving *
+                                       static_cast<std::int32_t>(later.length + skip - m.length))) {
+          deferred = skip;
+          break;
+        }
+      }
+      if (deferred != 0) {
+        for (const std::size_t to = pos + deferred; pos < to; ++pos) {
+          const std::uint8_t byte = data[pos];
+          *out++ = LiteralToken(byte);
+          ++symbols[byte];
+        }
+        current = later;
         continue;
       }
-      for (std::size_t p = pos + 2; p < pos + m.length; ++p) finder.Insert(p);
+      for (std::size_t p = filed; p < pos + m.length; ++p) finder.Insert(p);
     } else {
       for (std::size_t p = pos + 1; p < pos + m.length; ++p) finder.Insert(p);
     }

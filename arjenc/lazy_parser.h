@@ -1,5 +1,6 @@
 // The default parse: the longest match found at each position, unless the next position
-// starts a longer one (then this byte goes out as a literal and the search moves on).
+// (or, for a short match, the one after) starts a longer one: then the bytes before it go
+// out as literals and the search moves on.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -14,14 +15,19 @@ namespace arjenc {
 
 struct LazyOptions {
   unsigned max_distance = kMaxDistance;
-  unsigned max_chain = 19;  // earlier positions tried per search
+  unsigned max_chain = 24;  // earlier positions tried per search
   // The same for inputs small enough for chains by three bytes (see MatchFinder): their
   // chains hold more strangers, and a longer walk finds little more (8 positions packed
   // many small members 0.1% smaller in 3% more time).
   unsigned small_chain = 5;
   unsigned nice_length = 128;  // a match this long ends the search
-  unsigned lazy_limit = 64;    // a match this long is taken without looking one ahead
-  unsigned good_length = 24;   // after a match this long, the look ahead tries a quarter
+  // A match this long is taken without looking one ahead. Logs repeat long lines: a match
+  // of a hundred bytes often has a longer one a byte on.
+  unsigned lazy_limit = 128;
+  unsigned good_length = 24;  // after a match this long, the look ahead tries a quarter
+  // A match shorter than this, with no longer one at the next position, also looks two
+  // positions ahead: in text a short match often hides the start of a longer one.
+  unsigned look_two_limit = 8;
 };
 
 class LazyParser {

@@ -1,7 +1,6 @@
 #include "arjenc/match_finder.h"
 
 #include <algorithm>
-#include <climits>
 
 namespace arjenc {
 
@@ -17,7 +16,7 @@ unsigned BitsFor(std::size_t n, unsigned low, unsigned high) {
 }  // namespace
 
 MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-                         MatchTables *tables, bool small_chains) {
+                         MatchTables *tables, bool small_chains, bool five_byte_chains) {
   // The sizes follow the input alone, so the packed form does not depend on what the tables
   // served before.
   const unsigned hash_bits = BitsFor(size, kMinHashBits, kHashBits);
@@ -25,6 +24,7 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
   state_.size = size;
   state_.max_distance = max_distance;
   state_.three_byte_chains = small_chains && size <= kSmallInput;
+  state_.five_byte_chains = five_byte_chains && !state_.three_byte_chains;
   state_.hash_shift = 32 - hash_bits;
   state_.hash3_shift = 32 - (hash_bits - 1);
   // Below the ring's size every position has a slot of its own.
@@ -46,6 +46,7 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
       t.next_base + reach > UINT32_MAX) {
     t.head.assign(std::max(heads, t.head.size()), 0);
     t.head3.assign(t.head.size() / 2, 0);
+    t.head4.assign(t.head.size(), 0);
     t.prev.assign(std::max(links, t.prev.size()), 0);
     t.next_base = kTagOffset;
   }
@@ -53,6 +54,7 @@ MatchFinder::MatchFinder(const std::uint8_t *data, std::size_t size, unsigned ma
   t.next_base = static_cast<std::uint32_t>(state_.base + reach);
   state_.head = t.head.data();
   state_.head3 = t.head3.data();
+  state_.head4 = t.head4.data();
   state_.prev = t.prev.data();
 }
 
@@ -68,6 +70,7 @@ void MatchFinder::UseNarrowTables(MatchTables &t) {
   n.hash_shift = state_.hash_shift;
   n.hash3_shift = state_.hash3_shift;
   n.three_byte_chains = true;
+  n.five_byte_chains = false;
   const std::size_t heads = std::size_t{1} << kMinHashBits;
   const std::size_t links = std::size_t{state_.chain_mask} + 1;
   // Positions filed plus the base stay below 2^16, and 0 is never one of them.
@@ -82,55 +85,21 @@ void MatchFinder::UseNarrowTables(MatchTables &t) {
   t.narrow_next_base = static_cast<std::uint32_t>(n.base + state_.size);
   n.head = t.narrow_head.data();
   n.head3 = nullptr;
+  n.head4 = nullptr;
   n.prev = t.narrow_prev.data();
-}
-
-inline std::int32_t MatchFinder::Saving(const CostModel *costs, const Match &m) {
-  if (!costs) return m.length;
-  return static_cast<std::int32_t>(m.length * costs->average_literal) -
-         static_cast<std::int32_t>(costs->MatchCost(m.length, m.distance));
-}
-
-template <typename Chains>
-inline Match MatchFinder::LongestWeighed(const Chains &s, std::size_t pos, unsigned at_least,
-                                         unsigned max_chain, unsigned nice,
-                                         const CostModel *costs) {
-  Match best;
-  const unsigned limit = s.Limit(pos);
-  if (limit < 4) return best;
-  const std::uint8_t *const scan = s.data + pos;
-  const std::uint32_t here = static_cast<std::uint32_t>(pos) + s.base;
-  std::uint32_t v;
-  std::memcpy(&v, scan, 4);
-  if (at_least < limit) {
-    if (nice > limit) nice = limit;
-    // With costs, a longer match further away must also save more than the nearer one.
-    std::int32_t best_saving = INT32_MIN;
-    s.WalkChain(scan, v, here, at_least, max_chain, limit, [&](unsigned len, unsigned distance) {
-      const Match found{len, distance};
-      const std::int32_t saving = Saving(costs, found);
-      if (saving > best_saving) {
-        best = found;
-        best_saving = saving;
-      }
-      return len < nice;
-    });
-  }
-  s.File(v, here);
-  return best;
 }
 
 Match MatchFinder::Longest(std::size_t pos, unsigned at_least, unsigned max_chain, unsigned nice,
                            const CostModel *costs) {
   if (narrow_ || !costs) return OtherLongest(pos, at_least, max_chain, nice, costs);
-  return LongestWeighed(state_, pos, at_least, max_chain, nice, costs);
+  return state_.LongestWeighed(pos, at_least, max_chain, nice, *costs);
 }
 
 Match MatchFinder::OtherLongest(std::size_t pos, unsigned at_least, unsigned max_chain,
                                 unsigned nice, const CostModel *costs) {
   if (!narrow_) return state_.Longest(pos, at_least, max_chain, nice);
   if (!costs) return narrow_state_.Longest(pos, at_least, max_chain, nice);
-  return LongestWeighed(narrow_state_, pos, at_least, max_chain, nice, costs);
+  return narrow_state_.LongestWeighed(pos, at_least, max_chain, nice, *costs);
 }
 
 template <typename Chains>

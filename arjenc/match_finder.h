@@ -1,6 +1,7 @@
 // Hash chains over the window: every position is filed under a hash of its first three
 // bytes, newest first, so a search walks the earlier occurrences from the nearest on.
 #pragma once
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -42,6 +43,7 @@ inline unsigned MatchLength(const std::uint8_t *a, const std::uint8_t *b, unsign
 struct MatchTables {
   std::vector<std::uint32_t> head;
   std::vector<std::uint32_t> head3;
+  std::vector<std::uint32_t> head4;
   std::vector<std::uint32_t> prev;
   std::uint32_t next_base = 0;  // 0: nothing filed yet
   // Narrow tables for small inputs (see MatchFinder): the same scheme in 16 bits, cleared
@@ -71,26 +73,39 @@ struct ChainState {
   unsigned hash3_shift;
   // Chains by the first three bytes alone, with no table apart (see MatchFinder).
   bool three_byte_chains;
+  // Chains by the first five bytes, the nearest four-byte match kept apart (see MatchFinder).
+  bool five_byte_chains;
   Entry *head;
   Entry *head3;
+  Entry *head4;
   Entry *prev;
 
-  // Chains link positions by their first four bytes; the nearest position with the same
-  // first three is kept apart, so that three-byte matches are still found.
+  // Chains link positions by their first four (or five) bytes; the nearest position with the
+  // same first three (and four) is kept apart, so that shorter matches are still found.
   std::uint32_t Hash4(std::uint32_t v) const { return (v * 0x9E3779B1u) >> hash_shift; }
   std::uint32_t Hash3(std::uint32_t v) const {
     return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash3_shift;
   }
-  std::uint32_t ChainHash(std::uint32_t v) const {
+  std::uint32_t Hash5(std::uint32_t v, std::uint32_t fifth) const {
+    return (v * 0x9E3779B1u + fifth * 0x85EBCA77u) >> hash_shift;
+  }
+  // The fifth byte at pos, 0 past the end.
+  std::uint32_t Fifth(std::size_t pos) const { return pos + 4 < size ? data[pos + 4] : 0; }
+  std::uint32_t ChainHash(std::uint32_t v, std::uint32_t fifth) const {
     if (kNarrow) return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> (32 - kSmallHashBits);
-    return three_byte_chains ? ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash_shift : Hash4(v);
+    if (three_byte_chains) return ((v & 0xFFFFFFu) * 0x9E3779B1u) >> hash_shift;
+    return five_byte_chains ? Hash5(v, fifth) : Hash4(v);
   }
   // The first four bytes at a position read as one word, and that position plus the base.
   void File(std::uint32_t v, std::uint32_t tagged) const {
-    const std::uint32_t h = ChainHash(v);
+    const std::uint32_t fifth = !kNarrow && five_byte_chains ? Fifth(tagged - base) : 0;
+    const std::uint32_t h = ChainHash(v, fifth);
     prev[tagged & chain_mask] = head[h];
     head[h] = static_cast<Entry>(tagged);
-    if (!kNarrow && !three_byte_chains) head3[Hash3(v)] = static_cast<Entry>(tagged);
+    if (!kNarrow && !three_byte_chains) {
+      head3[Hash3(v)] = static_cast<Entry>(tagged);
+      if (five_byte_chains) head4[Hash4(v)] = static_cast<Entry>(tagged);
+    }
   }
   // Files pos under its hashes; positions are filed in increasing order. Four bytes are
   // read for the hashes; the last three positions file no matches.
@@ -117,7 +132,7 @@ struct ChainState {
     const std::uint32_t oldest = kNarrow ? base : here - max_distance;
     if (best_len < kMinMatch) best_len = kMinMatch - 1;
     if (kNarrow || three_byte_chains) {
-      WalkFrom<3>(head[ChainHash(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
+      WalkFrom<3>(head[ChainHash(v, 0)], scan, v, here, oldest, best_len, max_chain, limit, found);
       return;
     }
     if (best_len < kMinMatch) {
@@ -130,7 +145,25 @@ struct ChainState {
         }
       }
     }
-    WalkFrom<4>(head[Hash4(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
+    if (!five_byte_chains) {
+      WalkFrom<4>(head[Hash4(v)], scan, v, here, oldest, best_len, max_chain, limit, found);
+      return;
+    }
+    if (best_len < 4) {
+      const std::uint32_t cand = head4[Hash4(v)];
+      if (cand >= oldest) {
+        const std::uint8_t *const m = data + (cand - base);
+        std::uint32_t first;
+        std::memcpy(&first, m, 4);
+        if (first == v) {
+          const unsigned len = 4 + MatchLength(m + 4, scan + 4, limit - 4);
+          best_len = len;
+          if (!found(len, here - cand)) return;
+        }
+      }
+    }
+    const std::uint32_t fifth = limit > 4 ? scan[4] : 0;
+    WalkFrom<4>(head[Hash5(v, fifth)], scan, v, here, oldest, best_len, max_chain, limit, found);
   }
 
   // The walk along a chain from cand, whose positions share their first kPrefix bytes
@@ -166,6 +199,31 @@ struct ChainState {
   // files pos. Inlined always, into the parse loops above all.
   __attribute__((always_inline)) Match Longest(std::size_t pos, unsigned at_least,
                                                unsigned max_chain, unsigned nice) const {
+    return Search(pos, at_least, max_chain, nice, [](const Match &) { return true; });
+  }
+
+  // Longest, but with costs: a longer match further away is taken only where it also saves
+  // more bits against literals of average cost than the nearer one.
+  __attribute__((always_inline)) Match LongestWeighed(std::size_t pos, unsigned at_least,
+                                                      unsigned max_chain, unsigned nice,
+                                                      const CostModel &costs) const {
+    std::int32_t best_saving = INT32_MIN;
+    return Search(pos, at_least, max_chain, nice, [&](const Match &found) {
+      // Sixteenths of a bit, as the costs: 32 bits hold any match's.
+      const std::int32_t saving =
+          static_cast<std::int32_t>(found.length * costs.average_literal) -
+          static_cast<std::int32_t>(costs.MatchCost(found.length, found.distance));
+      if (saving <= best_saving) return false;
+      best_saving = saving;
+      return true;
+    });
+  }
+
+  // The search both share: each longer match found is kept when better(match) says so.
+  template <typename Better>
+  __attribute__((always_inline)) Match Search(std::size_t pos, unsigned at_least,
+                                              unsigned max_chain, unsigned nice,
+                                              Better better) const {
     Match best;
     const unsigned limit = Limit(pos);
     if (limit < 4) return best;
@@ -176,7 +234,8 @@ struct ChainState {
     if (at_least < limit) {
       if (nice > limit) nice = limit;
       WalkChain(scan, v, here, at_least, max_chain, limit, [&](unsigned len, unsigned distance) {
-        best = Match{len, distance};
+        const Match found{len, distance};
+        if (better(found)) best = found;
         return len < nice;
       });
     }
@@ -194,9 +253,13 @@ class MatchFinder {
   // small_chains: an input of at most kSmallInput bytes is searched along chains by its
   // first three bytes alone. Fewer tables to keep up at each position; for small inputs
   // the chains stay short enough that a three-byte match rarely pushes a longer one out
-  // of reach.
+  // of reach. five_byte_chains: larger inputs are searched along chains by their first five
+  // bytes, the nearest four-byte match kept apart: fewer positions on a chain that cannot
+  // beat the match in hand, for searches that stop after a few (not for walks that want a
+  // match of every length).
   MatchFinder(const std::uint8_t *data, std::size_t size, unsigned max_distance,
-              MatchTables *tables = nullptr, bool small_chains = false);
+              MatchTables *tables = nullptr, bool small_chains = false,
+              bool five_byte_chains = false);
   MatchFinder(const MatchFinder &) = delete;
   MatchFinder &operator=(const MatchFinder &) = delete;
 
@@ -240,9 +303,6 @@ class MatchFinder {
   static constexpr std::size_t kSmallInput = NarrowFinderState::kSmallInput;
 
  private:
-  // Sixteenths of a bit, as the costs: 32 bits hold any match's.
-  static std::int32_t Saving(const CostModel *costs, const Match &m);
-
   // Tables for large inputs; small ones get smaller tables, cheaper to set up.
   static constexpr unsigned kHashBits = 16;  // fewer strangers on the chains than 15
   // Sparse hash tables even for small inputs: three-byte matches lost to collisions cost
@@ -256,10 +316,6 @@ class MatchFinder {
   static constexpr std::uint32_t kTagOffset = 0x10000;
 
   // Inlined always into their callers, one for each kind of table.
-  template <typename Chains>
-  __attribute__((always_inline)) static Match LongestWeighed(const Chains &s, std::size_t pos,
-                                                             unsigned at_least, unsigned max_chain,
-                                                             unsigned nice, const CostModel *costs);
   template <typename Chains>
   __attribute__((always_inline)) static unsigned AllLongestIn(const Chains &s, std::size_t pos,
                                                               unsigned max_chain, Match *out);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <queue>
 #include <random>
@@ -168,6 +169,52 @@ TEST(ArjencRoundTrip, TheParseReachesEveryPositionClassAndTheLongestMatch) {
   EXPECT_EQ(longest, arjenc::kMaxMatch);
 }
 
+// Random bytes of 4 bits, or of 7 bits with the top bit set.
+Bytes LowOrHigh(std::size_t n, std::uint32_t seed, bool high) {
+  Bytes b = RandomBytes(n, seed, high ? 128 : 16);
+  if (high) {
+    for (auto &x : b) x = static_cast<std::uint8_t>(x | 0x80);
+  }
+  return b;
+}
+
+// The lengths of the matches a default parse of data makes, with these options.
+std::vector<unsigned> MatchLengths(const Bytes &data, const arjenc::LazyOptions &options) {
+  arjenc::LazyParser parser(data.data(), data.size(), options);
+  std::vector<arjenc::Token> tokens;
+  arjenc::BlockCounts counts;
+  counts.Clear();
+  while (parser.Parse(&tokens, SIZE_MAX, &counts)) {
+  }
+  std::vector<unsigned> lengths;
+  for (const arjenc::Token t : tokens) {
+    if (arjenc::IsMatch(t)) lengths.push_back(arjenc::TokenLength(t));
+  }
+  return lengths;
+}
+
+TEST(ArjencRoundTrip, TheParseLooksTwoAheadPastAShortMatch) {
+  // At "abcdef...": "abc" matches 3 bytes, "bc..." nothing, "cdef..." 18 bytes. Bytes above
+  // 0x7F in between (no match with the letters), enough that the input is not small.
+  const auto put = [](Bytes *b, const char *s) { b->insert(b->end(), s, s + std::strlen(s)); };
+  Bytes data = LowOrHigh(9000, 30, true);
+  put(&data, "abcX");
+  const Bytes gap = LowOrHigh(50, 31, true);
+  data.insert(data.end(), gap.begin(), gap.end());
+  put(&data, "QcdefghijklmnopqrstQ");
+  data.insert(data.end(), gap.begin(), gap.begin() + 40);
+  put(&data, "abcdefghijklmnopqrstZ");
+  const arjenc::LazyOptions two_ahead;
+  ASSERT_GT(two_ahead.look_two_limit, 3u);
+  const std::vector<unsigned> found = MatchLengths(data, two_ahead);
+  EXPECT_NE(std::find(found.begin(), found.end(), 18u), found.end());
+  arjenc::LazyOptions one_ahead;
+  one_ahead.look_two_limit = 0;
+  const std::vector<unsigned> without = MatchLengths(data, one_ahead);
+  EXPECT_EQ(std::find(without.begin(), without.end(), 18u), without.end());
+  for (const Packer &p : kPackers) ExpectRoundTrip(p, data, "a short match, a long one two on");
+}
+
 TEST(ArjencPack, TablesKeptAcrossMembersChangeNoByte) {
   // Small after large (tables larger than needed, full of old entries), the same bytes
   // again (old entries that would match), then larger again (tables grow); last, small
@@ -191,15 +238,6 @@ TEST(ArjencPack, TablesKeptAcrossMembersChangeNoByte) {
       EXPECT_TRUE(kept == ForcePack(p, data)) << "member " << i;
     }
   }
-}
-
-// Random bytes of 4 bits, or of 7 bits with the top bit set.
-Bytes LowOrHigh(std::size_t n, std::uint32_t seed, bool high) {
-  Bytes b = RandomBytes(n, seed, high ? 128 : 16);
-  if (high) {
-    for (auto &x : b) x = static_cast<std::uint8_t>(x | 0x80);
-  }
-  return b;
 }
 
 TEST(ArjencRoundTrip, BestPackGivesEachPartOfTheInputItsOwnCodes) {
@@ -239,6 +277,20 @@ TEST(ArjencRoundTrip, BestPackGivesEachPartOfTheInputItsOwnCodes) {
   }
   EXPECT_EQ(out.BitCount(), planned);
   ExpectRoundTrip(best, parts, "four parts of different bytes");
+}
+
+TEST(ArjencRoundTrip, DefaultPackCutsBlocksWhereTheBytesChange) {
+  // As above for the default: parts of 24 and 40 KiB, one code for both costing about a
+  // bit a byte more; blocks cut where the symbols change come within 2% of the parts
+  // packed apart.
+  const Bytes low = LowOrHigh(24 * 1024, 24, false);
+  const Bytes high = LowOrHigh(40 * 1024, 25, true);
+  Bytes both = low;
+  both.insert(both.end(), high.begin(), high.end());
+  const Packer lazy{kHuffman, false};
+  const std::size_t apart = ForcePack(lazy, low).size() + ForcePack(lazy, high).size();
+  EXPECT_LT(ForcePack(lazy, both).size(), apart + apart / 50);
+  ExpectRoundTrip(lazy, both, "two parts of different bytes");
 }
 
 TEST(ArjencHuffmanCode, LengthsFollowTheCountsAtEverySizeOfCount) {
