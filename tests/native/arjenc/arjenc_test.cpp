@@ -240,18 +240,23 @@ TEST(ArjencPack, TablesKeptAcrossMembersChangeNoByte) {
   }
 }
 
-TEST(ArjencRoundTrip, BestPackGivesEachPartOfTheInputItsOwnCodes) {
-  // Four bits a byte, then seven in other bytes: one set of codes for both costs about a
-  // bit more a byte (some 11% more) than a block for each; the split comes within 2% of
-  // packing the parts on their own.
-  const Bytes low = LowOrHigh(30000, 14, false);
-  const Bytes high = LowOrHigh(30000, 15, true);
+// Two parts of other bytes one after the other (one set of codes for both costs about a bit
+// more a byte than a block for each) pack within 2% of the parts packed on their own.
+void ExpectPartsPackedAsWellAsApart(const Packer &packer, std::size_t lowSize, std::size_t highSize,
+                                    std::uint32_t seed) {
+  const Bytes low = LowOrHigh(lowSize, seed, false);
+  const Bytes high = LowOrHigh(highSize, seed + 1, true);
   Bytes both = low;
   both.insert(both.end(), high.begin(), high.end());
+  const std::size_t apart = ForcePack(packer, low).size() + ForcePack(packer, high).size();
+  EXPECT_LT(ForcePack(packer, both).size(), apart + apart / 50);
+  ExpectRoundTrip(packer, both, "two parts of different bytes");
+}
+
+TEST(ArjencRoundTrip, BestPackGivesEachPartOfTheInputItsOwnCodes) {
+  // Four bits a byte, then seven: some 11% more with one set of codes.
   const Packer best{kHuffman, true};
-  const std::size_t apart = ForcePack(best, low).size() + ForcePack(best, high).size();
-  EXPECT_LT(ForcePack(best, both).size(), apart + apart / 50);
-  ExpectRoundTrip(best, both, "two halves of different bytes");
+  ExpectPartsPackedAsWellAsApart(best, 30000, 30000, 14);
 
   // Four such parts of unequal sizes as literals: the planner cuts where the parts meet,
   // not at halves, and the blocks take the bits it priced them at.
@@ -280,17 +285,10 @@ TEST(ArjencRoundTrip, BestPackGivesEachPartOfTheInputItsOwnCodes) {
 }
 
 TEST(ArjencRoundTrip, DefaultPackCutsBlocksWhereTheBytesChange) {
-  // As above for the default: parts of 24 and 40 KiB, one code for both costing about a
-  // bit a byte more; blocks cut where the symbols change come within 2% of the parts
-  // packed apart.
-  const Bytes low = LowOrHigh(24 * 1024, 24, false);
-  const Bytes high = LowOrHigh(40 * 1024, 25, true);
-  Bytes both = low;
-  both.insert(both.end(), high.begin(), high.end());
+  // As above for the default, with parts of 24 and 40 KiB: blocks cut where the symbols
+  // change.
   const Packer lazy{kHuffman, false};
-  const std::size_t apart = ForcePack(lazy, low).size() + ForcePack(lazy, high).size();
-  EXPECT_LT(ForcePack(lazy, both).size(), apart + apart / 50);
-  ExpectRoundTrip(lazy, both, "two parts of different bytes");
+  ExpectPartsPackedAsWellAsApart(lazy, 24 * 1024, 40 * 1024, 24);
 }
 
 TEST(ArjencHuffmanCode, LengthsFollowTheCountsAtEverySizeOfCount) {
