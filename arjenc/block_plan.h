@@ -10,7 +10,7 @@
 namespace arjenc {
 
 // No block is planned shorter than this many tokens.
-constexpr std::size_t kMinBlockTokens = 2048;
+constexpr std::size_t kMinBlockTokens = 1024;
 
 // A quick estimate of the bits of a block of these counts, its head roughly included, for
 // comparing ways to cut tokens into blocks.
