@@ -15,11 +15,11 @@ namespace arjenc {
 namespace {
 
 // --best: stretches of 160 KiB parsed three times over, each time under the costs the
-// counts of the parse before give, searched up to 256 positions deep. Stretches of 128 to
+// counts of the parse before give, searched up to 1024 positions deep. Stretches of 128 to
 // 192 KiB came out smaller than of 256 KiB (heads are a small part of a block that large).
 constexpr std::size_t kBestStretch = 160 * 1024;
 constexpr int kBestPasses = 3;
-constexpr unsigned kBestChain = 256;
+constexpr unsigned kBestChain = 1024;
 // Within a match this long, positions are searched only this deep and their matches weighed
 // at their whole lengths: nearly what full searches find there, and long repeats do not
 // take five times as long.
@@ -28,7 +28,7 @@ constexpr unsigned kBestInsideChain = 16;
 // Passes more under the costs of the codes the best pass gives, in whole bits.
 constexpr int kExactPasses = 2;
 // Parses more from shaken costs (see Shake), each followed by kExactPasses.
-constexpr int kRestarts = 4;
+constexpr int kRestarts = 8;
 constexpr std::uint32_t kShakeSeed = 12345;
 constexpr int kShakeSteps = 8;  // at most half a bit either way
 // Stretches of fewer tokens (small members) get no restarts: a tenth of a percent for four
@@ -39,7 +39,7 @@ constexpr std::size_t kSmallTokens = 4096;
 constexpr unsigned kRareUses = 2;
 constexpr std::uint32_t kLeftOutCost = 256 * kCostScale;
 // Passes more for a stretch split into blocks, each parsed under its own codes.
-constexpr int kBlockPasses = 2;
+constexpr int kBlockPasses = 4;
 
 // Moves each cost by up to kShakeSteps sixteenths of a bit either way, as a fixed sequence
 // from *seed gives (the same costs on every machine), keeping it at least half a bit.

@@ -282,6 +282,29 @@ TEST(ArjencRoundTrip, BestPackGivesEachPartOfTheInputItsOwnCodes) {
   }
   EXPECT_EQ(out.BitCount(), planned);
   ExpectRoundTrip(best, parts, "four parts of different bytes");
+
+  // Parts that meet between the cuts the estimate weighs: the cuts are moved to within 32
+  // tokens of where they meet (the halving alone leaves them a quarter of a step away).
+  const std::vector<std::size_t> uneven_sizes = {12 * 1024 + 200, 28 * 1024 - 136, 8 * 1024};
+  Bytes uneven;
+  for (std::uint32_t k = 0; k < uneven_sizes.size(); ++k) {
+    const Bytes part = LowOrHigh(uneven_sizes[k], 30 + k, k % 2 == 1);
+    uneven.insert(uneven.end(), part.begin(), part.end());
+  }
+  tokens.clear();
+  for (const std::uint8_t b : uneven) tokens.push_back(arjenc::LiteralToken(b));
+  sizes.clear();
+  arjenc::PlanBlocks(tokens.data(), tokens.size(), &sizes);
+  std::vector<std::size_t> cuts;
+  for (std::size_t k = 0, cut = 0; k + 1 < sizes.size(); ++k) cuts.push_back(cut += sizes[k]);
+  std::size_t meet = 0;
+  for (std::size_t k = 0; k + 1 < uneven_sizes.size(); ++k) {
+    meet += uneven_sizes[k];
+    const bool near = std::any_of(cuts.begin(), cuts.end(), [meet](std::size_t cut) {
+      return (cut > meet ? cut - meet : meet - cut) <= 32;
+    });
+    EXPECT_TRUE(near) << "where parts meet at " << meet << ": " << ::testing::PrintToString(cuts);
+  }
 }
 
 TEST(ArjencRoundTrip, DefaultPackCutsBlocksWhereTheBytesChange) {
